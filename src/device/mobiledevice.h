@@ -1,0 +1,151 @@
+/*
+ * The MobileDevice entry points: the C interface between Plovik and a device library loaded at
+ * run time (libplovik-usbmux for real devices, libplovik-sim for simulated ones).
+ *
+ * Results are 0 on success and non-zero on failure unless stated otherwise. Property-list values
+ * are libplist nodes; a node returned by an entry point belongs to the caller (plist_free), a node
+ * passed in stays the caller's. Service names, domains and keys are PLIST_STRING nodes; paths are
+ * zero-terminated UTF-8 with "/" as separator.
+ *
+ * Program code never calls these symbols directly: it goes through MobileDevice:: (see
+ * mobiledevicecalls.h), which looks every entry point up by name in the loaded library.
+ */
+#ifndef PLOVIK_DEVICE_MOBILEDEVICE_H
+#define PLOVIK_DEVICE_MOBILEDEVICE_H
+
+#include <plist/plist.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define MOBILEDEVICE_API __declspec(dllexport)
+#else
+#define MOBILEDEVICE_API __attribute__((visibility("default")))
+#endif
+
+typedef struct AMDeviceOpaque* AMDeviceRef;
+typedef struct AMDeviceNotificationOpaque* AMDeviceNotificationRef;
+typedef struct AMDServiceConnectionOpaque* AMDServiceConnectionRef;
+typedef struct AFCConnectionOpaque* AFCConnectionRef;
+typedef struct AFCDirectoryOpaque* AFCDirectoryRef;
+typedef struct AFCDictionaryOpaque* AFCDictionaryRef;
+typedef uint64_t AFCFileRef;
+
+/* Messages of the device notification callback. */
+enum AMDeviceNotificationMessage {
+    kAMDeviceArrived = 1,  /* the device is attached and allows a session */
+    kAMDeviceRemoved = 2,  /* the device left; its handle is invalid once the callback returns */
+    kAMDeviceNotReady = 3, /* attached, but locked or not trusted: see AMDeviceGetAccessState.
+                              Arrived follows with the same handle once a session is possible. */
+};
+
+/* Why an attached device does not (yet) allow a session. */
+enum AMDeviceAccessState {
+    kAMDeviceAccessReady = 0,
+    kAMDeviceAccessLocked = 1,    /* protected by a passcode and locked */
+    kAMDeviceAccessUntrusted = 2, /* not paired: the user has not tapped Trust, or refused */
+};
+
+/* AFCFileRefOpen modes. Write creates the file and truncates an existing one. */
+enum AFCFileMode { kAFCFileModeRead = 1, kAFCFileModeWrite = 2 };
+
+/* AFCFileRefSeek origins. */
+enum AFCSeekOrigin { kAFCSeekFromStart = 0, kAFCSeekFromEnd = 2 };
+
+typedef struct AMDeviceNotificationInfo {
+    AMDeviceRef device;
+    uint32_t message; /* an AMDeviceNotificationMessage */
+} AMDeviceNotificationInfo;
+
+/* Called on a thread of the library, one call at a time, in the order of the events. */
+typedef void (*AMDeviceNotificationCallback)(const AMDeviceNotificationInfo* info, void* context);
+
+/* Device notifications. The callback receives Arrived (or NotReady, then Arrived) for each
+   attached device and Removed when it leaves. unused0 and unused1 are 0. */
+MOBILEDEVICE_API int AMDeviceNotificationSubscribe(AMDeviceNotificationCallback callback,
+                                                   uint32_t unused0, uint32_t unused1,
+                                                   void* context,
+                                                   AMDeviceNotificationRef* outNotification);
+
+/* Connection and lockdown session around every piece of work on a device. */
+MOBILEDEVICE_API int AMDeviceConnect(AMDeviceRef device);
+MOBILEDEVICE_API int AMDeviceDisconnect(AMDeviceRef device);
+MOBILEDEVICE_API int AMDeviceStartSession(AMDeviceRef device);
+MOBILEDEVICE_API int AMDeviceStopSession(AMDeviceRef device);
+
+/* A lockdown value, or null. domain may be null. */
+MOBILEDEVICE_API plist_t AMDeviceCopyValue(AMDeviceRef device, plist_t domain, plist_t key);
+
+/* The device's UniqueDeviceID as a PLIST_STRING, known without a session; null on failure. */
+MOBILEDEVICE_API plist_t AMDeviceCopyDeviceIdentifier(AMDeviceRef device);
+
+/* An AMDeviceAccessState; -1 for an invalid handle. */
+MOBILEDEVICE_API int AMDeviceGetAccessState(AMDeviceRef device);
+
+/* Starts a service inside a session. outWord may be null. The secure form is tried by callers
+   when the plain one fails; options is null. */
+MOBILEDEVICE_API int AMDeviceStartService(AMDeviceRef device, plist_t serviceName,
+                                          AMDServiceConnectionRef* outService, uint32_t* outWord);
+MOBILEDEVICE_API int AMDeviceSecureStartService(AMDeviceRef device, plist_t serviceName,
+                                                plist_t options,
+                                                AMDServiceConnectionRef* outService);
+
+/* Byte stream of a service connection. Send returns the count sent, Receive the count received
+   (0 when the peer closed the connection); both return a negative value on error. Receive waits
+   at most the connection's receive time-out (30 s unless set) and then fails. Invalidate closes
+   the connection and frees the handle; an AFC connection opened on it must be closed first. */
+MOBILEDEVICE_API int64_t AMDServiceConnectionSend(AMDServiceConnectionRef service,
+                                                  const void* bytes, size_t length);
+MOBILEDEVICE_API int64_t AMDServiceConnectionReceive(AMDServiceConnectionRef service, void* buffer,
+                                                     size_t length);
+MOBILEDEVICE_API int AMDServiceConnectionSetReceiveTimeout(AMDServiceConnectionRef service,
+                                                           uint32_t milliseconds);
+MOBILEDEVICE_API int AMDServiceConnectionInvalidate(AMDServiceConnectionRef service);
+
+/* AFC over a service connection (afc, afc2, or a vended house arrest connection). ioTimeout is 0. */
+MOBILEDEVICE_API int AFCConnectionOpen(AMDServiceConnectionRef service, uint32_t ioTimeout,
+                                       AFCConnectionRef* outConnection);
+MOBILEDEVICE_API int AFCConnectionClose(AFCConnectionRef connection);
+
+/* Listing: Read yields each name (owned by the directory, valid until the next Read or Close),
+   then a null name at the end. "." and ".." may be among the names. */
+MOBILEDEVICE_API int AFCDirectoryOpen(AFCConnectionRef connection, const char* path,
+                                      AFCDirectoryRef* outDirectory);
+MOBILEDEVICE_API int AFCDirectoryRead(AFCConnectionRef connection, AFCDirectoryRef directory,
+                                      char** outName);
+MOBILEDEVICE_API int AFCDirectoryClose(AFCConnectionRef connection, AFCDirectoryRef directory);
+
+/* File information as key/value texts; a null key ends the pairs. Texts are owned by info. */
+MOBILEDEVICE_API int AFCFileInfoOpen(AFCConnectionRef connection, const char* path,
+                                     AFCDictionaryRef* outInfo);
+MOBILEDEVICE_API int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue);
+MOBILEDEVICE_API int AFCKeyValueClose(AFCDictionaryRef info);
+
+MOBILEDEVICE_API int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
+MOBILEDEVICE_API int AFCRemovePath(AFCConnectionRef connection, const char* path);
+MOBILEDEVICE_API int AFCRenamePath(AFCConnectionRef connection, const char* oldPath,
+                                   const char* newPath);
+
+/* Files. mode is an AFCFileMode, reserved is 0. Read takes the buffer size in *length and leaves
+   the count read there (0 at the end of the file). */
+MOBILEDEVICE_API int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode,
+                                    int reserved, AFCFileRef* outFile);
+MOBILEDEVICE_API int AFCFileRefRead(AFCConnectionRef connection, AFCFileRef file, void* buffer,
+                                    uint32_t* length);
+MOBILEDEVICE_API int AFCFileRefWrite(AFCConnectionRef connection, AFCFileRef file,
+                                     const void* buffer, uint32_t length);
+MOBILEDEVICE_API int AFCFileRefSeek(AFCConnectionRef connection, AFCFileRef file, int64_t offset,
+                                    uint64_t origin);
+MOBILEDEVICE_API int AFCFileRefTell(AFCConnectionRef connection, AFCFileRef file,
+                                    uint64_t* outPosition);
+MOBILEDEVICE_API int AFCFileRefClose(AFCConnectionRef connection, AFCFileRef file);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

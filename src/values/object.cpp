@@ -1,0 +1,9 @@
+#include "values/object.h"
+
+namespace ZelboLib {
+
+void releaseObject(const Object* object) noexcept {
+    delete object;
+}
+
+}  // namespace ZelboLib
