@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "values/zelbostring.h"
+
+/** What the Windows search for the Apple device support folders reads from its environment. */
+struct WindowsLibraryEnvironment {
+    CZelboString path;                                  // "Path"
+    std::optional<CZelboString> processorArchitew6432;  // "PROCESSOR_ARCHITEW6432", when set
+    CZelboString programFilesX86;                       // "ProgramFiles(x86)"
+    CZelboString programFiles;                          // "ProgramFiles"
+    CZelboString commonFiles;  // the common program files folder; "" when it is unknown
+};
+
+/**
+ * The "Path" with the Apple device support folders appended (never prepended), so that the
+ * MobileDevice library and CoreFoundation load by bare file name on Windows. exists tells whether
+ * a file is there.
+ */
+CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environment,
+                                       const std::function<bool(const CZelboString&)>& exists);
+
+/**
+ * Where to load the MobileDevice library from on Linux: beside the program when it is there,
+ * else its bare file name for the system's search.
+ */
+std::string mobileDeviceLibraryLocation(const std::string& programFolder,
+                                        const std::string& fileName);
