@@ -50,8 +50,17 @@ enum AMDeviceAccessState {
     kAMDeviceAccessUntrusted = 2, /* not paired: the user has not tapped Trust, or refused */
 };
 
-/* AFCFileRefOpen modes. Write creates the file and truncates an existing one. */
-enum AFCFileMode { kAFCFileModeRead = 1, kAFCFileModeWrite = 2 };
+/* AFCFileRefOpen modes, as AFC itself numbers them. ReadWrite creates a missing file but keeps
+   an existing one's bytes (writing a shorter file over it leaves the old tail); WriteTruncate
+   creates or empties the file. */
+enum AFCFileMode {
+    kAFCFileModeRead = 1,          /* "r" */
+    kAFCFileModeReadWrite = 2,     /* "r+", creates */
+    kAFCFileModeWriteTruncate = 3, /* "w", creates, truncates */
+    kAFCFileModeReadWriteTruncate = 4, /* "w+", creates, truncates */
+    kAFCFileModeAppend = 5,        /* "a", creates */
+    kAFCFileModeReadAppend = 6,    /* "a+", creates */
+};
 
 /* AFCFileRefSeek origins. */
 enum AFCSeekOrigin { kAFCSeekFromStart = 0, kAFCSeekFromEnd = 2 };
