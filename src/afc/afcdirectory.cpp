@@ -1,8 +1,26 @@
 #include "afc/afcdirectory.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string_view>
+
+#include "afc/localfile.h"
 #include "device/amdevice.h"
 #include "device/callfailure.h"
 #include "device/mobiledevicecalls.h"
+#include "values/cautostring.h"
+#include "values/cint64.h"
+#include "values/localpaths.h"
+
+using ZelboLib::CAutoString;
+using ZelboLib::CInt64;
+using ZelboLib::NSArray;
+using ZelboLib::NSDictionary;
+using ZelboLib::Object;
+using ZelboLib::Owned;
 
 AFCDirectory::~AFCDirectory() {
     if (connection_ != nullptr)
@@ -43,4 +61,294 @@ CZelboString AFCDirectory::errorText() const {
 void AFCDirectory::setErrorText(CZelboString text) {
     const std::lock_guard lock(errorMutex_);
     errorText_ = std::move(text);
+}
+
+bool AFCDirectory::validate(const CZelboString& path, const char16_t* missingText,
+                            bool allowEmpty) {
+    if (path.isEmpty() && !allowEmpty) {
+        setErrorText(missingText);
+        return false;
+    }
+    if (connection_ == nullptr) {
+        setErrorText(u"Connection is not open");
+        return false;
+    }
+    return true;
+}
+
+Owned<AFCFileReference> AFCDirectory::openFile(const CZelboString& path, AFCFileMode mode) {
+    if (!validate(path, u"Input path is nil")) return nullptr;
+    AFCFileRef handle = 0;
+    const int result =
+        MobileDevice::AFCFileRefOpen(connection_, path.toUtf8().c_str(), mode, 0, &handle);
+    if (!reportResult(result, "AFCFileRefOpen") || handle == 0) return nullptr;
+    return Owned<AFCFileReference>(new AFCFileReference(path, handle, connection_));
+}
+
+Owned<AFCFileReference> AFCDirectory::openForReading(const CZelboString& path) {
+    return openFile(path, kAFCFileModeRead);
+}
+
+Owned<AFCFileReference> AFCDirectory::openForWriting(const CZelboString& path, WriteMode mode) {
+    return openFile(path, mode == WriteMode::Truncate ? kAFCFileModeWriteTruncate
+                                                      : kAFCFileModeReadWrite);
+}
+
+Owned<NSArray> AFCDirectory::listDirectory(const CZelboString& path) {
+    if (!validate(path, u"Input path is nil", true)) return nullptr;
+    AFCDirectoryRef listing = nullptr;
+    if (!reportResult(MobileDevice::AFCDirectoryOpen(connection_, path.toUtf8().c_str(), &listing),
+                      "AFCDirectoryOpen")) {
+        return nullptr;
+    }
+    Owned<NSArray> names(new NSArray(true));
+    for (;;) {
+        char* name = nullptr;
+        MobileDevice::AFCDirectoryRead(connection_, listing, &name);
+        if (name == nullptr) break;
+        const std::string_view entry(name);
+        if (entry == "." || entry == "..") continue;
+        names->addObject(new CAutoString(CZelboString::fromUtf8(entry)));
+    }
+    MobileDevice::AFCDirectoryClose(connection_, listing);
+    setErrorText({});
+    return names;
+}
+
+namespace {
+
+bool isDecimalNumber(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Digits become a number; a number too large for 64 bits stays text, as everything else does.
+Object* typedValue(std::string_view text) {
+    int64_t number = 0;
+    if (isDecimalNumber(text) &&
+        std::from_chars(text.data(), text.data() + text.size(), number).ec == std::errc()) {
+        return new CInt64(number);
+    }
+    return new CAutoString(CZelboString::fromUtf8(text));
+}
+
+}  // namespace
+
+Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
+    if (!validate(path, u"Input file is nil")) return nullptr;
+    AFCDictionaryRef info = nullptr;
+    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
+                      "AFCFileInfoOpen")) {
+        return nullptr;
+    }
+    Owned<NSDictionary> values(new NSDictionary(true));
+    for (;;) {
+        char* key = nullptr;
+        char* value = nullptr;
+        if (MobileDevice::AFCKeyValueRead(info, &key, &value) != 0 || key == nullptr ||
+            value == nullptr) {
+            break;
+        }
+        values->setObjectForKey(CZelboString::fromUtf8(key), typedValue(value));
+    }
+    values->setObjectForKey(u"path", new CAutoString(path));
+    MobileDevice::AFCKeyValueClose(info);
+    setErrorText({});
+    return values;
+}
+
+bool AFCDirectory::pathExists(const CZelboString& path) {
+    if (!validate(path, u"Input path is nil")) return false;
+    AFCDictionaryRef info = nullptr;
+    if (MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info) != 0) {
+        return false;
+    }
+    MobileDevice::AFCKeyValueClose(info);
+    setErrorText({});
+    return true;
+}
+
+bool AFCDirectory::createDirectory(const CZelboString& path) {
+    if (!validate(path, u"Input path is nil")) return false;
+    return reportResult(MobileDevice::AFCDirectoryCreate(connection_, path.toUtf8().c_str()),
+                        "AFCDirectoryCreate");
+}
+
+bool AFCDirectory::removeItem(const CZelboString& path) {
+    if (!validate(path, u"Input path is nil")) return false;
+    return reportResult(MobileDevice::AFCRemovePath(connection_, path.toUtf8().c_str()),
+                        "AFCRemovePath");
+}
+
+bool AFCDirectory::renameItem(const CZelboString& fromPath, const CZelboString& toPath) {
+    if (toPath.isEmpty()) {
+        setErrorText(u"Input path is nil");
+        return false;
+    }
+    if (!validate(fromPath, u"Input path is nil")) return false;
+    return reportResult(MobileDevice::AFCRenamePath(connection_, fromPath.toUtf8().c_str(),
+                                                    toPath.toUtf8().c_str()),
+                        "AFCRenamePath");
+}
+
+namespace {
+
+// Large chunks: every chunk is one round trip to the device.
+constexpr uint32_t kCopyChunk = 1u << 20;
+
+CZelboString temporaryNameBeside(const CZelboString& deviceItem) {
+    const size_t slash = deviceItem.view().find_last_of(u'/');
+    const CZelboString folder =
+        slash == std::u16string_view::npos ? CZelboString() : deviceItem.left(int(slash) + 1);
+    std::random_device entropy;
+    CZelboString name;
+    name.format(u".plovik-%08x.part", entropy());
+    return folder.concat(name);
+}
+
+}  // namespace
+
+bool AFCDirectory::moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem) {
+    if (renameItem(temporary, deviceItem)) return true;
+    // Some devices refuse to rename over an existing file: make room, then try again.
+    if (!pathExists(deviceItem) || !removeItem(deviceItem)) return false;
+    return renameItem(temporary, deviceItem);
+}
+
+bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboString& deviceItem,
+                                    AFCDirectoryDelegate* delegate) {
+    if (connection_ == nullptr) {
+        setErrorText(u"Connection is not open");
+        return false;
+    }
+    if (pathExists(deviceItem)) {
+        setErrorText(u"Won't overwriting existing file!");
+        if (delegate && !delegate->shouldOverwrite(deviceItem, CopyTarget::Device)) return false;
+        setErrorText({});
+    }
+    LocalFile source = LocalFile::openForReading(localPath);
+    if (!source.isOpen()) {
+        setErrorText(u"Can't open input file");
+        return false;
+    }
+    const int64_t size = source.size();
+    if (delegate) delegate->willCopyFile(localPath, deviceItem, size);
+
+    const CZelboString temporary = temporaryNameBeside(deviceItem);
+    Owned<AFCFileReference> target = openForWriting(temporary, WriteMode::Truncate);
+    if (!target) return false;
+
+    std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
+    int64_t sent = 0;
+    CZelboString failure;
+    for (;;) {
+        if (delegate) {
+            if (delegate->isCancelled()) {
+                failure = u"Cancelled";
+                break;
+            }
+            delegate->copyProgress(sent, size);
+        }
+        const int64_t count = source.read(buffer.get(), kCopyChunk);
+        if (count < 0) {
+            failure = u"Can't read input file";
+            break;
+        }
+        if (count == 0) break;
+        if (!target->write(buffer.get(), static_cast<uint32_t>(count))) {
+            failure = target->errorText();
+            break;
+        }
+        sent += count;
+    }
+    if (failure.isEmpty() && sent != size) failure = u"Input file changed while it was copied";
+    if (!target->close() && failure.isEmpty()) failure = target->errorText();
+    target.reset();
+
+    bool copied = failure.isEmpty() && moveIntoPlace(temporary, deviceItem);
+    if (!copied) {
+        if (failure.isEmpty()) failure = errorText();
+        removeItem(temporary);
+        setErrorText(failure);
+    }
+    if (delegate) delegate->didCopyFile(deviceItem);
+    return copied;
+}
+
+bool AFCDirectory::copyToDevice(const CZelboString& localPath, const CZelboString& deviceFolder,
+                                AFCDirectoryDelegate* delegate) {
+    bool isFolder = false;
+    if (!localPathExists(localPath, isFolder)) return false;
+    const CZelboString target =
+        toForwardSlashes(deviceFolder.concat(u"/").concat(fileNameOfLocalPath(localPath)));
+    return copyFileToDevice(localPath, target, delegate);
+}
+
+bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
+                                      const CZelboString& localPath,
+                                      AFCDirectoryDelegate* delegate) {
+    if (connection_ == nullptr) {
+        setErrorText(u"Connection is not open");
+        return false;
+    }
+    bool isFolder = false;
+    if (localPathExists(localPath, isFolder) && !isFolder) {
+        setErrorText(u"Won't overwrite existing file");
+        if (delegate && !delegate->shouldOverwrite(localPath, CopyTarget::Computer)) return false;
+        setErrorText({});
+    }
+    Owned<AFCFileReference> source = openForReading(deviceItem);
+    if (!source) return false;
+    const int64_t size = source->size();
+
+    LocalFile target = LocalFile::createBeside(localPath);
+    if (!target.isOpen()) {
+        setErrorText(u"Can't create output file");
+        return false;
+    }
+    const bool sizeKnown = size >= 0;
+    if (delegate && sizeKnown) delegate->willCopyFile(deviceItem, localPath, size);
+
+    std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
+    int64_t received = 0;
+    CZelboString failure;
+    for (;;) {
+        if (delegate) {
+            if (delegate->isCancelled()) {
+                failure = u"Cancelled";
+                break;
+            }
+            if (sizeKnown) delegate->copyProgress(received, size);
+        }
+        // Reads may come back short; only 0 is the end, and a failed read is no end at all.
+        const uint32_t count = source->read(buffer.get(), kCopyChunk);
+        if (count == 0) {
+            if (!source->errorText().isEmpty()) failure = source->errorText();
+            break;
+        }
+        if (!target.writeAll(buffer.get(), count)) {
+            failure = u"Can't write output file";
+            break;
+        }
+        received += count;
+    }
+    if (failure.isEmpty() && sizeKnown && received != size) {
+        failure = u"The device file ended early";
+    }
+    if (!target.close() && failure.isEmpty()) failure = u"Can't write output file";
+
+    const std::string staged = target.path();
+    bool copied = failure.isEmpty();
+    if (copied && std::rename(staged.c_str(), localPath.toUtf8().c_str()) != 0) {
+        failure = u"Can't replace output file";
+        copied = false;
+    }
+    if (!copied) {
+        std::remove(staged.c_str());
+        setErrorText(failure);
+    } else {
+        setErrorText({});
+    }
+    if (delegate && sizeKnown) delegate->didCopyFile(localPath);
+    return copied;
 }

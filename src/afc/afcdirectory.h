@@ -2,7 +2,11 @@
 
 #include <mutex>
 
+#include "afc/afcdirectorydelegate.h"
+#include "afc/afcfilereference.h"
 #include "device/amservice.h"
+#include "values/nsarray.h"
+#include "values/nsdictionary.h"
 
 class AMDevice;
 
@@ -21,6 +25,46 @@ public:
     /** 0 empties errorText() and gives true; any other code leaves "<entryPoint> failed: <hex>". */
     bool reportResult(int code, const char* entryPoint);
 
+    /** How an opened file starts: with its bytes, or empty. Both create a missing file. */
+    enum class WriteMode { KeepContents, Truncate };
+
+    ZelboLib::Owned<AFCFileReference> openForReading(const CZelboString& path);
+    ZelboLib::Owned<AFCFileReference> openForWriting(const CZelboString& path,
+                                                     WriteMode mode = WriteMode::KeepContents);
+
+    /** The entry names of a folder (no "." or ".."), in device order; null on failure. */
+    ZelboLib::Owned<ZelboLib::NSArray> listDirectory(const CZelboString& path);
+    /**
+     * The file information of path: values of decimal digits as CInt64, others as CAutoString,
+     * plus "path" holding path as given; null on failure.
+     */
+    ZelboLib::Owned<ZelboLib::NSDictionary> fileInfo(const CZelboString& path);
+    /** Whether the device has something at path; every failure counts as no. */
+    bool pathExists(const CZelboString& path);
+
+    bool createDirectory(const CZelboString& path);
+    /** Removes one file, link or empty folder. */
+    bool removeItem(const CZelboString& path);
+    bool renameItem(const CZelboString& fromPath, const CZelboString& toPath);
+
+    /**
+     * Copies a local file to deviceItem. The data goes to a temporary file beside the target,
+     * which replaces the target only when every byte arrived: an interrupted or cancelled upload
+     * never leaves a truncated file in place of a good one. An existing target is replaced only
+     * when the delegate agrees (always without a delegate).
+     */
+    bool copyFileToDevice(const CZelboString& localPath, const CZelboString& deviceItem,
+                          AFCDirectoryDelegate* delegate);
+    /** copyFileToDevice into deviceFolder under the local file's own name. */
+    bool copyToDevice(const CZelboString& localPath, const CZelboString& deviceFolder,
+                      AFCDirectoryDelegate* delegate);
+    /**
+     * Copies a device file to localPath through a temporary file beside it, renamed into place
+     * only when the whole file arrived and the copy was not cancelled.
+     */
+    bool copyFileFromDevice(const CZelboString& deviceItem, const CZelboString& localPath,
+                            AFCDirectoryDelegate* delegate);
+
     AFCConnectionRef connection() const { return connection_; }
     const char* serviceName() const { return serviceName_; }
     CZelboString errorText() const;
@@ -34,6 +78,12 @@ protected:
     bool openConnection(const char16_t* failureFormat);
 
 private:
+    /** The shared checks: a path (unless empty paths are allowed) and an open connection. */
+    bool validate(const CZelboString& path, const char16_t* missingText, bool allowEmpty = false);
+    ZelboLib::Owned<AFCFileReference> openFile(const CZelboString& path, AFCFileMode mode);
+    /** Replaces deviceItem with the finished temporary file. */
+    bool moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);
+
     AFCConnectionRef connection_ = nullptr;
     const char* serviceName_;
     // Several threads use one connection (listing, transfers, thumbnails): the text is guarded.

@@ -116,6 +116,37 @@ struct FakeEntryPoints {
         return failure;
     }
     static int afcClose(AFCConnectionRef) { return fake().result("AFCConnectionClose"); }
+    static int infoOpen(AFCConnectionRef, const char*, AFCDictionaryRef* out) {
+        fake().fileInfoRead_ = 0;
+        *out = reinterpret_cast<AFCDictionaryRef>(&fake());
+        return fake().result("AFCFileInfoOpen");
+    }
+    static int keyValueRead(AFCDictionaryRef, char** key, char** value) {
+        auto& pairs = fake().fileInfo_;
+        if (fake().fileInfoRead_ >= pairs.size()) {
+            *key = *value = nullptr;
+            return 0;
+        }
+        auto& [k, v] = pairs[fake().fileInfoRead_++];
+        *key = k.data();
+        *value = v.data();
+        return 0;
+    }
+    static int keyValueClose(AFCDictionaryRef) { return 0; }
+    static int fileOpen(AFCConnectionRef, const char*, uint64_t, int, AFCFileRef* out) {
+        *out = 1;
+        return fake().result("AFCFileRefOpen");
+    }
+    static int fileSeek(AFCConnectionRef, AFCFileRef, int64_t, uint64_t) { return 0; }
+    static int fileTell(AFCConnectionRef, AFCFileRef, uint64_t* position) {
+        *position = fake().fileSize_;
+        return 0;
+    }
+    static int fileRead(AFCConnectionRef, AFCFileRef, void*, uint32_t* length) {
+        *length = 0;
+        return fake().result("AFCFileRefRead");
+    }
+    static int fileClose(AFCConnectionRef, AFCFileRef) { return 0; }
 };
 
 FakeMobileDevice::FakeMobileDevice() {
@@ -141,6 +172,14 @@ FakeMobileDevice::FakeMobileDevice() {
         {"AMDServiceConnectionInvalidate", reinterpret_cast<void*>(&FakeEntryPoints::invalidate)},
         {"AFCConnectionOpen", reinterpret_cast<void*>(&FakeEntryPoints::afcOpen)},
         {"AFCConnectionClose", reinterpret_cast<void*>(&FakeEntryPoints::afcClose)},
+        {"AFCFileInfoOpen", reinterpret_cast<void*>(&FakeEntryPoints::infoOpen)},
+        {"AFCKeyValueRead", reinterpret_cast<void*>(&FakeEntryPoints::keyValueRead)},
+        {"AFCKeyValueClose", reinterpret_cast<void*>(&FakeEntryPoints::keyValueClose)},
+        {"AFCFileRefOpen", reinterpret_cast<void*>(&FakeEntryPoints::fileOpen)},
+        {"AFCFileRefSeek", reinterpret_cast<void*>(&FakeEntryPoints::fileSeek)},
+        {"AFCFileRefTell", reinterpret_cast<void*>(&FakeEntryPoints::fileTell)},
+        {"AFCFileRefRead", reinterpret_cast<void*>(&FakeEntryPoints::fileRead)},
+        {"AFCFileRefClose", reinterpret_cast<void*>(&FakeEntryPoints::fileClose)},
     };
     MobileDeviceLibrary::instance().setResolver([table](const char* name) -> void* {
         if (installed == nullptr || installed->missing_.contains(name))

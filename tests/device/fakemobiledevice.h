@@ -49,6 +49,13 @@ public:
     std::vector<PlistPtr> sentMessages() const;
     int openServices() const { return openServices_; }
 
+    /** What AFCFileInfoOpen/AFCKeyValueRead hand out, in order. */
+    void setFileInfo(std::vector<std::pair<std::string, std::string>> pairs) {
+        fileInfo_ = std::move(pairs);
+    }
+    /** The size a file opened through AFC reports; its reads give nothing. */
+    void setFileSize(uint64_t size) { fileSize_ = size; }
+
 private:
     friend struct FakeEntryPoints;
 
@@ -61,6 +68,9 @@ private:
     std::string incoming_;
     std::string outgoing_;
     size_t pieceSize_ = SIZE_MAX;
+    std::vector<std::pair<std::string, std::string>> fileInfo_;
+    size_t fileInfoRead_ = 0;
+    uint64_t fileSize_ = 0;
     int openServices_ = 0;
     uintptr_t nextHandle_ = 0x1000;
 };

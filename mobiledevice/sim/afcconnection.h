@@ -1,0 +1,49 @@
+#ifndef PLOVIK_SIM_AFCCONNECTION_H
+#define PLOVIK_SIM_AFCCONNECTION_H
+
+#include "confinedfolder.h"
+#include "handletable.h"
+#include "openfile.h"
+#include "simdevice.h"
+
+#include "device/mobiledevice.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plovik::sim {
+
+// One AFC connection: the file operations of a device on a served folder, and the files opened
+// through it. Results are AFC codes; every call fails with kAfcDeviceGone once the device is
+// removed. Safe to use from several threads at once.
+class AfcConnection {
+public:
+    AfcConnection(std::shared_ptr<SimDevice> device, std::shared_ptr<const ConfinedFolder> folder);
+
+    // ".", ".." and then the names in the folder, sorted.
+    int listDirectory(const char* path, std::vector<std::string>& names) const;
+    // Alternating keys and values, as a device sends them.
+    int fileInfo(const char* path, std::vector<std::string>& pairs) const;
+    int makeDirectory(const char* path) const;
+    // One file, link or empty folder.
+    int removePath(const char* path) const;
+    int renamePath(const char* from, const char* to) const;
+
+    int openFile(const char* path, uint64_t mode, AFCFileRef& file);
+    // The open file behind a reference, or null with the reason in result.
+    std::shared_ptr<OpenFile> findFile(AFCFileRef file, int& result) const;
+    int closeFile(AFCFileRef file);
+
+private:
+    int checkDevice() const;
+
+    std::shared_ptr<SimDevice> device_;
+    std::shared_ptr<const ConfinedFolder> folder_;
+    HandleTable<OpenFile, AFCFileRef> files_;
+};
+
+}  // namespace plovik::sim
+
+#endif

@@ -1,0 +1,259 @@
+// The AFC entry points of mobiledevice.h.
+
+#include "afcerror.h"
+#include "injectedfault.h"
+#include "simulator.h"
+
+#include <string>
+#include <vector>
+
+using plovik::sim::AfcConnection;
+using plovik::sim::EntryCursor;
+using plovik::sim::injectedFault;
+using plovik::sim::OpenFile;
+using plovik::sim::Simulator;
+
+namespace {
+
+template <typename Operation>
+int onConnection(AFCConnectionRef connection, Operation operation) {
+    const auto found = Simulator::instance().afcConnections().find(connection);
+    return found ? operation(*found) : plovik::sim::kAfcInvalidArgument;
+}
+
+template <typename Operation>
+int onFile(AFCConnectionRef connection, AFCFileRef file, Operation operation) {
+    return onConnection(connection, [&](AfcConnection& found) {
+        int result = plovik::sim::kAfcSuccess;
+        const std::shared_ptr<OpenFile> open = found.findFile(file, result);
+        return open ? operation(*open) : result;
+    });
+}
+
+// A cursor is only reachable through the connection that made it.
+std::shared_ptr<EntryCursor> findDirectory(AFCConnectionRef connection, AFCDirectoryRef directory) {
+    const auto found = Simulator::instance().directories().find(directory);
+    if (!found || found->owner() != reinterpret_cast<std::uintptr_t>(connection)) {
+        return nullptr;
+    }
+    return found;
+}
+
+}  // namespace
+
+extern "C" {
+
+int AFCConnectionOpen(AMDServiceConnectionRef service, uint32_t, AFCConnectionRef* outConnection) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outConnection == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outConnection = nullptr;
+    Simulator& simulator = Simulator::instance();
+    const auto found = simulator.services().find(service);
+    if (!found) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    if (found->device()->isGone()) {
+        return plovik::sim::kAfcDeviceGone;
+    }
+    auto folder = found->servedFolder();
+    if (!folder) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outConnection = simulator.afcConnections().insert(
+        std::make_shared<AfcConnection>(found->device(), std::move(folder)));
+    return plovik::sim::kAfcSuccess;
+}
+
+int AFCConnectionClose(AFCConnectionRef connection) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return Simulator::instance().afcConnections().take(connection)
+               ? plovik::sim::kAfcSuccess
+               : plovik::sim::kAfcInvalidArgument;
+}
+
+int AFCDirectoryOpen(AFCConnectionRef connection, const char* path, AFCDirectoryRef* outDirectory) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outDirectory == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outDirectory = nullptr;
+    return onConnection(connection, [&](AfcConnection& found) {
+        std::vector<std::string> names;
+        const int result = found.listDirectory(path, names);
+        if (result == plovik::sim::kAfcSuccess) {
+            *outDirectory =
+                Simulator::instance().directories().insert(std::make_shared<EntryCursor>(
+                    std::move(names), reinterpret_cast<std::uintptr_t>(connection)));
+        }
+        return result;
+    });
+}
+
+int AFCDirectoryRead(AFCConnectionRef connection, AFCDirectoryRef directory, char** outName) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outName == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outName = nullptr;
+    const auto found = findDirectory(connection, directory);
+    if (!found) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outName = found->next();
+    return plovik::sim::kAfcSuccess;
+}
+
+int AFCDirectoryClose(AFCConnectionRef connection, AFCDirectoryRef directory) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (!findDirectory(connection, directory)) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    Simulator::instance().directories().take(directory);
+    return plovik::sim::kAfcSuccess;
+}
+
+int AFCFileInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionaryRef* outInfo) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outInfo == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outInfo = nullptr;
+    return onConnection(connection, [&](AfcConnection& found) {
+        std::vector<std::string> pairs;
+        const int result = found.fileInfo(path, pairs);
+        if (result == plovik::sim::kAfcSuccess) {
+            *outInfo = Simulator::instance().fileInfos().insert(std::make_shared<EntryCursor>(
+                std::move(pairs), reinterpret_cast<std::uintptr_t>(connection)));
+        }
+        return result;
+    });
+}
+
+int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outKey == nullptr || outValue == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outKey = nullptr;
+    *outValue = nullptr;
+    const auto found = Simulator::instance().fileInfos().find(info);
+    if (!found) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    // Keys and values alternate, so a key always has its value.
+    *outKey = found->next();
+    *outValue = *outKey != nullptr ? found->next() : nullptr;
+    return plovik::sim::kAfcSuccess;
+}
+
+int AFCKeyValueClose(AFCDictionaryRef info) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return Simulator::instance().fileInfos().take(info) ? plovik::sim::kAfcSuccess
+                                                        : plovik::sim::kAfcInvalidArgument;
+}
+
+int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onConnection(connection,
+                        [&](AfcConnection& found) { return found.makeDirectory(path); });
+}
+
+int AFCRemovePath(AFCConnectionRef connection, const char* path) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onConnection(connection, [&](AfcConnection& found) { return found.removePath(path); });
+}
+
+int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onConnection(connection,
+                        [&](AfcConnection& found) { return found.renamePath(oldPath, newPath); });
+}
+
+int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode, int,
+                   AFCFileRef* outFile) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outFile == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    *outFile = 0;
+    return onConnection(connection,
+                        [&](AfcConnection& found) { return found.openFile(path, mode, *outFile); });
+}
+
+int AFCFileRefRead(AFCConnectionRef connection, AFCFileRef file, void* buffer, uint32_t* length) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (length == nullptr || (buffer == nullptr && *length > 0)) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    const uint32_t wanted = *length;
+    *length = 0;
+    return onFile(connection, file, [&](OpenFile& open) {
+        *length = wanted;
+        return open.read(buffer, *length);
+    });
+}
+
+int AFCFileRefWrite(AFCConnectionRef connection, AFCFileRef file, const void* buffer,
+                    uint32_t length) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (buffer == nullptr && length > 0) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onFile(connection, file, [&](OpenFile& open) { return open.write(buffer, length); });
+}
+
+int AFCFileRefSeek(AFCConnectionRef connection, AFCFileRef file, int64_t offset, uint64_t origin) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onFile(connection, file, [&](OpenFile& open) { return open.seek(offset, origin); });
+}
+
+int AFCFileRefTell(AFCConnectionRef connection, AFCFileRef file, uint64_t* outPosition) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (outPosition == nullptr) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onFile(connection, file, [&](OpenFile& open) { return open.tell(*outPosition); });
+}
+
+int AFCFileRefClose(AFCConnectionRef connection, AFCFileRef file) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onConnection(connection, [&](AfcConnection& found) { return found.closeFile(file); });
+}
+
+}  // extern "C"

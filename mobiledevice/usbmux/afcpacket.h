@@ -1,0 +1,52 @@
+// AFC wire format: the 40-byte little-endian packet header, operation codes, and the encoding of
+// request arguments and reply bodies.
+#ifndef PLOVIK_USBMUX_AFCPACKET_H
+#define PLOVIK_USBMUX_AFCPACKET_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plovik::usbmux {
+
+enum class AfcOperation : uint64_t {
+    Status = 0x01,
+    Data = 0x02,
+    ReadDirectory = 0x03,
+    RemovePath = 0x08,
+    MakeDirectory = 0x09,
+    GetFileInfo = 0x0A,
+    FileOpen = 0x0D,
+    FileOpenResult = 0x0E,
+    FileRead = 0x0F,
+    FileWrite = 0x10,
+    FileSeek = 0x11,
+    FileTell = 0x12,
+    FileTellResult = 0x13,
+    FileClose = 0x14,
+    RenamePath = 0x18,
+};
+
+struct AfcHeader {
+    static constexpr size_t kSize = 40;
+
+    uint64_t entireLength = 0;  // header + arguments + payload
+    uint64_t thisLength = 0;    // header + arguments
+    uint64_t packetNumber = 0;
+    uint64_t operation = 0;
+
+    void encode(uint8_t* out) const;
+    static AfcHeader decode(const uint8_t* in);
+};
+
+void appendUint64(std::vector<uint8_t>& bytes, uint64_t value);
+void appendText(std::vector<uint8_t>& bytes, const char* text);  // with its terminating zero
+uint64_t readUint64(const uint8_t* bytes);
+
+// The zero-terminated texts of a DATA body, in order; an unterminated tail counts as one more.
+std::vector<std::string> splitTexts(const std::vector<uint8_t>& body);
+
+}  // namespace plovik::usbmux
+
+#endif

@@ -1,0 +1,269 @@
+#include "devicewatcher.h"
+
+#include "log.h"
+#include "results.h"
+
+#include <libimobiledevice/lockdown.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace plovik::usbmux {
+
+namespace {
+
+std::optional<AMDeviceAccessState> accessState(Access access) {
+    switch (access) {
+        case Access::Ready:
+            return kAMDeviceAccessReady;
+        case Access::Locked:
+            return kAMDeviceAccessLocked;
+        case Access::Untrusted:
+            return kAMDeviceAccessUntrusted;
+        case Access::Unreachable:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int DeviceWatcher::subscribe(AMDeviceNotificationCallback callback, void* context,
+                             std::uintptr_t* subscription) {
+    const std::lock_guard lock(subscribeMutex_);
+    if (!listening_) {
+        // libusbmuxd waits for the daemon's socket with inotify on its default folder only; a
+        // daemon at another address would never be noticed, so it polls for that one instead.
+        if (std::getenv("USBMUXD_SOCKET_ADDRESS") != nullptr) {
+            libusbmuxd_set_use_inotify(0);
+        }
+        const int result = usbmuxd_events_subscribe(&muxSubscription_, &onMuxEvent, this);
+        if (result != 0) {
+            logLine("cannot watch devices: libusbmuxd subscription failed (%d)", result);
+            return result;
+        }
+        std::thread([this] { run(); }).detach();
+        listening_ = true;
+    }
+    Event event;
+    event.kind = Event::Kind::Subscribed;
+    event.subscriber = {callback, context};
+    post(std::move(event));
+    *subscription = ++subscriptions_;
+    return kSuccess;
+}
+
+void DeviceWatcher::onMuxEvent(const usbmuxd_event_t* muxEvent, void* watcher) {
+    // Devices reached over the network are not this library's concern.
+    if (muxEvent->device.conn_type != CONNECTION_TYPE_USB) {
+        return;
+    }
+    Event event;
+    switch (muxEvent->event) {
+        case UE_DEVICE_ADD:
+            event.kind = Event::Kind::Attached;
+            break;
+        case UE_DEVICE_REMOVE:
+            event.kind = Event::Kind::Detached;
+            break;
+        case UE_DEVICE_PAIRED:
+            event.kind = Event::Kind::Paired;
+            break;
+        default:
+            return;
+    }
+    event.muxId = muxEvent->device.handle;
+    event.udid.assign(muxEvent->device.udid,
+                      strnlen(muxEvent->device.udid, sizeof muxEvent->device.udid));
+    static_cast<DeviceWatcher*>(watcher)->post(std::move(event));
+}
+
+void DeviceWatcher::post(Event event) {
+    {
+        const std::lock_guard lock(queueMutex_);
+        queue_.push_back(std::move(event));
+    }
+    queueChanged_.notify_one();
+}
+
+void DeviceWatcher::run() {
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+        if (queue_.empty()) {
+            if (const std::optional<Clock::time_point> due = nextProbeTime()) {
+                queueChanged_.wait_until(lock, *due);
+            } else {
+                queueChanged_.wait(lock);
+            }
+        }
+        if (!queue_.empty()) {
+            const Event event = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            handle(event);
+            lock.lock();
+            continue;
+        }
+        lock.unlock();
+        probeDue();
+        lock.lock();
+    }
+}
+
+void DeviceWatcher::handle(const Event& event) {
+    switch (event.kind) {
+        case Event::Kind::Attached:
+            attach(event.muxId, event.udid);
+            break;
+        case Event::Kind::Detached:
+            detach(event.muxId);
+            break;
+        case Event::Kind::Paired:
+            if (const auto found = watched_.find(event.muxId); found != watched_.end()) {
+                found->second.nextProbe = Clock::now();
+            }
+            break;
+        case Event::Kind::Subscribed:
+            for (const auto& [muxId, watched] : watched_) {
+                if (watched.announced != Announced::Nothing) {
+                    deliver(event.subscriber, watched.handle,
+                            watched.announced == Announced::Arrived ? kAMDeviceArrived
+                                                                    : kAMDeviceNotReady);
+                }
+            }
+            subscribers_.push_back(event.subscriber);
+            break;
+    }
+}
+
+void DeviceWatcher::attach(uint32_t muxId, const std::string& udid) {
+    const auto [entry, added] = watched_.try_emplace(muxId);
+    if (!added) {
+        return;
+    }
+    entry->second.udid = udid;
+    probe(entry->second);
+}
+
+void DeviceWatcher::detach(uint32_t muxId) {
+    const auto found = watched_.find(muxId);
+    if (found == watched_.end()) {
+        return;
+    }
+    const Watched watched = std::move(found->second);
+    watched_.erase(found);
+    if (!watched.device) {
+        return;
+    }
+    watched.device->markGone();
+    if (watched.announced != Announced::Nothing) {
+        deliverToAll(watched.handle, kAMDeviceRemoved);
+    }
+    // The handle is valid until the Removed callbacks returned, and unknown from then on.
+    devices_.remove(watched.handle);
+}
+
+void DeviceWatcher::probe(Watched& watched) {
+    watched.nextProbe = Clock::now() + kProbeInterval;
+    if (!watched.device) {
+        idevice_t idevice = nullptr;
+        if (idevice_new_with_options(&idevice, watched.udid.c_str(), IDEVICE_LOOKUP_USBMUX) !=
+            IDEVICE_E_SUCCESS) {
+            report(watched, {Access::Unreachable, LOCKDOWN_E_MUX_ERROR});
+            watched.lastAccess = Access::Unreachable;
+            return;
+        }
+        watched.device = std::make_shared<Device>(watched.udid, Idevice(idevice));
+        watched.handle = devices_.add(watched.device);
+    }
+
+    const ProbeResult result = probeAccess(watched.device->idevice(), watched.trustRequest);
+    report(watched, result);
+    watched.lastAccess = result.access;
+    if (result.code == LOCKDOWN_E_USER_DENIED_PAIRING) {
+        watched.trustRequest = TrustRequest::Withheld;
+    }
+    const std::optional<AMDeviceAccessState> state = accessState(result.access);
+    if (!state) {
+        return;
+    }
+    const bool changed = watched.device->accessState() != *state;
+    watched.device->setAccessState(*state);
+    if (result.access == Access::Ready) {
+        watched.announced = Announced::Arrived;
+        deliverToAll(watched.handle, kAMDeviceArrived);
+    } else if (watched.announced == Announced::Nothing || changed) {
+        // Also when it goes from locked to untrusted: the subscriber shows the user why.
+        watched.announced = Announced::NotReady;
+        deliverToAll(watched.handle, kAMDeviceNotReady);
+    }
+}
+
+void DeviceWatcher::report(const Watched& watched, const ProbeResult& result) const {
+    // One line per change, not one per retry.
+    if (watched.lastAccess == result.access) {
+        return;
+    }
+    const char* udid = watched.udid.c_str();
+    const char* reason = lockdownd_strerror(static_cast<lockdownd_error_t>(result.code));
+    switch (result.access) {
+        case Access::Ready:
+            if (watched.lastAccess) {
+                logLine("%s: session possible now", udid);
+            }
+            break;
+        case Access::Locked:
+            logLine("%s: locked with a passcode (%s); waiting for it to be unlocked", udid, reason);
+            break;
+        case Access::Untrusted:
+            if (result.code == LOCKDOWN_E_USER_DENIED_PAIRING) {
+                logLine(
+                    "%s: the user refused to trust this computer; unplug and plug it in to "
+                    "be asked again",
+                    udid);
+            } else {
+                logLine("%s: not trusted (%d: %s); waiting for Trust to be tapped on the device",
+                        udid, result.code, reason);
+            }
+            break;
+        case Access::Unreachable:
+            logLine("%s: lockdown not reachable (%d: %s); retrying", udid, result.code, reason);
+            break;
+    }
+}
+
+void DeviceWatcher::probeDue() {
+    const Clock::time_point now = Clock::now();
+    for (auto& [muxId, watched] : watched_) {
+        if (watched.announced != Announced::Arrived && watched.nextProbe <= now) {
+            probe(watched);
+        }
+    }
+}
+
+std::optional<DeviceWatcher::Clock::time_point> DeviceWatcher::nextProbeTime() const {
+    std::optional<Clock::time_point> earliest;
+    for (const auto& [muxId, watched] : watched_) {
+        if (watched.announced != Announced::Arrived &&
+            (!earliest || watched.nextProbe < *earliest)) {
+            earliest = watched.nextProbe;
+        }
+    }
+    return earliest;
+}
+
+void DeviceWatcher::deliver(const Subscriber& subscriber, std::uintptr_t handle,
+                            AMDeviceNotificationMessage message) const {
+    const AMDeviceNotificationInfo info{reinterpret_cast<AMDeviceRef>(handle),
+                                        static_cast<uint32_t>(message)};
+    subscriber.callback(&info, subscriber.context);
+}
+
+void DeviceWatcher::deliverToAll(std::uintptr_t handle, AMDeviceNotificationMessage message) const {
+    for (const Subscriber& subscriber : subscribers_) {
+        deliver(subscriber, handle, message);
+    }
+}
+
+}  // namespace plovik::usbmux

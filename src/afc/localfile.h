@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "values/zelbostring.h"
+
+/** An open local file (a POSIX descriptor), closed when the object goes. */
+class LocalFile {
+public:
+    /** Opens an existing file for reading; isOpen() tells whether that worked. */
+    static LocalFile openForReading(const CZelboString& path);
+    /**
+     * Creates a new, empty file with a name of its own in the folder of target (mode 0666 less the
+     * umask), for writing a copy that replaces target only when it is complete.
+     */
+    static LocalFile createBeside(const CZelboString& target);
+
+    LocalFile(LocalFile&& other) noexcept;
+    LocalFile& operator=(LocalFile&& other) noexcept;
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+    ~LocalFile();
+
+    bool isOpen() const { return descriptor_ >= 0; }
+    /** The size in bytes, or -1. */
+    int64_t size() const;
+    /** Bytes read, 0 at the end, -1 on failure; interrupted reads are retried. */
+    int64_t read(void* buffer, size_t length);
+    /** Writes all bytes; false on failure (a full disk, a removed drive). */
+    bool writeAll(const void* bytes, size_t length);
+    bool close();
+    const std::string& path() const { return path_; }
+
+private:
+    LocalFile(int descriptor, std::string path) : descriptor_(descriptor), path_(std::move(path)) {}
+
+    int descriptor_ = -1;
+    std::string path_;
+};

@@ -1,0 +1,251 @@
+#include "afc/afcdirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <set>
+#include <string>
+
+#include "afc/afcmediadirectory.h"
+#include "afc/afcrootdirectory.h"
+#include "afc/recordingdelegate.h"
+#include "support/simulateddevice.h"
+#include "values/cautostring.h"
+#include "values/cint64.h"
+
+namespace {
+
+using ZelboLib::Owned;
+
+std::string contents(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+void write(const std::filesystem::path& file, const std::string& data) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << data;
+}
+
+CZelboString text(const std::filesystem::path& path) {
+    return CZelboString::fromUtf8(path.string());
+}
+
+size_t entryCount(const std::filesystem::path& folder) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                             std::filesystem::directory_iterator()));
+}
+
+class AfcDirectoryTest : public testing::Test {
+protected:
+    AfcDirectoryTest() : media(simulated.device().openMediaDirectory()) {}
+
+    SimulatedDevice simulated;
+    Owned<AFCMediaDirectory> media;
+    TemporaryFolder local;
+};
+
+TEST_F(AfcDirectoryTest, ValidationComesFirstAndResultsAreHexadecimal) {
+    EXPECT_FALSE(media->createDirectory(u""));
+    EXPECT_EQ(media->errorText().view(), u"Input path is nil");
+    EXPECT_EQ(media->fileInfo(u""), nullptr);
+    EXPECT_EQ(media->errorText().view(), u"Input file is nil");
+    EXPECT_FALSE(media->renameItem(u"/a", u""));
+    EXPECT_EQ(media->errorText().view(), u"Input path is nil");
+
+    AFCMediaDirectory closed;
+    EXPECT_FALSE(closed.removeItem(u"/a"));
+    EXPECT_EQ(closed.errorText().view(), u"Connection is not open");
+    EXPECT_EQ(closed.listDirectory(u"/"), nullptr);
+    EXPECT_FALSE(closed.copyFileToDevice(u"/x", u"/x", nullptr));
+    EXPECT_EQ(closed.errorText().view(), u"Connection is not open");
+
+    EXPECT_FALSE(media->removeItem(u"/missing"));
+    EXPECT_EQ(media->errorText().view(), u"AFCRemovePath failed: 8");
+    EXPECT_TRUE(media->createDirectory(u"/DCIM"));
+    EXPECT_EQ(media->errorText().view(), u"");
+}
+
+TEST_F(AfcDirectoryTest, ListsNamesInDeviceOrderWithoutDotEntries) {
+    std::filesystem::create_directory(simulated.media() / "Empty");
+    const auto empty = media->listDirectory(u"/Empty");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->count(), 0);
+
+    write(simulated.media() / "DCIM" / "IMG_0001.JPG", "jpeg");
+    write(simulated.media() / "DCIM" / "Ünïcødé 📷.heic", "heic");
+    const auto names = media->listDirectory(u"/DCIM");
+    ASSERT_NE(names, nullptr);
+    std::set<std::u16string> seen;
+    for (int i = 0; i < names->count(); ++i) seen.emplace(names->objectAtIndex(i)->description().view());
+    EXPECT_EQ(seen, (std::set<std::u16string>{u"IMG_0001.JPG", u"Ünïcødé 📷.heic"}));
+
+    EXPECT_EQ(media->listDirectory(u"/nothing"), nullptr);
+    EXPECT_EQ(media->errorText().view(), u"AFCDirectoryOpen failed: 8");
+}
+
+TEST_F(AfcDirectoryTest, FileInformationCarriesTypesSizesAndThePath) {
+    write(simulated.media() / "a.txt", "12345");
+    const auto info = media->fileInfo(u"/a.txt");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->objectForKey(u"st_ifmt")->description().view(), u"S_IFREG");
+    EXPECT_EQ(info->objectForKey(u"st_size")->typeCode(), ZelboLib::kTypeInt64);
+    EXPECT_EQ(info->objectForKey(u"st_size")->description().view(), u"5");
+    EXPECT_EQ(info->objectForKey(u"st_mtime")->typeCode(), ZelboLib::kTypeInt64);
+    EXPECT_EQ(info->objectForKey(u"path")->description().view(), u"/a.txt");
+
+    const auto rootInfo = media->fileInfo(u"/");
+    ASSERT_NE(rootInfo, nullptr);
+    EXPECT_EQ(rootInfo->objectForKey(u"st_ifmt")->description().view(), u"S_IFDIR");
+    EXPECT_EQ(rootInfo->objectForKey(u"path")->description().view(), u"/");
+
+    EXPECT_TRUE(media->pathExists(u"/"));
+    EXPECT_TRUE(media->pathExists(u"/a.txt"));
+    EXPECT_FALSE(media->pathExists(u"/b.txt"));
+}
+
+TEST_F(AfcDirectoryTest, FileReferencesFollowTheOpenCheck) {
+    write(simulated.media() / "data.bin", "0123456789");
+    auto file = media->openForReading(u"/data.bin");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->size(), 10);
+    char buffer[64];
+    EXPECT_EQ(file->read(buffer, sizeof buffer), 10u);
+    EXPECT_EQ(file->read(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(file->errorText().view(), u"");
+    EXPECT_TRUE(file->write(buffer, 0));
+    EXPECT_TRUE(file->close());
+    EXPECT_FALSE(file->close());
+    EXPECT_EQ(file->errorText().view(), u"File is not open");
+    EXPECT_FALSE(file->write(buffer, 0));
+    EXPECT_EQ(file->tell(), -1);
+    EXPECT_EQ(media->openForReading(u"/missing.bin"), nullptr);
+    EXPECT_EQ(media->errorText().view(), u"AFCFileRefOpen failed: 8");
+}
+
+TEST_F(AfcDirectoryTest, UploadsCreateAndReplaceWhole) {
+    const auto longer = local.write("long.txt", std::string(5000, 'L'));
+    const auto shorter = local.write("short.txt", "short");
+    RecordingDelegate delegate;
+    delegate.overwrite = true;
+    ASSERT_TRUE(media->copyFileToDevice(text(longer), u"/file.txt", &delegate));
+    EXPECT_EQ(contents(simulated.media() / "file.txt"), std::string(5000, 'L'));
+    // A shorter file over a longer one leaves no old tail behind.
+    ASSERT_TRUE(media->copyFileToDevice(text(shorter), u"/file.txt", &delegate));
+    EXPECT_EQ(contents(simulated.media() / "file.txt"), "short");
+    EXPECT_EQ(entryCount(simulated.media()), 1u);  // no temporary file left
+    EXPECT_EQ(delegate.events.back(), "did /file.txt");
+}
+
+TEST_F(AfcDirectoryTest, UploadKeepsAnExistingFileUnlessTheUserAgrees) {
+    write(simulated.media() / "keep.txt", "original");
+    const auto source = local.write("keep.txt", "new");
+    RecordingDelegate delegate;
+    EXPECT_FALSE(media->copyFileToDevice(text(source), u"/keep.txt", &delegate));
+    EXPECT_EQ(media->errorText().view(), u"Won't overwriting existing file!");
+    EXPECT_EQ(delegate.events, std::vector<std::string>{"overwrite? /keep.txt device"});
+    EXPECT_EQ(contents(simulated.media() / "keep.txt"), "original");
+
+    EXPECT_TRUE(media->copyToDevice(text(source), u"/", nullptr));  // no delegate: overwrite
+    EXPECT_EQ(contents(simulated.media() / "keep.txt"), "new");
+    EXPECT_FALSE(media->copyToDevice(text(local / "missing.txt"), u"/", nullptr));
+}
+
+TEST_F(AfcDirectoryTest, EmptyUploadReportsAZeroTotal) {
+    const auto empty = local.write("empty.txt", "");
+    RecordingDelegate delegate;
+    ASSERT_TRUE(media->copyFileToDevice(text(empty), u"/empty.txt", &delegate));
+    EXPECT_EQ(delegate.events,
+              (std::vector<std::string>{"will " + empty.string() + " -> /empty.txt 0",
+                                        "progress 0/0", "did /empty.txt"}));
+    EXPECT_TRUE(std::filesystem::exists(simulated.media() / "empty.txt"));
+}
+
+TEST_F(AfcDirectoryTest, CancelledUploadLeavesTheTargetAsItWas) {
+    write(simulated.media() / "big.bin", "old contents");
+    const auto source = local.write("big.bin", std::string(3 << 20, 'x'));
+    RecordingDelegate delegate;
+    delegate.overwrite = true;
+    delegate.onProgress = [&](int64_t done) { delegate.cancelled = done > 0; };
+    EXPECT_FALSE(media->copyFileToDevice(text(source), u"/big.bin", &delegate));
+    EXPECT_EQ(media->errorText().view(), u"Cancelled");
+    EXPECT_EQ(contents(simulated.media() / "big.bin"), "old contents");
+    EXPECT_EQ(entryCount(simulated.media()), 1u);
+}
+
+TEST_F(AfcDirectoryTest, DownloadsWholeFilesOfEveryAwkwardSize) {
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{1} << 20, (size_t{1} << 20) + 1}) {
+        const std::string data(size, 'd');
+        write(simulated.media() / "f.bin", data);
+        const auto target = local / ("f" + std::to_string(size));
+        RecordingDelegate delegate;
+        ASSERT_TRUE(media->copyFileFromDevice(u"/f.bin", text(target), &delegate)) << size;
+        EXPECT_EQ(contents(target), data) << size;
+        EXPECT_EQ(delegate.events.front(),
+                  "will /f.bin -> " + target.string() + " " + std::to_string(size));
+    }
+    EXPECT_EQ(entryCount(local.path()), 4u);  // no temporary files left
+}
+
+TEST_F(AfcDirectoryTest, DownloadAsksBeforeReplacingAndKeepsTheOldFileOnFailure) {
+    write(simulated.media() / "photo.jpg", "new photo");
+    const auto target = local.write("photo.jpg", "old photo");
+    RecordingDelegate delegate;
+    EXPECT_FALSE(media->copyFileFromDevice(u"/photo.jpg", text(target), &delegate));
+    EXPECT_EQ(media->errorText().view(), u"Won't overwrite existing file");
+    EXPECT_EQ(contents(target), "old photo");
+
+    delegate.overwrite = true;
+    delegate.cancelled = true;
+    EXPECT_FALSE(media->copyFileFromDevice(u"/photo.jpg", text(target), &delegate));
+    EXPECT_EQ(contents(target), "old photo");
+    EXPECT_EQ(entryCount(local.path()), 1u);
+
+    delegate.cancelled = false;
+    EXPECT_TRUE(media->copyFileFromDevice(u"/photo.jpg", text(target), &delegate));
+    EXPECT_EQ(contents(target), "new photo");
+
+    // A folder of that name is not asked about and is not replaced.
+    std::filesystem::create_directory(local / "folder.jpg");
+    write(simulated.media() / "folder.jpg", "x");
+    RecordingDelegate silent;
+    EXPECT_FALSE(media->copyFileFromDevice(u"/folder.jpg", text(local / "folder.jpg"), &silent));
+    EXPECT_TRUE(std::filesystem::is_directory(local / "folder.jpg"));
+    EXPECT_EQ(std::count(silent.events.begin(), silent.events.end(), "overwrite?"), 0);
+}
+
+TEST_F(AfcDirectoryTest, UnplugMidCopyFailsAndLeavesNoPartialFile) {
+    write(simulated.media() / "movie.mov", std::string(4 << 20, 'm'));
+    RecordingDelegate delegate;
+    delegate.onProgress = [&](int64_t done) {
+        if (done > 0) simulated.unplug();
+    };
+    const auto target = local / "movie.mov";
+    EXPECT_FALSE(media->copyFileFromDevice(u"/movie.mov", text(target), &delegate));
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(entryCount(local.path()), 0u);
+}
+
+TEST_F(AfcDirectoryTest, RenamesAndRemoves) {
+    write(simulated.media() / "a.txt", "a");
+    std::filesystem::create_directories(simulated.media() / "full" / "inner");
+    EXPECT_TRUE(media->renameItem(u"/a.txt", u"/b.txt"));
+    EXPECT_TRUE(std::filesystem::exists(simulated.media() / "b.txt"));
+    EXPECT_FALSE(media->removeItem(u"/full"));  // not empty
+    EXPECT_TRUE(media->removeItem(u"/full/inner"));
+    EXPECT_TRUE(media->removeItem(u"/full"));
+    EXPECT_TRUE(media->removeItem(u"/b.txt"));
+}
+
+TEST(AfcAreas, ADeviceWithoutTheWholeFileSystemStillHasMedia) {
+    SimulatedDevice simulated({}, {}, false);
+    EXPECT_EQ(simulated.device().openRootDirectory(), nullptr);
+    EXPECT_NE(simulated.device().openMediaDirectory(), nullptr);
+}
+
+}  // namespace

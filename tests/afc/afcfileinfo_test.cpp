@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "afc/afcmediadirectory.h"
+#include "afc/recordingdelegate.h"
+#include "device/amdevice.h"
+#include "device/fakemobiledevice.h"
+#include "support/temporaryfolder.h"
+#include "values/cint64.h"
+
+namespace {
+
+using ZelboLib::Owned;
+
+class FakeAfcTest : public testing::Test {
+protected:
+    FakeAfcTest() {
+        CZelboString error;
+        device = AMDevice::attach(fake.addDevice({}), error);
+        media = device->openMediaDirectory();
+    }
+    FakeMobileDevice fake;
+    Owned<AMDevice> device;
+    Owned<AFCMediaDirectory> media;
+};
+
+TEST_F(FakeAfcTest, ValuesOfDigitsAloneBecomeNumbers) {
+    fake.setFileInfo({{"st_size", "0755"},
+                      {"st_mtime", "1700000000123456789"},
+                      {"negative", "-1"},
+                      {"empty", ""},
+                      {"huge", "99999999999999999999"},
+                      {"st_ifmt", "S_IFREG"},
+                      {"path", "/device/said"}});
+    const auto info = media->fileInfo(u"/DCIM/a.jpg");
+    ASSERT_NE(info, nullptr);
+    const auto type = [&](const char16_t* key) { return info->objectForKey(key)->typeCode(); };
+    EXPECT_EQ(type(u"st_size"), ZelboLib::kTypeInt64);
+    EXPECT_EQ(info->objectForKey(u"st_size")->description().view(), u"755");
+    EXPECT_EQ(info->objectForKey(u"st_mtime")->description().view(), u"1700000000123456789");
+    EXPECT_EQ(type(u"negative"), ZelboLib::kTypeString);
+    EXPECT_EQ(type(u"empty"), ZelboLib::kTypeString);
+    EXPECT_EQ(type(u"huge"), ZelboLib::kTypeString);
+    EXPECT_EQ(info->objectForKey(u"path")->description().view(), u"/DCIM/a.jpg");
+}
+
+TEST_F(FakeAfcTest, SizesPast4GiBReachTheDelegateWhole) {
+    TemporaryFolder folder;
+    fake.setFileSize(uint64_t{5} << 30);
+    RecordingDelegate delegate;
+    const CZelboString local = CZelboString::fromUtf8((folder / "video.mov").string());
+    EXPECT_FALSE(media->copyFileFromDevice(u"/DCIM/video.mov", local, &delegate));
+    ASSERT_FALSE(delegate.events.empty());
+    EXPECT_EQ(delegate.events[0],
+              "will /DCIM/video.mov -> " + local.toUtf8() + " " + std::to_string(5LL << 30));
+    EXPECT_EQ(media->errorText().view(), u"The device file ended early");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(FakeAfcTest, AFailedReadIsNotTheEndOfTheFile) {
+    TemporaryFolder folder;
+    fake.setResult("AFCFileRefRead", 0x20);
+    const CZelboString local = CZelboString::fromUtf8((folder / "a").string());
+    EXPECT_FALSE(media->copyFileFromDevice(u"/a", local, nullptr));
+    EXPECT_EQ(media->errorText().view(), u"AFCFileRefRead failed: 20");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// AFC stand-in over an in-memory file tree: the requests the library makes, answered as a device
+// does (DATA replies with this_length 40, packet numbers echoed). ReadDirectory of "/desync"
+// answers with a wrong packet number, as a stream that lost its place would.
+#ifndef PLOVIK_TESTS_USBMUX_STANDINAFC_H
+#define PLOVIK_TESTS_USBMUX_STANDINAFC_H
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace standin {
+
+class StandInAfc {
+public:
+    StandInAfc() : directories_{"/"} {}
+
+    // Serves until the peer closes.
+    void serve(int socket);
+
+    std::string fileContent(const std::string& path);
+
+private:
+    struct OpenFile {
+        std::string path;
+        uint64_t position = 0;
+    };
+
+    std::string answer(uint64_t operation, const std::string& arguments, const std::string& payload,
+                       uint64_t* replyOperation);
+    std::string listing(const std::string& path, uint64_t* replyOperation);
+
+    std::mutex mutex_;
+    std::set<std::string> directories_;
+    std::map<std::string, std::string> files_;
+    std::map<uint64_t, OpenFile> open_;
+    uint64_t nextHandle_ = 1;
+};
+
+}  // namespace standin
+
+#endif

@@ -1,0 +1,102 @@
+#include "standinlockdown.h"
+
+#include "standinmux.h"
+#include "standinwire.h"
+
+#include <arpa/inet.h>
+
+namespace standin {
+
+namespace {
+
+bool receiveRequest(int socket, Plist* request) {
+    uint32_t length = 0;
+    if (!readExactly(socket, &length, 4)) {
+        return false;
+    }
+    std::string body(ntohl(length), '\0');
+    if (!readExactly(socket, body.data(), body.size())) {
+        return false;
+    }
+    *request = fromXml(body);
+    return *request != nullptr;
+}
+
+bool sendReply(int socket, plist_t reply) {
+    const std::string xml = toXml(reply);
+    const uint32_t length = htonl(static_cast<uint32_t>(xml.size()));
+    std::string packet(reinterpret_cast<const char*>(&length), 4);
+    packet += xml;
+    return writeAll(socket, packet.data(), packet.size());
+}
+
+plist_t value(const DeviceState& device, const std::string& domain, const std::string& key) {
+    if (domain.empty() && key == "ProductVersion") {
+        return plist_new_string("14.0");
+    }
+    if (domain.empty() && key == "DeviceName") {
+        return plist_new_string("Stand-in");
+    }
+    if (domain.empty() && key == "UniqueDeviceID") {
+        return plist_new_string(device.udid.c_str());
+    }
+    if (domain == "com.apple.mobile.battery" && key == "BatteryCurrentCapacity") {
+        return plist_new_uint(80);
+    }
+    return nullptr;
+}
+
+void answer(const DeviceState& device, const std::string& name, plist_t request, plist_t reply) {
+    if (name == "QueryType") {
+        plist_dict_set_item(reply, "Type", plist_new_string("com.apple.mobile.lockdown"));
+    } else if (name == "GetValue") {
+        const plist_t found =
+            value(device, stringItem(request, "Domain"), stringItem(request, "Key"));
+        plist_dict_set_item(reply, found ? "Value" : "Error",
+                            found ? found : plist_new_string("MissingValue"));
+    } else if (name == "StartSession") {
+        if (!device.sessionError.empty()) {
+            plist_dict_set_item(reply, "Error", plist_new_string(device.sessionError.c_str()));
+        } else {
+            plist_dict_set_item(reply, "SessionID", plist_new_string("session-1"));
+            plist_dict_set_item(reply, "EnableSessionSSL", plist_new_bool(0));
+        }
+    } else if (name == "StopSession") {
+        plist_dict_set_item(reply, "Result", plist_new_string("Success"));
+    } else if (name == "StartService") {
+        const std::string service = stringItem(request, "Service");
+        const uint16_t port = service == "com.apple.afc"       ? StandInMux::kAfcPort
+                              : service == "com.plovik.silent" ? StandInMux::kSilentPort
+                                                               : 0;
+        if (port == 0) {
+            plist_dict_set_item(reply, "Error", plist_new_string("InvalidService"));
+        } else {
+            plist_dict_set_item(reply, "Service", plist_new_string(service.c_str()));
+            plist_dict_set_item(reply, "Port", plist_new_uint(port));
+            plist_dict_set_item(reply, "EnableServiceSSL", plist_new_bool(0));
+        }
+    } else {
+        plist_dict_set_item(reply, "Error", plist_new_string("UnsupportedRequest"));
+    }
+}
+
+}  // namespace
+
+void serveLockdown(int socket, const std::function<std::optional<DeviceState>()>& state) {
+    Plist request;
+    while (receiveRequest(socket, &request)) {
+        const std::optional<DeviceState> device = state();
+        if (!device) {
+            return;
+        }
+        const std::string name = stringItem(request.get(), "Request");
+        const Plist reply(plist_new_dict());
+        plist_dict_set_item(reply.get(), "Request", plist_new_string(name.c_str()));
+        answer(*device, name, request.get(), reply.get());
+        if (!sendReply(socket, reply.get())) {
+            return;
+        }
+    }
+}
+
+}  // namespace standin

@@ -1,0 +1,491 @@
+// libplovik-usbmux.so as the program uses it: loaded with dlopen, every entry point looked up by
+// name, against the usbmuxd stand-in. The stand-in listens on a socket in a temporary folder that
+// USBMUXD_SOCKET_ADDRESS names before the library is loaded. Subscriptions cannot be ended, so
+// one process-wide subscription records the events of all tests; each test uses devices of its
+// own.
+#include "mobiledevice.h"
+#include "standinmux.h"
+#include "standinwire.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using standin::DeviceState;
+using standin::Plist;
+
+namespace {
+
+constexpr auto kEventWait = 15s;  // libusbmuxd polls each second, the library re-probes every 3 s
+
+class Recorder {
+public:
+    struct Event {
+        AMDeviceRef device;
+        uint32_t message;
+        std::string udid;
+    };
+
+    void record(const AMDeviceNotificationInfo& info, std::string udid) {
+        if (inCallback_.exchange(true)) {
+            ADD_FAILURE() << "two notification callbacks ran at once";
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            events_.push_back({info.device, info.message, std::move(udid)});
+        }
+        changed_.notify_all();
+        inCallback_ = false;
+    }
+
+    // The device of the occurrence-th event with that message for udid, once it happened.
+    std::optional<AMDeviceRef> waitFor(const std::string& udid, uint32_t message,
+                                       int occurrence = 1) {
+        std::unique_lock lock(mutex_);
+        std::optional<AMDeviceRef> found;
+        changed_.wait_for(lock, kEventWait, [&] {
+            int seen = 0;
+            for (const Event& event : events_) {
+                if (event.udid == udid && event.message == message && ++seen == occurrence) {
+                    found = event.device;
+                }
+            }
+            return found.has_value();
+        });
+        return found;
+    }
+
+    std::vector<uint32_t> messagesFor(const std::string& udid) {
+        const std::lock_guard lock(mutex_);
+        std::vector<uint32_t> messages;
+        for (const Event& event : events_) {
+            if (event.udid == udid) {
+                messages.push_back(event.message);
+            }
+        }
+        return messages;
+    }
+
+    size_t count() {
+        const std::lock_guard lock(mutex_);
+        return events_.size();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Event> events_;
+    std::atomic<bool> inCallback_{false};
+};
+
+class Harness {
+public:
+    static Harness& instance() {
+        static Harness* const harness = new Harness;
+        return *harness;
+    }
+
+    template <typename Function>
+    Function entry(const char* name) {
+        void* symbol = dlsym(library_, name);
+        if (symbol == nullptr) {
+            ADD_FAILURE() << "missing entry point " << name;
+        }
+        return reinterpret_cast<Function>(symbol);
+    }
+
+    int subscribe();
+    bool daemonRunning() const { return mux_ != nullptr; }
+    standin::StandInMux& mux();
+    Recorder& recorder() { return recorder_; }
+    DeviceState newDevice();
+
+private:
+    Harness();
+    static void onNotification(const AMDeviceNotificationInfo* info, void* context);
+
+    std::string folder_;
+    void* library_ = nullptr;
+    Recorder recorder_;
+    bool subscribed_ = false;
+    std::unique_ptr<standin::StandInMux> mux_;
+    uint32_t lastDeviceId_ = 0;
+};
+
+#define MD(name) (Harness::instance().entry<decltype(&name)>(#name))
+
+Harness::Harness() {
+    std::string pattern = testing::TempDir() + "plovik-usbmux-XXXXXX";
+    folder_ = mkdtemp(pattern.data()) != nullptr ? pattern : testing::TempDir();
+    setenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + folder_ + "/usbmuxd").c_str(), 1);
+    library_ = dlopen(PLOVIK_USBMUX_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (library_ == nullptr) {
+        ADD_FAILURE() << dlerror();
+        std::abort();
+    }
+}
+
+void Harness::onNotification(const AMDeviceNotificationInfo* info, void* context) {
+    // The handle is valid during the callback, Removed included.
+    const Plist identifier(MD(AMDeviceCopyDeviceIdentifier)(info->device));
+    std::string udid;
+    if (plist_get_node_type(identifier.get()) == PLIST_STRING) {
+        udid = plist_get_string_ptr(identifier.get(), nullptr);
+    } else {
+        ADD_FAILURE() << "no identifier during the callback of message " << info->message;
+    }
+    static_cast<Recorder*>(context)->record(*info, udid);
+}
+
+int Harness::subscribe() {
+    if (subscribed_) {
+        return 0;
+    }
+    AMDeviceNotificationRef notification = nullptr;
+    const int result =
+        MD(AMDeviceNotificationSubscribe)(&onNotification, 0, 0, &recorder_, &notification);
+    subscribed_ = result == 0 && notification != nullptr;
+    return result;
+}
+
+standin::StandInMux& Harness::mux() {
+    if (!mux_) {
+        mux_ = std::make_unique<standin::StandInMux>(folder_ + "/usbmuxd");
+        EXPECT_TRUE(mux_->start());
+    }
+    return *mux_;
+}
+
+DeviceState Harness::newDevice() {
+    DeviceState device;
+    device.id = ++lastDeviceId_;
+    char udid[41];
+    std::snprintf(udid, sizeof udid, "%040u", 0xA0000000u + device.id);
+    device.udid = udid;
+    return device;
+}
+
+std::string stringValue(plist_t node) {
+    const Plist owned(node);
+    return plist_get_node_type(node) == PLIST_STRING ? plist_get_string_ptr(node, nullptr) : "";
+}
+
+class UsbmuxLibraryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0, harness_.subscribe());
+        harness_.mux();
+    }
+
+    // Attaches a device and waits until the library announced it.
+    AMDeviceRef arrive(const DeviceState& device, uint32_t message = kAMDeviceArrived) {
+        harness_.mux().attach(device);
+        const std::optional<AMDeviceRef> handle = recorder().waitFor(device.udid, message);
+        EXPECT_TRUE(handle.has_value()) << "no message " << message << " for " << device.udid;
+        return handle.value_or(nullptr);
+    }
+
+    AMDServiceConnectionRef startService(AMDeviceRef device, const char* name) {
+        const Plist service(plist_new_string(name));
+        AMDServiceConnectionRef connection = nullptr;
+        EXPECT_EQ(0, MD(AMDeviceConnect)(device));
+        EXPECT_EQ(0, MD(AMDeviceStartSession)(device));
+        EXPECT_EQ(0, MD(AMDeviceStartService)(device, service.get(), &connection, nullptr));
+        // The connection outlives the session and the lockdown connection it was started from.
+        EXPECT_EQ(0, MD(AMDeviceStopSession)(device));
+        EXPECT_EQ(0, MD(AMDeviceDisconnect)(device));
+        return connection;
+    }
+
+    Recorder& recorder() { return harness_.recorder(); }
+
+    Harness& harness_ = Harness::instance();
+};
+
+TEST(UsbmuxLibraryWithoutDaemon, SubscribingSucceedsAndDevicesAppearOnceTheDaemonStarts) {
+    Harness& harness = Harness::instance();
+    if (harness.daemonRunning()) {
+        GTEST_SKIP() << "an earlier test of this process started the daemon";
+    }
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(0, harness.subscribe());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(0u, harness.recorder().count());
+
+    const DeviceState device = harness.newDevice();
+    harness.mux().attach(device);
+    const std::optional<AMDeviceRef> handle =
+        harness.recorder().waitFor(device.udid, kAMDeviceArrived);
+    ASSERT_TRUE(handle.has_value());
+    EXPECT_EQ(kAMDeviceAccessReady, MD(AMDeviceGetAccessState)(*handle));
+    EXPECT_EQ(device.udid, stringValue(MD(AMDeviceCopyDeviceIdentifier)(*handle)));
+}
+
+TEST_F(UsbmuxLibraryTest, RemovedDeviceAnnouncesRemovalAndItsHandleFailsAfterwards) {
+    const DeviceState device = harness_.newDevice();
+    AMDeviceRef handle = arrive(device);
+    ASSERT_NE(nullptr, handle);
+
+    harness_.mux().detach(device.id);
+    const std::optional<AMDeviceRef> removed = recorder().waitFor(device.udid, kAMDeviceRemoved);
+    ASSERT_TRUE(removed.has_value());
+    EXPECT_EQ(handle, *removed);
+    EXPECT_EQ((std::vector<uint32_t>{kAMDeviceArrived, kAMDeviceRemoved}),
+              recorder().messagesFor(device.udid));
+    // The event was recorded inside the callback; the handle ends once the callback returned.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (MD(AMDeviceGetAccessState)(handle) != -1 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+
+    const Plist key(plist_new_string("DeviceName"));
+    const Plist service(plist_new_string("com.apple.afc"));
+    AMDServiceConnectionRef connection = nullptr;
+    EXPECT_NE(0, MD(AMDeviceConnect)(handle));
+    EXPECT_NE(0, MD(AMDeviceStartSession)(handle));
+    EXPECT_NE(0, MD(AMDeviceStopSession)(handle));
+    EXPECT_NE(0, MD(AMDeviceDisconnect)(handle));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(handle, nullptr, key.get()));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyDeviceIdentifier)(handle));
+    EXPECT_EQ(-1, MD(AMDeviceGetAccessState)(handle));
+    EXPECT_NE(0, MD(AMDeviceStartService)(handle, service.get(), &connection, nullptr));
+    EXPECT_EQ(nullptr, connection);
+    // A handle the library never issued fails the same way.
+    EXPECT_NE(0, MD(AMDeviceConnect)(reinterpret_cast<AMDeviceRef>(&connection)));
+
+    // Plugged in again, the same phone is a new device with a new handle.
+    harness_.mux().attach(device);
+    const std::optional<AMDeviceRef> again = recorder().waitFor(device.udid, kAMDeviceArrived, 2);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_NE(handle, *again);
+    EXPECT_EQ((std::vector<uint32_t>{kAMDeviceArrived, kAMDeviceRemoved, kAMDeviceArrived}),
+              recorder().messagesFor(device.udid));
+}
+
+TEST_F(UsbmuxLibraryTest, UntrustedDeviceIsNotReadyUntilAPairingExists) {
+    DeviceState device = harness_.newDevice();
+    device.paired = false;
+    AMDeviceRef handle = arrive(device, kAMDeviceNotReady);
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(kAMDeviceAccessUntrusted, MD(AMDeviceGetAccessState)(handle));
+    EXPECT_EQ(device.udid, stringValue(MD(AMDeviceCopyDeviceIdentifier)(handle)));
+    ASSERT_EQ(0, MD(AMDeviceConnect)(handle));
+    EXPECT_NE(0, MD(AMDeviceStartSession)(handle));
+    const Plist key(plist_new_string("DeviceName"));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(handle, nullptr, key.get()));
+    EXPECT_EQ(0, MD(AMDeviceDisconnect)(handle));
+
+    device.paired = true;
+    harness_.mux().update(device);
+    const std::optional<AMDeviceRef> arrived = recorder().waitFor(device.udid, kAMDeviceArrived);
+    ASSERT_TRUE(arrived.has_value());
+    EXPECT_EQ(handle, *arrived);
+    EXPECT_EQ(kAMDeviceAccessReady, MD(AMDeviceGetAccessState)(handle));
+    EXPECT_EQ((std::vector<uint32_t>{kAMDeviceNotReady, kAMDeviceArrived}),
+              recorder().messagesFor(device.udid));
+}
+
+TEST_F(UsbmuxLibraryTest, LockedDeviceIsNotReadyUntilUnlockedAndRemovalStillReported) {
+    DeviceState device = harness_.newDevice();
+    device.sessionError = "PasswordProtected";
+    AMDeviceRef handle = arrive(device, kAMDeviceNotReady);
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(kAMDeviceAccessLocked, MD(AMDeviceGetAccessState)(handle));
+
+    device.sessionError.clear();
+    harness_.mux().update(device);
+    ASSERT_TRUE(recorder().waitFor(device.udid, kAMDeviceArrived).has_value());
+
+    harness_.mux().detach(device.id);
+    ASSERT_TRUE(recorder().waitFor(device.udid, kAMDeviceRemoved).has_value());
+    EXPECT_EQ((std::vector<uint32_t>{kAMDeviceNotReady, kAMDeviceArrived, kAMDeviceRemoved}),
+              recorder().messagesFor(device.udid));
+}
+
+TEST_F(UsbmuxLibraryTest, ValuesAreReadInsideASessionOnly) {
+    AMDeviceRef handle = arrive(harness_.newDevice());
+    ASSERT_NE(nullptr, handle);
+    const Plist name(plist_new_string("DeviceName"));
+    const Plist battery(plist_new_string("com.apple.mobile.battery"));
+    const Plist capacity(plist_new_string("BatteryCurrentCapacity"));
+
+    ASSERT_EQ(0, MD(AMDeviceConnect)(handle));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(handle, nullptr, name.get()));
+    ASSERT_EQ(0, MD(AMDeviceStartSession)(handle));
+    EXPECT_EQ("Stand-in", stringValue(MD(AMDeviceCopyValue)(handle, nullptr, name.get())));
+    const Plist level(MD(AMDeviceCopyValue)(handle, battery.get(), capacity.get()));
+    uint64_t percent = 0;
+    ASSERT_EQ(PLIST_UINT, plist_get_node_type(level.get()));
+    plist_get_uint_val(level.get(), &percent);
+    EXPECT_EQ(80u, percent);
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(handle, nullptr, battery.get()));  // no such key
+    // A key of another type than string is refused, not taken as "all values".
+    const Plist number(plist_new_uint(1));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(handle, nullptr, number.get()));
+    EXPECT_EQ(0, MD(AMDeviceStopSession)(handle));
+    EXPECT_EQ(0, MD(AMDeviceDisconnect)(handle));
+    EXPECT_NE(0, MD(AMDeviceDisconnect)(handle));
+}
+
+TEST_F(UsbmuxLibraryTest, ServiceReceiveTimesOutAndInvalidateEndsTheConnection) {
+    AMDeviceRef handle = arrive(harness_.newDevice());
+    ASSERT_NE(nullptr, handle);
+    const Plist unknown(plist_new_string("com.example.none"));
+    AMDServiceConnectionRef refused = nullptr;
+    ASSERT_EQ(0, MD(AMDeviceConnect)(handle));
+    ASSERT_EQ(0, MD(AMDeviceStartSession)(handle));
+    EXPECT_NE(0, MD(AMDeviceStartService)(handle, unknown.get(), &refused, nullptr));
+    MD(AMDeviceStopSession)(handle);
+    MD(AMDeviceDisconnect)(handle);
+
+    AMDServiceConnectionRef service = startService(handle, "com.plovik.silent");
+    ASSERT_NE(nullptr, service);
+    EXPECT_EQ(4, MD(AMDServiceConnectionSend)(service, "ping", 4));
+    ASSERT_EQ(0, MD(AMDServiceConnectionSetReceiveTimeout)(service, 200));
+    char buffer[16];
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_LT(MD(AMDServiceConnectionReceive)(service, buffer, sizeof buffer), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+
+    EXPECT_EQ(0, MD(AMDServiceConnectionInvalidate)(service));
+    EXPECT_LT(MD(AMDServiceConnectionReceive)(service, buffer, sizeof buffer), 0);
+    EXPECT_LT(MD(AMDServiceConnectionSend)(service, "ping", 4), 0);
+    EXPECT_NE(0, MD(AMDServiceConnectionInvalidate)(service));
+}
+
+class AfcTest : public UsbmuxLibraryTest {
+protected:
+    void SetUp() override {
+        UsbmuxLibraryTest::SetUp();
+        AMDeviceRef handle = arrive(harness_.newDevice());
+        ASSERT_NE(nullptr, handle);
+        service_ = startService(handle, "com.apple.afc");
+        ASSERT_NE(nullptr, service_);
+        ASSERT_EQ(0, MD(AFCConnectionOpen)(service_, 0, &afc_));
+    }
+
+    void TearDown() override {
+        if (afc_ != nullptr) {
+            EXPECT_EQ(0, MD(AFCConnectionClose)(afc_));
+        }
+        if (service_ != nullptr) {
+            EXPECT_EQ(0, MD(AMDServiceConnectionInvalidate)(service_));
+        }
+    }
+
+    void writeFile(const char* path, const std::string& content,
+                   AFCFileMode mode = kAFCFileModeWriteTruncate) {
+        AFCFileRef file = 0;
+        ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, path, mode, 0, &file));
+        EXPECT_EQ(0, MD(AFCFileRefWrite)(afc_, file, content.data(),
+                                         static_cast<uint32_t>(content.size())));
+        EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
+    }
+
+    std::vector<std::string> list(const char* path) {
+        AFCDirectoryRef directory = nullptr;
+        std::vector<std::string> names;
+        EXPECT_EQ(0, MD(AFCDirectoryOpen)(afc_, path, &directory));
+        char* name = nullptr;
+        while (MD(AFCDirectoryRead)(afc_, directory, &name) == 0 && name != nullptr) {
+            names.emplace_back(name);
+        }
+        EXPECT_EQ(0, MD(AFCDirectoryClose)(afc_, directory));
+        return names;
+    }
+
+    AMDServiceConnectionRef service_ = nullptr;
+    AFCConnectionRef afc_ = nullptr;
+};
+
+TEST_F(AfcTest, OpenModesReachTheDeviceUnchangedAndReadsReturnWhatRemains) {
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Modes"));
+    writeFile("/Modes/kept.txt", "0123456789");
+    writeFile("/Modes/kept.txt", "abc", kAFCFileModeReadWrite);
+    EXPECT_EQ("abc3456789", harness_.mux().afc().fileContent("/Modes/kept.txt"));
+    AFCFileRef file = 0;
+    EXPECT_NE(0, MD(AFCFileRefOpen)(afc_, "/Modes/kept.txt", 7, 0, &file));
+    EXPECT_NE(0, MD(AFCFileRefOpen)(afc_, "/Modes/kept.txt", 0, 0, &file));
+
+    writeFile("/Modes/a.txt", std::string(5000, 'x'));
+    writeFile("/Modes/a.txt", "short");
+    EXPECT_EQ("short", harness_.mux().afc().fileContent("/Modes/a.txt"));
+
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Modes/a.txt", kAFCFileModeRead, 0, &file));
+    ASSERT_NE(0u, file);
+    EXPECT_EQ(0, MD(AFCFileRefSeek)(afc_, file, 0, kAFCSeekFromEnd));
+    uint64_t position = 0;
+    EXPECT_EQ(0, MD(AFCFileRefTell)(afc_, file, &position));
+    EXPECT_EQ(5u, position);
+    EXPECT_EQ(0, MD(AFCFileRefSeek)(afc_, file, 0, kAFCSeekFromStart));
+    char buffer[64] = {};
+    uint32_t length = sizeof buffer;
+    EXPECT_EQ(0, MD(AFCFileRefRead)(afc_, file, buffer, &length));
+    EXPECT_EQ("short", std::string(buffer, length));
+    length = sizeof buffer;
+    EXPECT_EQ(0, MD(AFCFileRefRead)(afc_, file, buffer, &length));
+    EXPECT_EQ(0u, length);
+    EXPECT_NE(0, MD(AFCFileRefSeek)(afc_, file, 0, 1));  // only the two documented origins
+    EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
+}
+
+TEST_F(AfcTest, ListingInformationRenameAndRemove) {
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Paths"));
+    writeFile("/Paths/one.jpg", "12345678");
+    EXPECT_EQ((std::vector<std::string>{".", "..", "one.jpg"}), list("/Paths"));
+
+    AFCDictionaryRef info = nullptr;
+    ASSERT_EQ(0, MD(AFCFileInfoOpen)(afc_, "/Paths/one.jpg", &info));
+    std::vector<std::pair<std::string, std::string>> pairs;
+    char* key = nullptr;
+    char* value = nullptr;
+    while (MD(AFCKeyValueRead)(info, &key, &value) == 0 && key != nullptr) {
+        pairs.emplace_back(key, value);
+    }
+    EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"st_size", "8"},
+                                                                {"st_ifmt", "S_IFREG"}}),
+              pairs);
+    EXPECT_EQ(0, MD(AFCKeyValueClose)(info));
+
+    EXPECT_EQ(0, MD(AFCRenamePath)(afc_, "/Paths/one.jpg", "/Paths/two.jpg"));
+    EXPECT_EQ((std::vector<std::string>{".", "..", "two.jpg"}), list("/Paths"));
+    AFCFileRef file = 0;
+    EXPECT_EQ(8, MD(AFCFileRefOpen)(afc_, "/Paths/one.jpg", kAFCFileModeRead, 0, &file));
+    EXPECT_EQ(8, MD(AFCFileInfoOpen)(afc_, "/Paths/one.jpg", &info));
+    EXPECT_EQ(0, MD(AFCRemovePath)(afc_, "/Paths/two.jpg"));
+    EXPECT_EQ(8, MD(AFCRemovePath)(afc_, "/Paths/two.jpg"));
+    EXPECT_NE(0, MD(AFCDirectoryCreate)(afc_, nullptr));
+}
+
+TEST_F(AfcTest, ReplyOutOfSequenceFailsThisAndEveryLaterCall) {
+    AFCDirectoryRef directory = nullptr;
+    EXPECT_NE(0, MD(AFCDirectoryOpen)(afc_, "/desync", &directory));
+    EXPECT_NE(0, MD(AFCDirectoryOpen)(afc_, "/", &directory));
+    EXPECT_EQ(nullptr, directory);
+}
+
+TEST_F(AfcTest, ConnectionFailsOnceItsServiceIsInvalidatedAndClosedHandlesAreUnknown) {
+    ASSERT_EQ(0, MD(AMDServiceConnectionInvalidate)(service_));
+    service_ = nullptr;
+    EXPECT_NE(0, MD(AFCDirectoryCreate)(afc_, "/After"));
+    EXPECT_EQ(0, MD(AFCConnectionClose)(afc_));
+    EXPECT_NE(0, MD(AFCConnectionClose)(afc_));
+    EXPECT_NE(0, MD(AFCDirectoryCreate)(afc_, "/After"));
+    afc_ = nullptr;
+}
+
+}  // namespace
