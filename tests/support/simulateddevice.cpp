@@ -30,12 +30,13 @@ public:
         removed_.insert(device);
         changed_.notify_all();
     }
-    AMDevice* waitForArrival(const std::string& udid) {
+    AMDevice* waitForArrival(const std::string& udid, bool ready) {
         std::unique_lock lock(mutex_);
         AMDevice* found = nullptr;
         changed_.wait_for(lock, std::chrono::seconds(10), [&] {
             for (const auto& device : devices_) {
-                if (device->uniqueDeviceID().toUtf8() == udid && !removed_.contains(device.get())) {
+                if (device->uniqueDeviceID().toUtf8() == udid && !removed_.contains(device.get()) &&
+                    (!ready || device->accessState() == kAMDeviceAccessReady)) {
                     found = device.get();
                 }
             }
@@ -93,9 +94,14 @@ void* SimulatedDevice::simulatorEntry(const char* name) {
     return library ? dlsym(library, name) : nullptr;
 }
 
+SimulatedDevice::SimulatedDevice(const ExistingFolder& existing)
+    : path_(existing.path), udid_(existing.udid) {
+    attach();
+}
+
 SimulatedDevice::SimulatedDevice(const std::map<std::string, std::string>& values,
                                  const std::vector<App>& apps, bool withRoot)
-    : udid_(freshUdid()) {
+    : path_(folder_.path()), udid_(freshUdid()) {
     const PlistPtr plist(plist_new_dict());
     plist_dict_set_item(plist.get(), "DeviceName", plist_new_string("Test iPhone"));
     plist_dict_set_item(plist.get(), "ProductType", plist_new_string("iPhone14,2"));
@@ -103,7 +109,7 @@ SimulatedDevice::SimulatedDevice(const std::map<std::string, std::string>& value
     for (const auto& [key, value] : values) {
         plist_dict_set_item(plist.get(), key.c_str(), plist_new_string(value.c_str()));
     }
-    writePlist(folder_ / "device.plist", plist.get());
+    writePlist(path_ / "device.plist", plist.get());
     std::filesystem::create_directories(media());
     if (withRoot) std::filesystem::create_directories(root());
     for (const App& app : apps) {
@@ -112,18 +118,29 @@ SimulatedDevice::SimulatedDevice(const std::map<std::string, std::string>& value
                             plist_new_string(app.bundleIdentifier.c_str()));
         plist_dict_set_item(info.get(), "CFBundleDisplayName",
                             plist_new_string(app.displayName.c_str()));
-        writePlist(folder_ / "Apps" / app.bundleIdentifier / "Info.plist", info.get());
+        writePlist(path_ / "Apps" / app.bundleIdentifier / "Info.plist", info.get());
         std::filesystem::create_directories(container(app.bundleIdentifier) / "Documents");
     }
 
+    attach();
+}
+
+void SimulatedDevice::attach() {
     ArrivalCollector& arrivals = collector();
-    const auto attach = reinterpret_cast<int (*)(const char*)>(simulatorEntry("PlovikSimAttach"));
-    if (attach == nullptr || attach(folder_.path().c_str()) != 0) {
-        throw std::runtime_error("the simulator did not attach " + folder_.path().string());
+    const auto attachFolder =
+        reinterpret_cast<int (*)(const char*)>(simulatorEntry("PlovikSimAttach"));
+    if (attachFolder == nullptr || attachFolder(path_.c_str()) != 0) {
+        throw std::runtime_error("the simulator did not attach " + path_.string());
     }
     attached_ = true;
-    device_ = arrivals.waitForArrival(udid_);
+    device_ = arrivals.waitForArrival(udid_, false);
     if (device_ == nullptr) throw std::runtime_error("no arrival for " + udid_);
+}
+
+AMDevice& SimulatedDevice::waitUntilReady() {
+    device_ = collector().waitForArrival(udid_, true);
+    if (device_ == nullptr) throw std::runtime_error("no ready device " + udid_);
+    return *device_;
 }
 
 void SimulatedDevice::unplug() {
