@@ -1,0 +1,197 @@
+// Copies through the whole stack (device nodes, folder walks, AFC copies, the simulator) against
+// cp of the same data in the same run: one large file and many small files in nested folders,
+// device to computer and computer to device. Prints the times and our time over cp's.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fstree/devicefilesystemnode.h"
+#include "support/simulateddevice.h"
+#include "support/temporaryfolder.h"
+#include "transfer/devicefolderdownload.h"
+#include "transfer/localfolderupload.h"
+#include "transfer/transferobserver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+    int64_t largeMiB = 1024;
+    int smallFiles = 5000;
+    int smallKiB = 8;
+    int repeat = 1;
+};
+
+/** Counts failures; a benchmark whose copies fail measures nothing. */
+class FailureCounter : public TransferObserver {
+public:
+    void fileStarted(const CZelboString&, const CZelboString&, int64_t) override {}
+    void fileProgress(int64_t, int64_t) override {}
+    void fileFinished(const CZelboString&, const CZelboString&) override {}
+    void itemFailed(const CZelboString& source, const CZelboString& reason) override {
+        std::fprintf(stderr, "failed: %s: %s\n", source.toUtf8().c_str(), reason.toUtf8().c_str());
+        ++failures;
+    }
+    void itemSkipped(const CZelboString&, const CZelboString&) override {}
+    int failures = 0;
+};
+
+double secondsOf(const std::function<void()>& work) {
+    // Dirty pages of the previous run would otherwise be written back during this one.
+    sync();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void runCp(const fs::path& from, const fs::path& into) {
+    const std::string command = "cp -r '" + from.string() + "' '" + into.string() + "'";
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+}
+
+void writeRandomFile(const fs::path& file, int64_t bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    std::vector<uint64_t> block(1 << 17);
+    uint64_t state = 0x9e3779b97f4a7c15u;
+    for (int64_t written = 0; written < bytes;) {
+        for (uint64_t& word : block) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            word = state;
+        }
+        const int64_t count =
+            std::min<int64_t>(bytes - written, static_cast<int64_t>(block.size() * 8));
+        out.write(reinterpret_cast<const char*>(block.data()), count);
+        written += count;
+    }
+}
+
+/** smallFiles files of smallKiB each, 50 to a folder, folders two levels deep. */
+void writeSmallFiles(const fs::path& folder, const Options& options) {
+    for (int index = 0; index < options.smallFiles; ++index) {
+        char name[64];
+        std::snprintf(name, sizeof name, "g%02d/f%03d/file%05d.bin", index / 500 % 100,
+                      index / 50 % 10, index);
+        writeRandomFile(folder / name, int64_t{options.smallKiB} * 1024);
+    }
+}
+
+struct Measurement {
+    double ours;
+    double cp;
+};
+
+/** Each side repeat times, alternating, cleaned up between runs; the best of each. */
+Measurement measure(int repeat, const std::function<void()>& ours, const std::function<void()>& cp,
+                    const std::function<void()>& cleanUp) {
+    Measurement best{1e300, 1e300};
+    for (int run = 0; run < repeat; ++run) {
+        best.cp = std::min(best.cp, secondsOf(cp));
+        cleanUp();
+        best.ours = std::min(best.ours, secondsOf(ours));
+        cleanUp();
+    }
+    return best;
+}
+
+void report(const char* what, int64_t bytes, const Measurement& measured) {
+    const double mib = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    std::printf("%-34s plovik %8.3f s (%7.1f MiB/s)   cp %8.3f s (%7.1f MiB/s)   ratio %.3f\n",
+                what, measured.ours, mib / measured.ours, measured.cp, mib / measured.cp,
+                measured.ours / measured.cp);
+}
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    for (int index = 1; index + 1 < argc; index += 2) {
+        const std::string flag = argv[index];
+        const long long value = std::atoll(argv[index + 1]);
+        if (flag == "--large-mib")
+            options.largeMiB = value;
+        else if (flag == "--small-files")
+            options.smallFiles = static_cast<int>(value);
+        else if (flag == "--small-kib")
+            options.smallKiB = static_cast<int>(value);
+        else if (flag == "--repeat")
+            options.repeat = std::max(1, static_cast<int>(value));
+        else
+            return false;
+    }
+    return argc % 2 == 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: %s [--large-mib 1024] [--small-files 5000] [--small-kib 8] "
+                     "[--repeat 1]\n",
+                     argv[0]);
+        return 2;
+    }
+    SimulatedDevice phone;
+    phone.waitUntilReady();
+    const auto deviceNode = ZelboLib::DeviceFileSystemNode::create(
+        std::shared_ptr<AMDevice>(&phone.device(), [](AMDevice*) {}));
+    TemporaryFolder local;
+    const fs::path out = local / "out";
+    const fs::path source = local / "source";
+    const auto cleanOut = [&] {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        fs::remove_all(phone.media() / "Pushed");
+        fs::create_directories(phone.media() / "Pushed");
+    };
+    cleanOut();
+
+    const int64_t largeBytes = options.largeMiB * 1024 * 1024;
+    const int64_t smallBytes = int64_t{options.smallFiles} * options.smallKiB * 1024;
+    writeRandomFile(phone.media() / "Large/large.bin", largeBytes);
+    writeRandomFile(source / "Large/large.bin", largeBytes);
+    writeSmallFiles(phone.media() / "Small", options);
+    writeSmallFiles(source / "Small", options);
+
+    FailureCounter failures;
+    const auto pull = [&](const char16_t* path) {
+        DeviceFolderDownload(failures).run(deviceNode->nodeForPath(path),
+                                           CZelboString::fromUtf8(out.string()));
+    };
+    const auto push = [&](const char* name) {
+        LocalFolderUpload(failures).run(CZelboString::fromUtf8((source / name).string()),
+                                        deviceNode->nodeForPath(u"/Media/Pushed"));
+    };
+    std::printf("ratio = plovik time / cp time; best of %d\n", options.repeat);
+    report("device -> computer, 1 large file", largeBytes,
+           measure(
+               options.repeat, [&] { pull(u"/Media/Large"); },
+               [&] { runCp(phone.media() / "Large", out); }, cleanOut));
+    report("computer -> device, 1 large file", largeBytes,
+           measure(
+               options.repeat, [&] { push("Large"); },
+               [&] { runCp(source / "Large", phone.media() / "Pushed"); }, cleanOut));
+    report("device -> computer, small files", smallBytes,
+           measure(
+               options.repeat, [&] { pull(u"/Media/Small"); },
+               [&] { runCp(phone.media() / "Small", out); }, cleanOut));
+    report("computer -> device, small files", smallBytes,
+           measure(
+               options.repeat, [&] { push("Small"); },
+               [&] { runCp(source / "Small", phone.media() / "Pushed"); }, cleanOut));
+    if (failures.failures > 0)
+        std::printf("%d copies failed: the times above do not count\n", failures.failures);
+    return 0;
+}

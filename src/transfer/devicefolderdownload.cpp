@@ -1,0 +1,78 @@
+#include "transfer/devicefolderdownload.h"
+
+#include "afc/afcdirectory.h"
+#include "fstree/localname.h"
+#include "transfer/copyprogressrelay.h"
+#include "transfer/transferobserver.h"
+#include "values/localpaths.h"
+#include "values/nsarray.h"
+
+using ZelboLib::FileSystemNode;
+
+bool DeviceFolderDownload::run(const std::shared_ptr<FileSystemNode>& item,
+                               const CZelboString& localFolder) {
+    return downloadItem(*item, localFolder);
+}
+
+bool DeviceFolderDownload::downloadItem(FileSystemNode& item, const CZelboString& localFolder) {
+    if (observer_.isCancelled())
+        return false;
+    const CZelboString& name = item.name();
+    if (!isSafeLocalName(name.view())) {
+        observer_.itemFailed(item.displayPath(), u"The name cannot be a local file name");
+        return false;
+    }
+    const CZelboString target = joinLocalPath(localFolder, name);
+    if (!item.isDirectory())
+        return downloadFile(item, target);
+    if (item.isSymbolicLink()) {
+        observer_.itemSkipped(item.displayPath(), u"Link to a folder, not followed");
+        return true;
+    }
+    return downloadFolder(item, target);
+}
+
+bool DeviceFolderDownload::downloadFolder(FileSystemNode& folder, const CZelboString& target) {
+    if (!createLocalFolders(target)) {
+        observer_.itemFailed(folder.displayPath(), u"Can't create local folder");
+        return false;
+    }
+    // Listed afresh: a listing made earlier may miss what arrived since.
+    folder.loadChildren();
+    const FileSystemNode::NodeList children = folder.children();
+    if (children.empty() && listingFailed(folder)) {
+        observer_.itemFailed(folder.displayPath(), u"Can't list folder");
+        return false;
+    }
+    bool copied = true;
+    for (const auto& child : children) {
+        if (!downloadItem(*child, target))
+            copied = false;
+        if (observer_.isCancelled())
+            return false;
+    }
+    return copied;
+}
+
+bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString& target) {
+    observer_.fileStarted(file.displayPath(), target, file.fileSize());
+    const std::shared_ptr<AFCDirectory> connection = file.directory();
+    if (!connection) {
+        observer_.itemFailed(file.displayPath(), u"Connection is not open");
+        return false;
+    }
+    CopyProgressRelay relay(observer_);
+    if (!connection->copyFileFromDevice(file.fullPath(), target, &relay)) {
+        const CZelboString reason = connection->errorText();
+        observer_.itemFailed(file.displayPath(), reason.isEmpty() ? u"Copy failed" : reason);
+        return false;
+    }
+    observer_.fileFinished(file.displayPath(), target);
+    return true;
+}
+
+bool DeviceFolderDownload::listingFailed(FileSystemNode& folder) {
+    // The device node and "Applications" list without AFC; their listings cannot fail this way.
+    const std::shared_ptr<AFCDirectory> connection = folder.directory();
+    return connection && !connection->listDirectory(folder.fullPath());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "fstree/filesystemnode.h"
+#include "values/zelbostring.h"
+
+class TransferObserver;
+
+/**
+ * Copies a device item into a local folder under the item's own name: a file, or a folder with
+ * everything in it, its sub-folders recreated locally (empty ones too).
+ *
+ * Names from the device become local path components only when isSafeLocalName accepts them; an
+ * item with any other name fails and the walk goes on, so nothing is ever written outside the
+ * chosen folder. Links to folders are skipped, never descended (links under "Root" may form
+ * cycles); a link to a file is copied as the file's contents. A file counts as copied only when
+ * every byte arrived: the copy stages it beside its target and renames it into place.
+ */
+class DeviceFolderDownload {
+public:
+    explicit DeviceFolderDownload(TransferObserver& observer) : observer_(observer) {}
+
+    /**
+     * Copies item into localFolder, which must exist. True when every file and folder arrived
+     * (skipped links do not count against it); false after any failure or a cancel.
+     */
+    bool run(const std::shared_ptr<ZelboLib::FileSystemNode>& item,
+             const CZelboString& localFolder);
+
+private:
+    bool downloadItem(ZelboLib::FileSystemNode& item, const CZelboString& localFolder);
+    bool downloadFolder(ZelboLib::FileSystemNode& folder, const CZelboString& target);
+    bool downloadFile(ZelboLib::FileSystemNode& file, const CZelboString& target);
+    /** An empty listing that was really a failed one (a folder the device will not open). */
+    bool listingFailed(ZelboLib::FileSystemNode& folder);
+
+    TransferObserver& observer_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "fstree/filesystemnode.h"
+#include "values/zelbostring.h"
+
+class AFCDirectory;
+class TransferObserver;
+
+/**
+ * Copies a local file, or a local folder with everything in it, into a device folder under its
+ * own name, creating the device's folders as it walks (empty ones too). Folder entries go in name
+ * order. Links to folders are skipped, never descended (a link may lead back up the tree); a link
+ * to a file is copied as the file's contents. Anything that is neither a regular file nor a
+ * folder (a FIFO would block the copy forever) fails. Each file is staged on the device and takes
+ * its name only when every byte arrived.
+ */
+class LocalFolderUpload {
+public:
+    explicit LocalFolderUpload(TransferObserver& observer) : observer_(observer) {}
+
+    /**
+     * Copies the item at localPath into targetFolder. True when every file and folder arrived
+     * (skipped links do not count against it); false after any failure or a cancel.
+     */
+    bool run(const CZelboString& localPath,
+             const std::shared_ptr<ZelboLib::FileSystemNode>& targetFolder);
+
+private:
+    /** Where an item goes: its device path for AFC and its display path for the observer. */
+    struct DevicePlace {
+        CZelboString path;
+        CZelboString displayPath;
+        DevicePlace child(const CZelboString& name) const;
+    };
+
+    bool uploadItem(AFCDirectory& connection, const std::filesystem::path& item,
+                    const DevicePlace& folder);
+    bool uploadFolder(AFCDirectory& connection, const std::filesystem::path& item,
+                      const DevicePlace& target);
+    bool uploadFile(AFCDirectory& connection, const std::filesystem::path& item,
+                    const DevicePlace& target);
+
+    TransferObserver& observer_;
+};

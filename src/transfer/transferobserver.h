@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+#include "afc/afcdirectorydelegate.h"
+#include "values/zelbostring.h"
+
+/**
+ * What a folder walk reports, one call per event, on the walking thread. Device items are named
+ * by their display paths ("/Media/DCIM/IMG_0001.JPG"), local ones by their local paths.
+ *
+ * Every file gets fileStarted, then any number of fileProgress, then exactly one of fileFinished
+ * or itemFailed. A folder that cannot be listed or created gets itemFailed alone, as does an item
+ * refused before its copy began (an unsafe name, a special file). The walk goes on after a failure.
+ */
+class TransferObserver {
+public:
+    virtual ~TransferObserver() = default;
+
+    /** A file's copy begins; size is -1 when it is not known. */
+    virtual void fileStarted(const CZelboString& source, const CZelboString& destination,
+                             int64_t size) = 0;
+    /** Before each chunk of the current file. */
+    virtual void fileProgress(int64_t done, int64_t total) = 0;
+    /** Every byte of the file arrived and it is in place under its name. */
+    virtual void fileFinished(const CZelboString& source, const CZelboString& destination) = 0;
+    /** The item was not copied; reason is one line. */
+    virtual void itemFailed(const CZelboString& source, const CZelboString& reason) = 0;
+    /** The item was left out on purpose (a link to a folder); not a failure. */
+    virtual void itemSkipped(const CZelboString& source, const CZelboString& reason) = 0;
+
+    /** Asked before each item and each chunk; true ends the walk, the current file failing. */
+    virtual bool isCancelled() { return false; }
+    /** Asked when a file's target exists; false (the default) keeps the target. */
+    virtual bool shouldOverwrite(const CZelboString& /*path*/, CopyTarget /*target*/) {
+        return false;
+    }
+};

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# plovik-cli end to end on a copy of the demo device: every command, exit codes, and that each
+# failure is one line on stderr while successful runs off a terminal print nothing there.
+# Usage: cli_test.sh PLOVIK_CLI DEMO_DEVICE_FOLDER
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -a "$2" "$work/device"
+export PLOVIK_DEMO_DEVICE=$work/device
+failed=0
+
+# expect EXIT_CODE STDERR_LINES COMMAND...: runs plovik-cli --demo with the arguments.
+expect() {
+    local code=$1 lines=$2
+    shift 2
+    "$cli" --demo "$@" >"$work/out" 2>"$work/err"
+    local actual=$?
+    local errLines
+    errLines=$(wc -l <"$work/err")
+    if [[ $actual != "$code" || $errLines != "$lines" ]]; then
+        echo "FAIL: $* gave exit $actual and $errLines error lines (wanted $code and $lines):"
+        cat "$work/err"
+        failed=1
+    fi
+}
+
+check() {
+    if ! eval "$1"; then
+        echo "FAIL: $1"
+        failed=1
+    fi
+}
+
+expect 0 0 devices
+check 'grep -q "Demo iPhone.*ready" "$work/out"'
+expect 0 0 ls /Media/
+check 'grep -qx DCIM "$work/out"'
+expect 0 0 ls -l /Media/DCIM/100APPLE
+check 'grep -q "^-     67108864 .* IMG_0006.MOV$" "$work/out"'
+expect 0 0 ls "/Applications/Notes Demo/Documents"
+check 'grep -qx Shopping.txt "$work/out"'
+expect 1 1 ls /Media/missing
+check 'grep -qx "plovik-cli: ls: /Media/missing: no such file or folder" "$work/err"'
+expect 2 2 ls -z /Media
+expect 2 2 ls Media
+expect 0 0 mv --help
+check 'grep -q "^usage: .* mv FROM TO" "$work/out"'
+"$cli" --device nosuchdevice --demo ls / >/dev/null 2>"$work/err"
+check '[[ $? == 1 && $(wc -l <"$work/err") == 1 ]]'
+
+# A round trip: push a tree up, pull it back, compare.
+mkdir -p "$work/up/Trip/sub/deeper" "$work/up/Trip/empty" "$work/down"
+head -c 3000000 /dev/urandom >"$work/up/Trip/big.bin"
+echo note >"$work/up/Trip/sub/deeper/note.txt"
+expect 0 0 mkdir /Media/Inbox
+expect 1 1 mkdir /Media/Inbox
+expect 0 0 push "$work/up/Trip" /Media/Inbox
+expect 0 0 pull /Media/Inbox/Trip "$work/down"
+check 'diff -r "$work/up/Trip" "$work/down/Trip"'
+# Existing files are kept unless -f; each kept file is one failure line.
+expect 1 2 pull /Media/Inbox/Trip "$work/down"
+expect 0 0 pull -f /Media/Inbox/Trip "$work/down"
+expect 1 1 pull /Media/Inbox/Trip "$work/no-such-folder"
+expect 1 1 pull /Media/Inbox/nothing "$work/down"
+# Links to folders under Root are reported and left out; the rest arrives.
+expect 0 3 pull /Root "$work/down"
+check '[[ -f "$work/down/Root/private/etc/hosts" && ! -e "$work/down/Root/var" ]]'
+
+expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
+expect 1 1 mv /Media/Inbox/Renamed/big.bin /Root/private
+expect 0 0 mv /Media/Inbox/Renamed/big.bin /Media/Inbox
+check '[[ -f "$work/device/Media/Inbox/big.bin" ]]'
+expect 1 1 mv /Media/Inbox/big.bin /Media/Inbox/Renamed/sub/deeper/note.txt
+expect 1 1 rm /Media/Inbox
+expect 1 1 rm -r /Media
+expect 0 0 rm -r /Media/Inbox
+check '[[ ! -e "$work/device/Media/Inbox" && -d "$work/device/Media/DCIM" ]]'
+
+exit $failed

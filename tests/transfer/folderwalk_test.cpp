@@ -1,0 +1,252 @@
+// The folder walks of transfers (download into a local folder, upload into a device folder)
+// against the simulator: trees, links, hostile names, unplugs, overwrites and cancels.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/mobiledevicelibrary.h"
+#include "fstree/devicefilesystemnode.h"
+#include "fstree/simulatedtree.h"
+#include "support/simulateddevice.h"
+#include "support/temporaryfolder.h"
+#include "transfer/devicefolderdownload.h"
+#include "transfer/localfolderupload.h"
+#include "transfer/transferobserver.h"
+
+namespace fs = std::filesystem;
+using ZelboLib::FileSystemNode;
+
+namespace {
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::vector<std::string> tree(const fs::path& folder) {
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        entries.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+/** Records the event stream as text lines and answers the walk's questions as told. */
+class RecordingObserver : public TransferObserver {
+public:
+    void fileStarted(const CZelboString& source, const CZelboString&, int64_t size) override {
+        events.push_back("start " + source.toUtf8() + " " + std::to_string(size));
+    }
+    void fileProgress(int64_t done, int64_t total) override {
+        ++progressCalls;
+        if (onProgress)
+            onProgress(done, total);
+    }
+    void fileFinished(const CZelboString& source, const CZelboString&) override {
+        events.push_back("done " + source.toUtf8());
+        ++finished;
+    }
+    void itemFailed(const CZelboString& source, const CZelboString& reason) override {
+        events.push_back("failed " + source.toUtf8());
+        failures.push_back(source.toUtf8() + ": " + reason.toUtf8());
+    }
+    void itemSkipped(const CZelboString& source, const CZelboString&) override {
+        events.push_back("skipped " + source.toUtf8());
+    }
+    bool isCancelled() override { return cancelAfterFiles >= 0 && finished >= cancelAfterFiles; }
+    bool shouldOverwrite(const CZelboString&, CopyTarget) override { return overwrite; }
+
+    std::vector<std::string> events;
+    std::vector<std::string> failures;
+    std::function<void(int64_t, int64_t)> onProgress;
+    int progressCalls = 0;
+    int finished = 0;
+    int cancelAfterFiles = -1;
+    bool overwrite = false;
+};
+
+class FolderWalkTest : public testing::Test {
+protected:
+    std::shared_ptr<FileSystemNode> node(const char16_t* path) {
+        auto found = deviceNode->nodeForPath(path);
+        EXPECT_TRUE(found) << CZelboString(path).toUtf8();
+        return found;
+    }
+    void writeOnDevice(const fs::path& file, const std::string& data) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << data;
+    }
+    bool pull(const char16_t* devicePath, const fs::path& into) {
+        DeviceFolderDownload download(observer);
+        return download.run(node(devicePath), CZelboString::fromUtf8(into.string()));
+    }
+    bool push(const fs::path& item, const char16_t* deviceFolder) {
+        LocalFolderUpload upload(observer);
+        return upload.run(CZelboString::fromUtf8(item.string()), node(deviceFolder));
+    }
+
+    SimulatedDevice phone;
+    std::shared_ptr<ZelboLib::DeviceFileSystemNode> deviceNode = deviceNodeOf(phone);
+    TemporaryFolder local;
+    RecordingObserver observer;
+};
+
+TEST_F(FolderWalkTest, DownloadRecreatesTheTreeWithEmptyFoldersAndReportsEachFile) {
+    writeOnDevice(phone.media() / "Album/a.jpg", "jpeg");
+    writeOnDevice(phone.media() / "Album/sub/b.txt", "bee");
+    fs::create_directories(phone.media() / "Album/empty");
+
+    EXPECT_TRUE(pull(u"/Media/Album", local.path()));
+    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Album", "Album/a.jpg", "Album/empty",
+                                                            "Album/sub", "Album/sub/b.txt"}));
+    EXPECT_EQ(contents(local / "Album/sub/b.txt"), "bee");
+    EXPECT_EQ(observer.events,
+              (std::vector<std::string>{"start /Media/Album/a.jpg 4", "done /Media/Album/a.jpg",
+                                        "start /Media/Album/sub/b.txt 3",
+                                        "done /Media/Album/sub/b.txt"}));
+}
+
+TEST_F(FolderWalkTest, DownloadSkipsLinksToFoldersSoLoopsEnd) {
+    writeOnDevice(phone.root() / "a/file.txt", "text");
+    fs::create_directory_symlink("..", phone.root() / "a/loop");
+    fs::create_directory_symlink("../a", phone.root() / "a/self");
+    fs::create_symlink("file.txt", phone.root() / "a/fileLink");
+
+    EXPECT_TRUE(pull(u"/Root/a", local.path()));
+    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"a", "a/file.txt", "a/fileLink"}));
+    EXPECT_FALSE(fs::is_symlink(local / "a/fileLink"));
+    EXPECT_EQ(contents(local / "a/fileLink"), "text");
+    EXPECT_NE(std::find(observer.events.begin(), observer.events.end(), "skipped /Root/a/loop"),
+              observer.events.end());
+    EXPECT_TRUE(observer.failures.empty());
+}
+
+TEST_F(FolderWalkTest, ListingFailureIsAFailureNotAnEmptyFolder) {
+    fs::create_directories(phone.media() / "Locked");
+    const auto locked = node(u"/Media/Locked");
+    setSimulatorFault("AFCDirectoryOpen", 1);
+    EXPECT_FALSE(
+        DeviceFolderDownload(observer).run(locked, CZelboString::fromUtf8(local.path().string())));
+    setSimulatorFault("AFCDirectoryOpen", 0);
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"failed /Media/Locked"}));
+}
+
+TEST_F(FolderWalkTest, UnplugMidDownloadFailsAndLeavesNoPartialFile) {
+    writeOnDevice(phone.media() / "Videos/big.mov", std::string(3 << 20, 'v'));
+    observer.onProgress = [&](int64_t done, int64_t) {
+        if (done > 0)
+            phone.unplug();
+    };
+    EXPECT_FALSE(pull(u"/Media/Videos", local.path()));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"start /Media/Videos/big.mov 3145728",
+                                                         "failed /Media/Videos/big.mov"}));
+    // Neither the file nor its staged part is left behind.
+    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Videos"}));
+}
+
+TEST_F(FolderWalkTest, OverwritingIsTheObserversChoice) {
+    writeOnDevice(phone.media() / "note.txt", "new");
+    const fs::path existing = local.write("note.txt", "old");
+    EXPECT_FALSE(pull(u"/Media/note.txt", local.path()));
+    EXPECT_EQ(contents(existing), "old");
+    observer.overwrite = true;
+    EXPECT_TRUE(pull(u"/Media/note.txt", local.path()));
+    EXPECT_EQ(contents(existing), "new");
+
+    observer.overwrite = false;
+    const fs::path upload = local.write("up/note.txt", "local");
+    EXPECT_FALSE(push(upload, u"/Media"));
+    EXPECT_EQ(contents(phone.media() / "note.txt"), "new");
+}
+
+TEST_F(FolderWalkTest, CancelStopsBeforeTheNextFile) {
+    for (const char* name : {"1.txt", "2.txt", "3.txt"})
+        writeOnDevice(phone.media() / "Many" / name, name);
+    observer.cancelAfterFiles = 1;
+    EXPECT_FALSE(pull(u"/Media/Many", local.path()));
+    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Many", "Many/1.txt"}));
+}
+
+TEST_F(FolderWalkTest, UploadMirrorsTheTreeAndLeavesOutLinksToFoldersAndSpecialFiles) {
+    local.write("Pics/a.jpg", "a");
+    local.write("Pics/b/c.jpg", "c");
+    fs::create_directories(local / "Pics/empty");
+    fs::create_directory_symlink("..", local / "Pics/b/up");
+    fs::create_symlink("a.jpg", local / "Pics/alias.jpg");
+    ASSERT_EQ(mkfifo((local / "Pics/pipe").c_str(), 0600), 0);
+    fs::create_directories(phone.media() / "DCIM");
+
+    // A FIFO would block the copy forever; it fails instead and the rest still goes.
+    EXPECT_FALSE(push(local / "Pics/", u"/Media/DCIM"));
+    EXPECT_EQ(tree(phone.media() / "DCIM"),
+              (std::vector<std::string>{"Pics", "Pics/a.jpg", "Pics/alias.jpg", "Pics/b",
+                                        "Pics/b/c.jpg", "Pics/empty"}));
+    EXPECT_EQ(contents(phone.media() / "DCIM/Pics/alias.jpg"), "a");
+    ASSERT_EQ(observer.failures.size(), 1u);
+    EXPECT_NE(observer.failures[0].find("Pics/pipe: Not a regular file"), std::string::npos);
+    EXPECT_NE(std::find(observer.events.begin(), observer.events.end(),
+                        "skipped " + (local / "Pics/b/up").string()),
+              observer.events.end());
+}
+
+// Names are swapped on their way out of the simulator, as a hostile device would send them.
+using DirectoryRead = int (*)(AFCConnectionRef, AFCDirectoryRef, char**);
+DirectoryRead realDirectoryRead = nullptr;
+
+int hostileDirectoryRead(AFCConnectionRef connection, AFCDirectoryRef directory, char** name) {
+    // An empty name would address the folder itself: a walk that took it would never end.
+    static char empty[] = "";
+    static char escape[] = "../escaped.txt";
+    static char nested[] = "x/../../escaped.txt";
+    const int result = realDirectoryRead(connection, directory, name);
+    if (result == 0 && *name != nullptr) {
+        if (std::strcmp(*name, "one") == 0)
+            *name = empty;
+        else if (std::strcmp(*name, "two") == 0)
+            *name = escape;
+        else if (std::strcmp(*name, "three") == 0)
+            *name = nested;
+    }
+    return result;
+}
+
+class HostileNamesTest : public FolderWalkTest {
+protected:
+    HostileNamesTest() {
+        realDirectoryRead =
+            reinterpret_cast<DirectoryRead>(SimulatedDevice::simulatorEntry("AFCDirectoryRead"));
+        MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
+            if (std::strcmp(name, "AFCDirectoryRead") == 0)
+                return reinterpret_cast<void*>(&hostileDirectoryRead);
+            return SimulatedDevice::simulatorEntry(name);
+        });
+    }
+    ~HostileNamesTest() override { MobileDeviceLibrary::instance().setResolver({}); }
+};
+
+TEST_F(HostileNamesTest, NamesThatWouldLeaveTheChosenFolderFailAndTheRestArrives) {
+    writeOnDevice(phone.media() / "escaped.txt", "outside");
+    writeOnDevice(phone.media() / "Inbox/one", "1");
+    writeOnDevice(phone.media() / "Inbox/two", "2");
+    writeOnDevice(phone.media() / "Inbox/three", "3");
+    writeOnDevice(phone.media() / "Inbox/back\\slash.txt", "kept");
+    writeOnDevice(phone.media() / "Inbox/good.txt", "good");
+    fs::create_directories(local / "out");
+
+    EXPECT_FALSE(pull(u"/Media/Inbox", local / "out"));
+    EXPECT_EQ(tree(local.path()),
+              (std::vector<std::string>{"out", "out/Inbox", "out/Inbox/back\\slash.txt",
+                                        "out/Inbox/good.txt"}));
+    EXPECT_EQ(observer.failures.size(), 3u) << testing::PrintToString(observer.failures);
+}
+
+}  // namespace

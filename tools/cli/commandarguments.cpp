@@ -1,0 +1,32 @@
+#include "commandarguments.h"
+
+#include "commandfailure.h"
+
+CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
+                                   std::string_view allowedFlags) {
+    bool flagsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (flagsEnded || argument.size() < 2 || argument[0] != '-') {
+            operands_.push_back(argument);
+        } else if (argument == "--") {
+            flagsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            help_ = true;
+        } else if (argument[1] == '-') {
+            throw UsageError("unknown option " + argument);
+        } else {
+            for (const char flag : std::string_view(argument).substr(1)) {
+                if (allowedFlags.find(flag) == std::string_view::npos)
+                    throw UsageError(std::string("unknown option -") + flag);
+                flags_.insert(flag);
+            }
+        }
+    }
+}
+
+void CommandArguments::requireOperands(size_t least, size_t most) const {
+    if (operands_.size() < least)
+        throw UsageError("missing operand");
+    if (operands_.size() > most)
+        throw UsageError("too many operands");
+}

@@ -1,0 +1,153 @@
+#include "devicesession.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+#include "attacheddevices.h"
+#include "commandfailure.h"
+#include "device/amdevice.h"
+#include "device/devicemonitor.h"
+#include "device/mobiledevicelibrary.h"
+#include "libraryfile.h"
+#include "mobiledevice/sim/plovik_sim.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// usbmuxd reports the devices it knows soon after subscribing; more may follow close behind.
+constexpr auto kRealArrivalWait = 1500ms;
+constexpr auto kQuietAfterArrival = 250ms;
+// Simulated arrivals are delivered before the flush returns; this only bounds a stuck library.
+constexpr auto kSimulatedArrivalWait = 10s;
+
+// The monitor's listener must outlive the library's notification thread, which may still call in
+// while the process exits: it is never destroyed.
+AttachedDevices& processListener() {
+    static AttachedDevices* const listener = new AttachedDevices;
+    return *listener;
+}
+
+std::string demoDeviceFolder() {
+    if (const char* folder = std::getenv("PLOVIK_DEMO_DEVICE"); folder && *folder)
+        return folder;
+    return PLOVIK_DEMO_DEVICE_DEFAULT;
+}
+
+template <typename Function>
+Function* simulatorControl(const char* name) {
+    auto* entry = reinterpret_cast<Function*>(MobileDeviceLibrary::instance().entryPoint(name));
+    if (entry == nullptr)
+        throw CommandFailure("the MobileDevice library has no simulator control " +
+                             std::string(name));
+    return entry;
+}
+
+std::string accessProblem(const AMDevice& device) {
+    switch (device.accessState()) {
+        case kAMDeviceAccessReady:
+            return {};
+        case kAMDeviceAccessLocked:
+            return "is locked: unlock it and try again";
+        case kAMDeviceAccessUntrusted:
+            return "does not trust this computer: tap Trust on the device";
+    }
+    return "does not allow a session";
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(const SessionOptions& options)
+    : attached_(processListener()), udid_(options.udid) {
+    std::vector<std::string> simulated = options.simulatedFolders;
+    if (options.demo)
+        simulated.insert(simulated.begin(), demoDeviceFolder());
+    MobileDeviceLibrary& library = MobileDeviceLibrary::instance();
+    library.setLibraryFile(
+        mobileDeviceLibraryFile(simulated.empty() ? DeviceKind::Real : DeviceKind::Simulated));
+    // Set before listening: the monitor drops devices reported while it has no listener.
+    DeviceMonitor::instance().setListener(&attached_);
+    try {
+        DeviceMonitor::instance().startListening();
+    } catch (const CZelboString& text) {
+        const std::string reason = library.loadError();
+        throw CommandFailure(text.toUtf8() + (reason.empty() ? "" : " (" + reason + ")"));
+    }
+    if (simulated.empty())
+        waitForRealDevices();
+    else
+        attachSimulatedDevices(simulated);
+}
+
+void DeviceSession::attachSimulatedDevices(const std::vector<std::string>& folders) {
+    const auto attach = simulatorControl<int(const char*)>("PlovikSimAttach");
+    const auto flush = simulatorControl<int()>("PlovikSimFlushNotifications");
+    for (const std::string& folder : folders) {
+        const int result = attach(folder.c_str());
+        if (result == kPlovikSimAlreadyAttached)
+            throw CommandFailure(folder + ": a device with the same identifier is attached");
+        if (result != kPlovikSimOk)
+            throw CommandFailure(folder + ": not a simulated device folder");
+    }
+    flush();
+    const size_t expected = folders.size();
+    attached_.waitFor(
+        [&](const std::vector<AMDevice*>& devices) { return devices.size() >= expected; },
+        kSimulatedArrivalWait);
+}
+
+void DeviceSession::waitForRealDevices() {
+    const auto deadline = std::chrono::steady_clock::now() + kRealArrivalWait;
+    size_t seen = 0;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms)
+            return;
+        const auto slice =
+            seen == 0 ? left : std::min<std::chrono::milliseconds>(left, kQuietAfterArrival);
+        if (!attached_.waitFor(
+                [&](const std::vector<AMDevice*>& devices) { return devices.size() > seen; },
+                slice)) {
+            return;
+        }
+        seen = attached_.devices().size();
+    }
+}
+
+std::vector<AMDevice*> DeviceSession::devices() const {
+    return attached_.devices();
+}
+
+AMDevice& DeviceSession::chosenDevice() {
+    const std::vector<AMDevice*> all = devices();
+    AMDevice* chosen = nullptr;
+    if (!udid_.empty()) {
+        const auto found = std::find_if(all.begin(), all.end(), [&](AMDevice* device) {
+            return device->uniqueDeviceID().toUtf8() == udid_;
+        });
+        if (found == all.end())
+            throw CommandFailure("no attached device has the identifier " + udid_);
+        chosen = *found;
+    } else if (all.empty()) {
+        throw CommandFailure("no device attached");
+    } else if (all.size() > 1) {
+        throw CommandFailure("several devices attached: choose one with --device UDID");
+    } else {
+        chosen = all.front();
+    }
+    if (const std::string problem = accessProblem(*chosen); !problem.empty())
+        throw CommandFailure("the device " + chosen->uniqueDeviceID().toUtf8() + " " + problem);
+    return *chosen;
+}
+
+std::shared_ptr<ZelboLib::DeviceFileSystemNode> DeviceSession::deviceNode() {
+    if (!deviceNode_) {
+        AMDevice& device = chosenDevice();
+        // The session's listener owns the device for the rest of the process.
+        deviceNode_ = ZelboLib::DeviceFileSystemNode::create(
+            std::shared_ptr<AMDevice>(&device, [](AMDevice*) {}));
+    }
+    return deviceNode_;
+}
