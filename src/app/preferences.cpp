@@ -1,0 +1,81 @@
+#include "app/preferences.h"
+
+#include <limits>
+#include <optional>
+
+#include <QSettings>
+#include <QVariant>
+
+namespace {
+
+const QString kViewStyleName = QStringLiteral("fileViewStyle");
+
+QSettings openStore() {
+    return QSettings(QStringLiteral("Orvane"), QStringLiteral("Plovik"));
+}
+
+// The settings are 32-bit unsigned numbers; anything else stored under a name (text, a list, a
+// number out of range) counts as absent. INI files keep numbers as text, so text that is a whole
+// number in range counts.
+std::optional<std::uint32_t> readNumber(const QString& name) {
+    const QVariant value = openStore().value(name);
+    if (!value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    qlonglong number = 0;
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            number = value.toLongLong(&ok);
+            break;
+        case QMetaType::QString:
+            number = value.toString().trimmed().toLongLong(&ok);
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (!ok || number < 0 || number > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(number);
+}
+
+void writeNumber(const QString& name, std::uint32_t number) {
+    openStore().setValue(name, static_cast<qulonglong>(number));
+}
+
+}  // namespace
+
+QString Preferences::valueName(Switch setting) {
+    switch (setting) {
+        case Switch::ShowFileInspector:
+            return QStringLiteral("ShowFileInspector");
+        case Switch::WorkInSafeMode:
+            return QStringLiteral("WorkInSafeMode");
+        case Switch::CheckUpdates:
+            return QStringLiteral("CheckUpdates");
+        case Switch::ShowTransferMessage:
+            return QStringLiteral("ShowTransferMessage");
+        case Switch::GenerateThumbnail:
+            return QStringLiteral("GenerateThumbnail");
+    }
+    return {};
+}
+
+bool Preferences::readSwitch(Switch setting) {
+    return readNumber(valueName(setting)).value_or(1) != 0;
+}
+
+void Preferences::writeSwitch(Switch setting, bool on) {
+    writeNumber(valueName(setting), on ? 1 : 0);
+}
+
+std::uint32_t Preferences::readViewStyle() {
+    return readNumber(kViewStyleName).value_or(kDefaultViewStyle);
+}
+
+void Preferences::writeViewStyle(std::uint32_t code) {
+    writeNumber(kViewStyleName, code);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+/**
+ * The user's settings, stored at once under QSettings("Orvane", "Plovik") (the registry key
+ * "Software\Orvane\Plovik" on Windows, ~/.config/Orvane/Plovik.conf on Linux). Every call opens
+ * and closes the store; nothing is cached. A value that is missing, unreadable or not an integer
+ * in 0..4294967295 reads as its default; failed writes are silent. GUI thread only.
+ */
+class Preferences {
+public:
+    /** The on/off settings, each defaulting to on. */
+    enum class Switch {
+        ShowFileInspector,    // show the inspector beside the file list
+        WorkInSafeMode,       // "Retrieve iOS Apps under safe mode."; stored only
+        CheckUpdates,         // "Check for updates automatically."; stored only
+        ShowTransferMessage,  // tell the user when a download has finished
+        GenerateThumbnail,    // make thumbnails of image files
+    };
+
+    /** The view-style code that is read when none is stored (Details). */
+    static constexpr std::uint32_t kDefaultViewStyle = 1;
+
+    /** The stored value's name ("ShowFileInspector", …). */
+    static QString valueName(Switch setting);
+
+    static bool readSwitch(Switch setting);
+    static void writeSwitch(Switch setting, bool on);
+
+    /** The stored view-style code, unchanged: the file list decides what an unknown code shows. */
+    static std::uint32_t readViewStyle();
+    static void writeViewStyle(std::uint32_t code);
+};
