@@ -1,5 +1,6 @@
 #include "device/librarysearch.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environment,
@@ -39,4 +40,28 @@ std::string mobileDeviceLibraryLocation(const std::string& programFolder,
     const std::filesystem::path beside = std::filesystem::path(programFolder) / fileName;
     std::error_code error;
     return std::filesystem::is_regular_file(beside, error) ? beside.string() : fileName;
+}
+
+std::string mobileDeviceLibraryFile(DeviceKind kind) {
+    if (const char* named = std::getenv("PLOVIK_MOBILEDEVICE_LIBRARY"); named && *named) {
+        return named;
+    }
+    const std::string fileName =
+        kind == DeviceKind::Simulated ? "libplovik-sim.so" : "libplovik-usbmux.so";
+    std::error_code error;
+    const std::filesystem::path programFolder =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    if (error)
+        return fileName;
+    const std::filesystem::path inLibFolder =
+        (programFolder / ".." / "lib" / fileName).lexically_normal();
+    if (std::filesystem::is_regular_file(inLibFolder, error))
+        return inLibFolder.string();
+    return mobileDeviceLibraryLocation(programFolder.string(), fileName);
+}
+
+std::string demoDeviceFolder() {
+    if (const char* folder = std::getenv("PLOVIK_DEMO_DEVICE"); folder && *folder)
+        return folder;
+    return PLOVIK_DEMO_DEVICE_DEFAULT;
 }

@@ -29,3 +29,16 @@ CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environm
  */
 std::string mobileDeviceLibraryLocation(const std::string& programFolder,
                                         const std::string& fileName);
+
+/** Which MobileDevice library a run needs. */
+enum class DeviceKind { Real, Simulated };
+
+/**
+ * The MobileDevice library file to load: the one PLOVIK_MOBILEDEVICE_LIBRARY names when it is
+ * set, else libplovik-usbmux.so or libplovik-sim.so in ../lib from the program (the build tree's
+ * layout), beside the program, or by bare name for the system's search.
+ */
+std::string mobileDeviceLibraryFile(DeviceKind kind);
+
+/** The demo device's folder: PLOVIK_DEMO_DEVICE when set, else the one the build laid out. */
+std::string demoDeviceFolder();

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 
 #include "attacheddevices.h"
 #include "commandfailure.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
+#include "device/librarysearch.h"
 #include "device/mobiledevicelibrary.h"
-#include "libraryfile.h"
 #include "mobiledevice/sim/plovik_sim.h"
 
 using namespace std::chrono_literals;
@@ -27,12 +26,6 @@ constexpr auto kSimulatedArrivalWait = 10s;
 AttachedDevices& processListener() {
     static AttachedDevices* const listener = new AttachedDevices;
     return *listener;
-}
-
-std::string demoDeviceFolder() {
-    if (const char* folder = std::getenv("PLOVIK_DEMO_DEVICE"); folder && *folder)
-        return folder;
-    return PLOVIK_DEMO_DEVICE_DEFAULT;
 }
 
 template <typename Function>
