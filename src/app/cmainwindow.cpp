@@ -1,15 +1,33 @@
 #include "app/cmainwindow.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
+#include "app/busystep.h"
+#include "app/cpreferencesdialog.h"
+#include "app/diskthumbnailcachestore.h"
 #include "app/log.h"
+#include "app/preferences.h"
+#include "app/updatechecker.h"
+#include "app/updatemessage.h"
+#include "app/versiontext.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
 #include "ui/layoutloader.h"
+#include "ui/popupmenu.h"
+
+namespace {
+
+// The maker's web page, opened by "Visit Website".
+const char* const kWebsite = "https://plovik.orvane.example/";
+
+}  // namespace
 
 CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent) : SkinnedWindow(parent) {
     loadLayout(loader, QStringLiteral("mainwindow.xml"));
@@ -17,6 +35,14 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent) : SkinnedWindow(
     if (auto* title = control<QLabel>(QStringLiteral("labelTitle"))) {
         title->setText(QApplication::applicationName());
     }
+    mainMenu_ = std::make_unique<PopupMenu>(QStringLiteral("mainmenu.xml"), *this, this);
+    notifications().on(NotificationType::Click, QStringLiteral("btnMenu"), [this](const auto&) {
+        mainMenu_->popup(control(QStringLiteral("btnMenu")),
+                         MenuPlacement::BelowRightExtendingLeft);
+    });
+    updateChecker_ = new UpdateChecker(QString::fromStdString(programVersion()), this);
+    connect(updateChecker_, &UpdateChecker::finished, this,
+            [this](const UpdateCheckResult& result) { UpdateMessage(result, this).exec(); });
 }
 
 CMainWindow::~CMainWindow() {
@@ -53,4 +79,40 @@ void CMainWindow::onDeviceConnected(AMDevice* device) {
 
 void CMainWindow::onDeviceDisconnected(AMDevice* device) {
     std::erase_if(devices_, [device](const auto& held) { return held.get() == device; });
+}
+
+void CMainWindow::menuItemChosen(const QString& menuFile, const QString& itemName) {
+    if (menuFile != QStringLiteral("mainmenu.xml"))
+        return;
+    // Deferred: a dialog opened while the menu still closes would fight it for the input.
+    QTimer::singleShot(0, this, [this, itemName] { runMenuCommand(itemName); });
+}
+
+void CMainWindow::runMenuCommand(const QString& itemName) {
+    if (itemName == QStringLiteral("mmPreferences")) {
+        showPreferences();
+    } else if (itemName == QStringLiteral("mmCheckUpdates")) {
+        checkForUpdates();
+    } else if (itemName == QStringLiteral("mmWebsite")) {
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsite)));
+    }
+}
+
+void CMainWindow::showPreferences() {
+    DiskThumbnailCacheStore cache;
+    CPreferencesDialog* dialog = nullptr;
+    const auto underBusyIndicator = [&dialog](const std::function<void()>& clearStep) {
+        runUnderBusyIndicator(dialog, QColor::fromRgba(0xEF454545), true, QRect(0, 0, 50, 50),
+                              clearStep);
+    };
+    CPreferencesDialog preferences(this, cache, underBusyIndicator);
+    dialog = &preferences;
+    if (preferences.exec() != 1)
+        return;
+    Controls::setVisible(content(), QStringLiteral("fileInspector"),
+                         Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
+}
+
+void CMainWindow::checkForUpdates() {
+    updateChecker_->check();
 }

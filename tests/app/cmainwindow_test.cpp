@@ -2,12 +2,17 @@
 
 #include <plist/plist.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
+#include <thread>
 
+#include "app/busystep.h"
+#include "app/cpreferencesdialog.h"
 #include "app/devicesoftwarecheck.h"
 #include "device/amdevice.h"
 #include "device/mobiledevicelibrary.h"
@@ -87,6 +92,40 @@ private slots:
         simulator<int(const char*)>("PlovikSimDetach")("1111feedface0000feedface0000feedface1111");
         simulator<int()>("PlovikSimFlushNotifications")();
         QCoreApplication::processEvents();
+    }
+
+    void aBusyStepRunsOnAWorkerWhileTheWindowKeepsGoing() {
+        QWidget window;
+        window.resize(300, 200);
+        window.show();
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(10);
+        std::thread::id stepThread;
+        runUnderBusyIndicator(&window, Qt::darkGray, true, QRect(0, 0, 50, 50), [&] {
+            stepThread = std::this_thread::get_id();
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        });
+        QVERIFY(stepThread != std::this_thread::get_id());
+        QVERIFY(ticks >= 3);  // the user-interface thread handled events during the step
+    }
+
+    void theMainMenuOpensThePreferences() {
+        LayoutLoader loader;
+        CMainWindow window(loader);
+        window.show();
+        bool opened = false;
+        QTimer::singleShot(50, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* dialog = qobject_cast<CPreferencesDialog*>(widget)) {
+                    opened = dialog->isVisible();
+                    dialog->reject();
+                }
+            }
+        });
+        window.menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmPreferences"));
+        QTRY_VERIFY(opened);
     }
 
     void theDeviceSoftwareWarningNamesWhatIsMissing() {
