@@ -27,7 +27,7 @@ namespace {
 
 enum class Conversion { Unknown, Char, Signed, Unsigned, Hex, Utf16Text, NarrowText };
 
-struct Spec {
+struct Field {
     bool leftAlign = false;
     bool hexPrefix = false;
     bool zeroPad = false;
@@ -49,60 +49,60 @@ size_t readNumber(const char16_t*& p) {
     return n;
 }
 
-// Parses the specification after "%" and leaves p on its conversion letter.
-Spec parseSpec(const char16_t*& p) {
-    Spec spec;
+// Parses the conversion field after "%" and leaves p on its conversion letter.
+Field parseField(const char16_t*& p) {
+    Field field;
     if (*p == u'-')
-        spec.leftAlign = true, ++p;
+        field.leftAlign = true, ++p;
     if (*p == u'#')
-        spec.hexPrefix = true, ++p;
+        field.hexPrefix = true, ++p;
     if (*p == u'0')
-        spec.zeroPad = true, ++p;
-    spec.width = readNumber(p);
+        field.zeroPad = true, ++p;
+    field.width = readNumber(p);
     if (*p == u'.') {
         ++p;
-        spec.precision = readNumber(p);
+        field.precision = readNumber(p);
     }
     bool longSize = false;
     bool shortSize = false;
     if (*p == u'l') {
         longSize = true, ++p;
-        spec.bits = static_cast<int>(sizeof(long) * CHAR_BIT);
+        field.bits = static_cast<int>(sizeof(long) * CHAR_BIT);
     } else if (*p == u'h') {
         shortSize = true, ++p;
     } else if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
-        spec.bits = 64, p += 3;
+        field.bits = 64, p += 3;
     }
     switch (*p) {
         case u'c':
         case u'C':
-            spec.conversion = Conversion::Char;
+            field.conversion = Conversion::Char;
             break;
         case u'd':
         case u'i':
-            spec.conversion = Conversion::Signed;
+            field.conversion = Conversion::Signed;
             break;
         case u'u':
-            spec.conversion = Conversion::Unsigned;
+            field.conversion = Conversion::Unsigned;
             break;
         case u'X':
-            spec.upperHex = true;
+            field.upperHex = true;
             [[fallthrough]];
         case u'x':
-            spec.conversion = Conversion::Hex;
+            field.conversion = Conversion::Hex;
             break;
         case u's':
-            spec.conversion = shortSize ? Conversion::NarrowText : Conversion::Utf16Text;
+            field.conversion = shortSize ? Conversion::NarrowText : Conversion::Utf16Text;
             break;
         case u'S':
-            spec.conversion = longSize ? Conversion::Utf16Text : Conversion::NarrowText;
+            field.conversion = longSize ? Conversion::Utf16Text : Conversion::NarrowText;
             break;
         default:
             break;
     }
-    if (spec.leftAlign)
-        spec.zeroPad = false;
-    return spec;
+    if (field.leftAlign)
+        field.zeroPad = false;
+    return field;
 }
 
 uint64_t truncated(uint64_t value, int bits) {
@@ -122,20 +122,20 @@ struct Number {
     std::u16string digits;
 };
 
-Number numberText(const Spec& spec, uint64_t raw) {
+Number numberText(const Field& field, uint64_t raw) {
     Number number;
-    uint64_t magnitude = truncated(raw, spec.bits);
-    if (spec.conversion == Conversion::Signed) {
-        const int64_t value = signExtended(raw, spec.bits);
+    uint64_t magnitude = truncated(raw, field.bits);
+    if (field.conversion == Conversion::Signed) {
+        const int64_t value = signExtended(raw, field.bits);
         if (value < 0) {
             number.lead = u"-";
             magnitude = 0 - static_cast<uint64_t>(value);
         }
     }
-    const unsigned base = spec.conversion == Conversion::Hex ? 16 : 10;
-    if (spec.conversion == Conversion::Hex && spec.hexPrefix)
-        number.lead = spec.upperHex ? u"0X" : u"0x";
-    const char16_t* symbols = spec.upperHex ? u"0123456789ABCDEF" : u"0123456789abcdef";
+    const unsigned base = field.conversion == Conversion::Hex ? 16 : 10;
+    if (field.conversion == Conversion::Hex && field.hexPrefix)
+        number.lead = field.upperHex ? u"0X" : u"0x";
+    const char16_t* symbols = field.upperHex ? u"0123456789ABCDEF" : u"0123456789abcdef";
     do {
         number.digits.insert(number.digits.begin(), symbols[magnitude % base]);
         magnitude /= base;
@@ -166,36 +166,36 @@ private:
     size_t max_;
 };
 
-// Places body in a field of the spec's width: spaces before it, or after it when left-aligned.
-void putField(Output& out, const Spec& spec, std::u16string_view body) {
-    const size_t padding = spec.width > body.size() ? spec.width - body.size() : 0;
-    if (!spec.leftAlign)
+// Places body in a field of the field's width: spaces before it, or after it when left-aligned.
+void putField(Output& out, const Field& field, std::u16string_view body) {
+    const size_t padding = field.width > body.size() ? field.width - body.size() : 0;
+    if (!field.leftAlign)
         out.repeat(u' ', padding);
     out.put(body);
-    if (spec.leftAlign)
+    if (field.leftAlign)
         out.repeat(u' ', padding);
 }
 
-std::u16string textBody(const Spec& spec, const FormatArgument& argument) {
+std::u16string textBody(const Field& field, const FormatArgument& argument) {
     std::u16string text;
-    if (spec.conversion == Conversion::NarrowText) {
+    if (field.conversion == Conversion::NarrowText) {
         const char* narrow = argument.narrow();
         text = narrow ? utf8ToUtf16(narrow) : u"(null)";
     } else {
         const char16_t* utf16 = argument.utf16();
         text = utf16 ? utf16 : u"(null)";
     }
-    if (spec.precision > 0 && text.size() > spec.precision)
-        text.resize(spec.precision);
+    if (field.precision > 0 && text.size() > field.precision)
+        text.resize(field.precision);
     return text;
 }
 
-std::u16string numberBody(const Spec& spec, const FormatArgument& argument) {
-    const Number number = numberText(spec, argument.bits());
+std::u16string numberBody(const Field& field, const FormatArgument& argument) {
+    const Number number = numberText(field, argument.bits());
     // The precision counts the sign, as wvsprintfW counts it; zero padding fills the width.
-    size_t minimum = std::max(spec.precision, number.lead.size() + number.digits.size());
-    if (spec.zeroPad)
-        minimum = std::max(minimum, spec.width);
+    size_t minimum = std::max(field.precision, number.lead.size() + number.digits.size());
+    if (field.zeroPad)
+        minimum = std::max(minimum, field.width);
     std::u16string body = number.lead;
     body.append(minimum - number.lead.size() - number.digits.size(), u'0');
     body += number.digits;
@@ -217,23 +217,23 @@ std::u16string formatText(const char16_t* fmt, FormatArguments args, size_t maxL
             out.put(*p++);
             continue;
         }
-        const Spec spec = parseSpec(p);
-        switch (spec.conversion) {
+        const Field field = parseField(p);
+        switch (field.conversion) {
             case Conversion::Unknown:
-                // The letter is printed as ordinary text by the next round; a spec cut off by the
+                // The letter is printed as ordinary text by the next round; a field cut off by the
                 // end of the format prints nothing.
                 continue;
             case Conversion::Char:
-                putField(out, spec, std::u16string(1, static_cast<char16_t>(args.next().bits())));
+                putField(out, field, std::u16string(1, static_cast<char16_t>(args.next().bits())));
                 break;
             case Conversion::Utf16Text:
             case Conversion::NarrowText:
-                putField(out, spec, textBody(spec, args.next()));
+                putField(out, field, textBody(field, args.next()));
                 break;
             case Conversion::Signed:
             case Conversion::Unsigned:
             case Conversion::Hex:
-                putField(out, spec, numberBody(spec, args.next()));
+                putField(out, field, numberBody(field, args.next()));
                 break;
         }
         ++p;

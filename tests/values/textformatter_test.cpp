@@ -62,7 +62,7 @@ TEST(TextFormatter, TextsAndCharacters) {
 
 TEST(TextFormatter, OddFormatsNeverReadForeignMemory) {
     EXPECT_EQ(formatted(u"%q"), u"q");                    // unknown conversion: its letter
-    EXPECT_EQ(formatted(u"ab%"), u"ab");                  // cut-off specification prints nothing
+    EXPECT_EQ(formatted(u"ab%"), u"ab");                  // a cut-off conversion prints nothing
     EXPECT_EQ(formatted(u"%d and %s"), u"0 and (null)");  // missing arguments
     EXPECT_EQ(formatted(u"%s", 5), u"(null)");            // an integer is no text
     EXPECT_EQ(formatted(u"%d", u"text"), u"0");
