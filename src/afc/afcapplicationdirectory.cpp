@@ -24,7 +24,7 @@ AFCApplicationDirectory::Vend AFCApplicationDirectory::vend(const char* command,
     if (!sendMessage(vendRequest(command, bundleIdentifier).get()))
         return Vend::Failed;
     const PlistPtr reply = receiveMessage();
-    if (!reply)
+    if (plist_get_node_type(reply.get()) != PLIST_DICT)
         return Vend::Failed;
     if (plist_dict_get_item(reply.get(), "Error") == nullptr)
         return Vend::Agreed;
@@ -47,8 +47,10 @@ bool AFCApplicationDirectory::openContainer(const char* bundleIdentifier, AMDevi
         setErrorText(std::move(text));
         return false;
     }
-    if (outcome == Vend::Failed)
+    if (outcome == Vend::Failed) {
+        setErrorText(lastError());
         return false;
+    }
     if (!openConnection(u"AFCConnectionOpen failed, %x"))
         return false;
     setErrorText({});

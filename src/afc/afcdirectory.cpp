@@ -77,11 +77,13 @@ bool AFCDirectory::validate(const CZelboString& path, const char16_t* missingTex
 }
 
 Owned<AFCFileReference> AFCDirectory::openFile(const CZelboString& path, AFCFileMode mode) {
-    if (!validate(path, u"Input path is nil")) return nullptr;
+    if (!validate(path, u"Input path is nil"))
+        return nullptr;
     AFCFileRef handle = 0;
     const int result =
         MobileDevice::AFCFileRefOpen(connection_, path.toUtf8().c_str(), mode, 0, &handle);
-    if (!reportResult(result, "AFCFileRefOpen") || handle == 0) return nullptr;
+    if (!reportResult(result, "AFCFileRefOpen") || handle == 0)
+        return nullptr;
     return Owned<AFCFileReference>(new AFCFileReference(path, handle, connection_));
 }
 
@@ -90,12 +92,13 @@ Owned<AFCFileReference> AFCDirectory::openForReading(const CZelboString& path) {
 }
 
 Owned<AFCFileReference> AFCDirectory::openForWriting(const CZelboString& path, WriteMode mode) {
-    return openFile(path, mode == WriteMode::Truncate ? kAFCFileModeWriteTruncate
-                                                      : kAFCFileModeReadWrite);
+    return openFile(
+        path, mode == WriteMode::Truncate ? kAFCFileModeWriteTruncate : kAFCFileModeReadWrite);
 }
 
 Owned<NSArray> AFCDirectory::listDirectory(const CZelboString& path) {
-    if (!validate(path, u"Input path is nil", true)) return nullptr;
+    if (!validate(path, u"Input path is nil", true))
+        return nullptr;
     AFCDirectoryRef listing = nullptr;
     if (!reportResult(MobileDevice::AFCDirectoryOpen(connection_, path.toUtf8().c_str(), &listing),
                       "AFCDirectoryOpen")) {
@@ -105,9 +108,11 @@ Owned<NSArray> AFCDirectory::listDirectory(const CZelboString& path) {
     for (;;) {
         char* name = nullptr;
         MobileDevice::AFCDirectoryRead(connection_, listing, &name);
-        if (name == nullptr) break;
+        if (name == nullptr)
+            break;
         const std::string_view entry(name);
-        if (entry == "." || entry == "..") continue;
+        if (entry == "." || entry == "..")
+            continue;
         names->addObject(new CAutoString(CZelboString::fromUtf8(entry)));
     }
     MobileDevice::AFCDirectoryClose(connection_, listing);
@@ -135,7 +140,8 @@ Object* typedValue(std::string_view text) {
 }  // namespace
 
 Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
-    if (!validate(path, u"Input file is nil")) return nullptr;
+    if (!validate(path, u"Input file is nil"))
+        return nullptr;
     AFCDictionaryRef info = nullptr;
     if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
                       "AFCFileInfoOpen")) {
@@ -158,7 +164,8 @@ Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
 }
 
 bool AFCDirectory::pathExists(const CZelboString& path) {
-    if (!validate(path, u"Input path is nil")) return false;
+    if (!validate(path, u"Input path is nil"))
+        return false;
     AFCDictionaryRef info = nullptr;
     if (MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info) != 0) {
         return false;
@@ -169,13 +176,15 @@ bool AFCDirectory::pathExists(const CZelboString& path) {
 }
 
 bool AFCDirectory::createDirectory(const CZelboString& path) {
-    if (!validate(path, u"Input path is nil")) return false;
+    if (!validate(path, u"Input path is nil"))
+        return false;
     return reportResult(MobileDevice::AFCDirectoryCreate(connection_, path.toUtf8().c_str()),
                         "AFCDirectoryCreate");
 }
 
 bool AFCDirectory::removeItem(const CZelboString& path) {
-    if (!validate(path, u"Input path is nil")) return false;
+    if (!validate(path, u"Input path is nil"))
+        return false;
     return reportResult(MobileDevice::AFCRemovePath(connection_, path.toUtf8().c_str()),
                         "AFCRemovePath");
 }
@@ -185,7 +194,8 @@ bool AFCDirectory::renameItem(const CZelboString& fromPath, const CZelboString& 
         setErrorText(u"Input path is nil");
         return false;
     }
-    if (!validate(fromPath, u"Input path is nil")) return false;
+    if (!validate(fromPath, u"Input path is nil"))
+        return false;
     return reportResult(MobileDevice::AFCRenamePath(connection_, fromPath.toUtf8().c_str(),
                                                     toPath.toUtf8().c_str()),
                         "AFCRenamePath");
@@ -208,11 +218,16 @@ CZelboString temporaryNameBeside(const CZelboString& deviceItem) {
 
 }  // namespace
 
-bool AFCDirectory::moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem) {
-    if (renameItem(temporary, deviceItem)) return true;
+AFCDirectory::MoveOutcome AFCDirectory::moveIntoPlace(const CZelboString& temporary,
+                                                      const CZelboString& deviceItem) {
+    if (renameItem(temporary, deviceItem))
+        return MoveOutcome::Moved;
     // Some devices refuse to rename over an existing file: make room, then try again.
-    if (!pathExists(deviceItem) || !removeItem(deviceItem)) return false;
-    return renameItem(temporary, deviceItem);
+    if (!pathExists(deviceItem) || !removeItem(deviceItem))
+        return MoveOutcome::TargetKept;
+    if (renameItem(temporary, deviceItem))
+        return MoveOutcome::Moved;
+    return MoveOutcome::OnlyTemporaryLeft;
 }
 
 bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboString& deviceItem,
@@ -223,7 +238,8 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
     }
     if (pathExists(deviceItem)) {
         setErrorText(u"Won't overwriting existing file!");
-        if (delegate && !delegate->shouldOverwrite(deviceItem, CopyTarget::Device)) return false;
+        if (delegate && !delegate->shouldOverwrite(deviceItem, CopyTarget::Device))
+            return false;
         setErrorText({});
     }
     LocalFile source = LocalFile::openForReading(localPath);
@@ -232,11 +248,13 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
         return false;
     }
     const int64_t size = source.size();
-    if (delegate) delegate->willCopyFile(localPath, deviceItem, size);
+    if (delegate)
+        delegate->willCopyFile(localPath, deviceItem, size);
 
     const CZelboString temporary = temporaryNameBeside(deviceItem);
     Owned<AFCFileReference> target = openForWriting(temporary, WriteMode::Truncate);
-    if (!target) return false;
+    if (!target)
+        return false;
 
     std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
     int64_t sent = 0;
@@ -254,38 +272,50 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
             failure = u"Can't read input file";
             break;
         }
-        if (count == 0) break;
+        if (count == 0)
+            break;
         if (!target->write(buffer.get(), static_cast<uint32_t>(count))) {
             failure = target->errorText();
             break;
         }
         sent += count;
     }
-    if (failure.isEmpty() && sent != size) failure = u"Input file changed while it was copied";
-    if (!target->close() && failure.isEmpty()) failure = target->errorText();
+    if (failure.isEmpty() && sent != size)
+        failure = u"Input file changed while it was copied";
+    if (!target->close() && failure.isEmpty())
+        failure = target->errorText();
     target.reset();
 
-    bool copied = failure.isEmpty() && moveIntoPlace(temporary, deviceItem);
-    if (!copied) {
-        if (failure.isEmpty()) failure = errorText();
+    const MoveOutcome moved =
+        failure.isEmpty() ? moveIntoPlace(temporary, deviceItem) : MoveOutcome::TargetKept;
+    if (moved == MoveOutcome::OnlyTemporaryLeft) {
+        // The old file is gone and the new one could not take its name: the data now lives
+        // only in the temporary file, which must stay.
+        CZelboString text;
+        text.format(u"The copy is kept as %s", temporary);
+        setErrorText(text);
+    } else if (moved == MoveOutcome::TargetKept) {
+        if (failure.isEmpty())
+            failure = errorText();
         removeItem(temporary);
         setErrorText(failure);
     }
-    if (delegate) delegate->didCopyFile(deviceItem);
-    return copied;
+    if (delegate)
+        delegate->didCopyFile(deviceItem);
+    return moved == MoveOutcome::Moved;
 }
 
 bool AFCDirectory::copyToDevice(const CZelboString& localPath, const CZelboString& deviceFolder,
                                 AFCDirectoryDelegate* delegate) {
     bool isFolder = false;
-    if (!localPathExists(localPath, isFolder)) return false;
+    if (!localPathExists(localPath, isFolder))
+        return false;
     const CZelboString target =
         toForwardSlashes(deviceFolder.concat(u"/").concat(fileNameOfLocalPath(localPath)));
     return copyFileToDevice(localPath, target, delegate);
 }
 
-bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
-                                      const CZelboString& localPath,
+bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZelboString& localPath,
                                       AFCDirectoryDelegate* delegate) {
     if (connection_ == nullptr) {
         setErrorText(u"Connection is not open");
@@ -294,11 +324,13 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
     bool isFolder = false;
     if (localPathExists(localPath, isFolder) && !isFolder) {
         setErrorText(u"Won't overwrite existing file");
-        if (delegate && !delegate->shouldOverwrite(localPath, CopyTarget::Computer)) return false;
+        if (delegate && !delegate->shouldOverwrite(localPath, CopyTarget::Computer))
+            return false;
         setErrorText({});
     }
     Owned<AFCFileReference> source = openForReading(deviceItem);
-    if (!source) return false;
+    if (!source)
+        return false;
     const int64_t size = source->size();
 
     LocalFile target = LocalFile::createBeside(localPath);
@@ -307,7 +339,8 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
         return false;
     }
     const bool sizeKnown = size >= 0;
-    if (delegate && sizeKnown) delegate->willCopyFile(deviceItem, localPath, size);
+    if (delegate && sizeKnown)
+        delegate->willCopyFile(deviceItem, localPath, size);
 
     std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
     int64_t received = 0;
@@ -318,12 +351,14 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
                 failure = u"Cancelled";
                 break;
             }
-            if (sizeKnown) delegate->copyProgress(received, size);
+            if (sizeKnown)
+                delegate->copyProgress(received, size);
         }
         // Reads may come back short; only 0 is the end, and a failed read is no end at all.
         const uint32_t count = source->read(buffer.get(), kCopyChunk);
         if (count == 0) {
-            if (!source->errorText().isEmpty()) failure = source->errorText();
+            if (!source->errorText().isEmpty())
+                failure = source->errorText();
             break;
         }
         if (!target.writeAll(buffer.get(), count)) {
@@ -335,7 +370,8 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
     if (failure.isEmpty() && sizeKnown && received != size) {
         failure = u"The device file ended early";
     }
-    if (!target.close() && failure.isEmpty()) failure = u"Can't write output file";
+    if (!target.close() && failure.isEmpty())
+        failure = u"Can't write output file";
 
     const std::string staged = target.path();
     bool copied = failure.isEmpty();
@@ -349,6 +385,7 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem,
     } else {
         setErrorText({});
     }
-    if (delegate && sizeKnown) delegate->didCopyFile(localPath);
+    if (delegate && sizeKnown)
+        delegate->didCopyFile(localPath);
     return copied;
 }

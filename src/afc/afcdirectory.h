@@ -81,8 +81,9 @@ private:
     /** The shared checks: a path (unless empty paths are allowed) and an open connection. */
     bool validate(const CZelboString& path, const char16_t* missingText, bool allowEmpty = false);
     ZelboLib::Owned<AFCFileReference> openFile(const CZelboString& path, AFCFileMode mode);
+    enum class MoveOutcome { Moved, TargetKept, OnlyTemporaryLeft };
     /** Replaces deviceItem with the finished temporary file. */
-    bool moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);
+    MoveOutcome moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);
 
     AFCConnectionRef connection_ = nullptr;
     const char* serviceName_;

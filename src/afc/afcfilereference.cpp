@@ -1,10 +1,13 @@
 #include "afc/afcfilereference.h"
 
+#include <utility>
+
 #include "device/callfailure.h"
 #include "device/mobiledevicecalls.h"
 
 AFCFileReference::~AFCFileReference() {
-    if (fileHandle_ != 0) close();
+    if (fileHandle_ != 0)
+        close();
 }
 
 bool AFCFileReference::reportResult(int code, const char* entryPoint) {
@@ -13,28 +16,31 @@ bool AFCFileReference::reportResult(int code, const char* entryPoint) {
 }
 
 bool AFCFileReference::checkOpen() {
-    if (fileHandle_ != 0) return true;
+    if (fileHandle_ != 0)
+        return true;
     errorText_ = u"File is not open";
     return false;
 }
 
 bool AFCFileReference::close() {
-    if (!checkOpen()) return false;
-    if (!reportResult(MobileDevice::AFCFileRefClose(connection_, fileHandle_), "AFCFileRefClose")) {
+    if (!checkOpen())
         return false;
-    }
-    fileHandle_ = 0;
-    return true;
+    // The handle is given up even when the close fails: the device may hand its number to
+    // another file on this connection, which a second close would then shut.
+    const AFCFileRef handle = std::exchange(fileHandle_, 0);
+    return reportResult(MobileDevice::AFCFileRefClose(connection_, handle), "AFCFileRefClose");
 }
 
 bool AFCFileReference::seekTo(AFCSeekOrigin origin) {
-    if (!checkOpen()) return false;
+    if (!checkOpen())
+        return false;
     return reportResult(MobileDevice::AFCFileRefSeek(connection_, fileHandle_, 0, origin),
                         "AFCFileRefSeek");
 }
 
 int64_t AFCFileReference::tell() {
-    if (!checkOpen()) return -1;
+    if (!checkOpen())
+        return -1;
     uint64_t position = 0;
     if (!reportResult(MobileDevice::AFCFileRefTell(connection_, fileHandle_, &position),
                       "AFCFileRefTell")) {
@@ -44,7 +50,8 @@ int64_t AFCFileReference::tell() {
 }
 
 uint32_t AFCFileReference::read(void* buffer, uint32_t length) {
-    if (!checkOpen()) return 0;
+    if (!checkOpen())
+        return 0;
     uint32_t count = length;
     if (!reportResult(MobileDevice::AFCFileRefRead(connection_, fileHandle_, buffer, &count),
                       "AFCFileRefRead")) {
@@ -55,15 +62,25 @@ uint32_t AFCFileReference::read(void* buffer, uint32_t length) {
 }
 
 bool AFCFileReference::write(const void* buffer, uint32_t length) {
-    if (!checkOpen()) return false;
-    if (length == 0) return true;
+    if (!checkOpen())
+        return false;
+    if (length == 0)
+        return true;
     return reportResult(MobileDevice::AFCFileRefWrite(connection_, fileHandle_, buffer, length),
                         "AFCFileRefWrite");
 }
 
 int64_t AFCFileReference::size() {
-    if (!seekTo(kAFCSeekFromEnd)) return -1;
+    if (!seekTo(kAFCSeekFromEnd))
+        return -1;
     const int64_t end = tell();
-    if (!seekTo(kAFCSeekFromStart)) return -1;
+    if (!seekTo(kAFCSeekFromStart)) {
+        // Left at the end, every read would look like the end of the file: nothing more is
+        // read from it.
+        const CZelboString reason = errorText_;
+        close();
+        errorText_ = reason;
+        return -1;
+    }
     return end;
 }

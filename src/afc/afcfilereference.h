@@ -23,7 +23,10 @@ public:
     /** Bytes read into buffer; 0 at the end of the file and on failure (errorText tells). */
     uint32_t read(void* buffer, uint32_t length);
     bool write(const void* buffer, uint32_t length);
-    /** The size (seek to the end, tell, back to the start), or -1 when unknown. */
+    /**
+     * The size (seek to the end, tell, back to the start), or -1 when unknown. A file that
+     * cannot return to its start is closed, so its reads fail rather than end early.
+     */
     int64_t size();
 
     CZelboString errorText() const { return errorText_; }

@@ -13,7 +13,8 @@ namespace {
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -35,7 +36,8 @@ LocalFile LocalFile::createBeside(const CZelboString& target) {
         // O_EXCL: never write through a link or into a file someone else made.
         const int descriptor =
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (descriptor >= 0 || errno != EEXIST) return LocalFile(descriptor, std::move(path));
+        if (descriptor >= 0 || errno != EEXIST)
+            return LocalFile(descriptor, std::move(path));
     }
     return LocalFile(-1, {});
 }
@@ -52,18 +54,22 @@ LocalFile& LocalFile::operator=(LocalFile&& other) noexcept {
     return *this;
 }
 
-LocalFile::~LocalFile() { close(); }
+LocalFile::~LocalFile() {
+    close();
+}
 
 int64_t LocalFile::size() const {
     struct stat status {};
-    if (descriptor_ < 0 || fstat(descriptor_, &status) != 0) return -1;
+    if (descriptor_ < 0 || fstat(descriptor_, &status) != 0)
+        return -1;
     return status.st_size;
 }
 
 int64_t LocalFile::read(void* buffer, size_t length) {
     for (;;) {
         const ssize_t count = ::read(descriptor_, buffer, length);
-        if (count >= 0 || errno != EINTR) return count;
+        if (count >= 0 || errno != EINTR)
+            return count;
     }
 }
 
@@ -71,8 +77,10 @@ bool LocalFile::writeAll(const void* bytes, size_t length) {
     const auto* next = static_cast<const char*>(bytes);
     while (length > 0) {
         const ssize_t written = ::write(descriptor_, next, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
         next += written;
         length -= static_cast<size_t>(written);
     }
@@ -80,7 +88,8 @@ bool LocalFile::writeAll(const void* bytes, size_t length) {
 }
 
 bool LocalFile::close() {
-    if (descriptor_ < 0) return true;
+    if (descriptor_ < 0)
+        return true;
     const int result = ::close(std::exchange(descriptor_, -1));
     return result == 0;
 }

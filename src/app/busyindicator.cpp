@@ -29,12 +29,14 @@ void BusyIndicator::start(QWidget* window, QColor colour, bool centre, QRect rec
     std::mutex startedMutex;
     std::condition_variable started;
     bool running = false;
-    thread_ = std::thread([&, size = rect.size()] {
+    thread_ = std::thread([this, &startedMutex, &started, &running, size = rect.size(), colour] {
         {
+            // Notified under the lock: start() may return, and end these locals, as soon as
+            // the lock is free.
             const std::lock_guard lock(startedMutex);
             running = true;
+            started.notify_one();
         }
-        started.notify_one();
         animate(size, colour);
     });
     std::unique_lock lock(startedMutex);

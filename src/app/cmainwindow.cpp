@@ -73,12 +73,12 @@ bool CMainWindow::startDeviceListening() {
     }
 }
 
-void CMainWindow::onDeviceConnected(AMDevice* device) {
-    devices_.emplace_back(device, ZelboLib::ObjectReleaser());
+void CMainWindow::onDeviceConnected(const std::shared_ptr<AMDevice>& device) {
+    devices_.push_back(device);
 }
 
-void CMainWindow::onDeviceDisconnected(AMDevice* device) {
-    std::erase_if(devices_, [device](const auto& held) { return held.get() == device; });
+void CMainWindow::onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) {
+    std::erase(devices_, device);
 }
 
 void CMainWindow::menuItemChosen(const QString& menuFile, const QString& itemName) {

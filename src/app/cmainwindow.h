@@ -29,8 +29,8 @@ public:
      */
     bool startDeviceListening();
 
-    void onDeviceConnected(AMDevice* device) override;
-    void onDeviceDisconnected(AMDevice* device) override;
+    void onDeviceConnected(const std::shared_ptr<AMDevice>& device) override;
+    void onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) override;
 
     /** Runs a menu command once its menu has closed. */
     void menuItemChosen(const QString& menuFile, const QString& itemName) override;

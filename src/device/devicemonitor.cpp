@@ -7,8 +7,9 @@
 #include "device/mobiledevicecalls.h"
 
 DeviceMonitor& DeviceMonitor::instance() {
-    static DeviceMonitor monitor;
-    return monitor;
+    // Never destroyed: the library's thread may deliver events while the process exits.
+    static DeviceMonitor* const monitor = new DeviceMonitor;
+    return *monitor;
 }
 
 void DeviceMonitor::setListener(MobileDeviceAccessListener* listener) {
@@ -40,7 +41,7 @@ void DeviceMonitor::startListening() {
     listening_ = true;
 }
 
-std::vector<AMDevice*> DeviceMonitor::devices() const {
+std::vector<std::shared_ptr<AMDevice>> DeviceMonitor::devices() const {
     const std::lock_guard lock(mutex_);
     return devices_;
 }
@@ -70,25 +71,25 @@ void DeviceMonitor::deviceArrived(AMDeviceRef handle) {
         return listed.accessState() != kAMDeviceAccessReady;
     });
     CZelboString error;
-    ZelboLib::Owned<AMDevice> device = AMDevice::attach(handle, error);
-    if (!device || !addDevice(device.get()))
+    std::shared_ptr<AMDevice> device = AMDevice::attach(handle, error);
+    if (!device || !addDevice(device))
         return;
-    post(&MobileDeviceAccessListener::onDeviceConnected, device.release());
+    post(&MobileDeviceAccessListener::onDeviceConnected, std::move(device));
 }
 
 void DeviceMonitor::deviceNotReady(AMDeviceRef handle) {
     {
         const std::lock_guard lock(mutex_);
-        const bool known = std::any_of(devices_.begin(), devices_.end(), [&](AMDevice* device) {
+        const bool known = std::any_of(devices_.begin(), devices_.end(), [&](const auto& device) {
             return device->deviceHandle() == handle;
         });
         if (known)
             return;
     }
-    ZelboLib::Owned<AMDevice> device = AMDevice::attachNotReady(handle);
-    if (!addDevice(device.get()))
+    std::shared_ptr<AMDevice> device = AMDevice::attachNotReady(handle);
+    if (!addDevice(device))
         return;
-    post(&MobileDeviceAccessListener::onDeviceConnected, device.release());
+    post(&MobileDeviceAccessListener::onDeviceConnected, std::move(device));
 }
 
 void DeviceMonitor::deviceRemoved(AMDeviceRef handle) {
@@ -97,10 +98,10 @@ void DeviceMonitor::deviceRemoved(AMDeviceRef handle) {
 
 void DeviceMonitor::removeDevice(AMDeviceRef handle,
                                  const std::function<bool(const AMDevice&)>& condition) {
-    AMDevice* removed = nullptr;
+    std::shared_ptr<AMDevice> removed;
     {
         const std::lock_guard lock(mutex_);
-        const auto found = std::find_if(devices_.begin(), devices_.end(), [&](AMDevice* device) {
+        const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& device) {
             return device->deviceHandle() == handle;
         });
         if (found == devices_.end() || !condition(**found))
@@ -110,13 +111,13 @@ void DeviceMonitor::removeDevice(AMDeviceRef handle,
     }
     // Cleared before the listener hears of it, so that nothing it does reaches the device.
     removed->forgetHandle();
-    post(&MobileDeviceAccessListener::onDeviceDisconnected, removed);
+    post(&MobileDeviceAccessListener::onDeviceDisconnected, std::move(removed));
 }
 
-bool DeviceMonitor::addDevice(AMDevice* device) {
+bool DeviceMonitor::addDevice(const std::shared_ptr<AMDevice>& device) {
     const std::lock_guard lock(mutex_);
     const CZelboString identifier = device->uniqueDeviceID();
-    const bool duplicate = std::any_of(devices_.begin(), devices_.end(), [&](AMDevice* listed) {
+    const bool duplicate = std::any_of(devices_.begin(), devices_.end(), [&](const auto& listed) {
         return listed->uniqueDeviceID() == identifier;
     });
     if (duplicate)
@@ -125,7 +126,9 @@ bool DeviceMonitor::addDevice(AMDevice* device) {
     return true;
 }
 
-void DeviceMonitor::post(void (MobileDeviceAccessListener::*event)(AMDevice*), AMDevice* device) {
+void DeviceMonitor::post(
+    void (MobileDeviceAccessListener::*event)(const std::shared_ptr<AMDevice>&),
+    std::shared_ptr<AMDevice> device) {
     MobileDeviceAccessListener* listener;
     Dispatcher dispatcher;
     {
@@ -136,7 +139,7 @@ void DeviceMonitor::post(void (MobileDeviceAccessListener::*event)(AMDevice*), A
     if (listener == nullptr)
         return;
     if (dispatcher) {
-        dispatcher([listener, event, device] { (listener->*event)(device); });
+        dispatcher([listener, event, device = std::move(device)] { (listener->*event)(device); });
     } else {
         (listener->*event)(device);
     }

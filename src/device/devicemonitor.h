@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -33,7 +34,7 @@ public:
     bool isListening() const;
 
     /** The devices attached now, in arrival order. */
-    std::vector<AMDevice*> devices() const;
+    std::vector<std::shared_ptr<AMDevice>> devices() const;
 
     DeviceMonitor(const DeviceMonitor&) = delete;
     DeviceMonitor& operator=(const DeviceMonitor&) = delete;
@@ -48,13 +49,16 @@ private:
     /** Unlists the device of handle when condition holds for it, and reports it removed. */
     void removeDevice(AMDeviceRef handle, const std::function<bool(const AMDevice&)>& condition);
     /** Appends device unless its UniqueDeviceID is listed; false when it was a duplicate. */
-    bool addDevice(AMDevice* device);
-    void post(void (MobileDeviceAccessListener::*event)(AMDevice*), AMDevice* device);
+    bool addDevice(const std::shared_ptr<AMDevice>& device);
+    void post(void (MobileDeviceAccessListener::*event)(const std::shared_ptr<AMDevice>&),
+              std::shared_ptr<AMDevice> device);
 
     mutable std::mutex mutex_;
     MobileDeviceAccessListener* listener_ = nullptr;
     Dispatcher dispatcher_;
     bool listening_ = false;
     AMDeviceNotificationRef notification_ = nullptr;
-    std::vector<AMDevice*> devices_;
+    // Shared with the listener: a device stays valid here until its removal, whatever the
+    // listener does with its share.
+    std::vector<std::shared_ptr<AMDevice>> devices_;
 };

@@ -73,6 +73,10 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
 
 bool DeviceFolderDownload::listingFailed(FileSystemNode& folder) {
     // The device node and "Applications" list without AFC; their listings cannot fail this way.
+    if (!folder.isInsideArea())
+        return false;
+    // Inside an area a missing connection (an app container that cannot be reopened) is a
+    // failure, not an empty folder.
     const std::shared_ptr<AFCDirectory> connection = folder.directory();
-    return connection && !connection->listDirectory(folder.fullPath());
+    return !connection || !connection->listDirectory(folder.fullPath());
 }

@@ -82,7 +82,7 @@ TEST_F(HouseArrestTest, AfcFailureOnTheVendedConnection) {
     EXPECT_EQ(container.errorText().view(), u"AFCConnectionOpen failed, 13");
 }
 
-TEST_F(HouseArrestTest, NoServiceOrNoReplyFailsWithoutText) {
+TEST_F(HouseArrestTest, NoServiceOrNoReplyFailsWithTheServiceText) {
     fake.setResult("AMDeviceStartService", 1);
     fake.setResult("AMDeviceSecureStartService", 1);
     EXPECT_EQ(device->openApplicationDirectory("x"), nullptr);
@@ -91,7 +91,11 @@ TEST_F(HouseArrestTest, NoServiceOrNoReplyFailsWithoutText) {
     fake.setResult("AMDeviceSecureStartService", 0);
     AFCApplicationDirectory container;
     EXPECT_FALSE(container.openContainer("x", *device));  // the device never answers
-    EXPECT_EQ(container.errorText().view(), u"");
+    EXPECT_EQ(container.errorText().view(), u"Can't receive message size");
+
+    fake.queueReply("<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>");
+    EXPECT_FALSE(container.openContainer("x", *device));  // not a dictionary: no agreement
+    EXPECT_EQ(container.connection(), nullptr);
 }
 
 TEST_F(HouseArrestTest, NonAsciiIdentifierReachesTheDeviceUnchanged) {

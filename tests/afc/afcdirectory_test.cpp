@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "afc/afcmediadirectory.h"
@@ -82,7 +82,8 @@ TEST_F(AfcDirectoryTest, ListsNamesInDeviceOrderWithoutDotEntries) {
     const auto names = media->listDirectory(u"/DCIM");
     ASSERT_NE(names, nullptr);
     std::set<std::u16string> seen;
-    for (int i = 0; i < names->count(); ++i) seen.emplace(names->objectAtIndex(i)->description().view());
+    for (int i = 0; i < names->count(); ++i)
+        seen.emplace(names->objectAtIndex(i)->description().view());
     EXPECT_EQ(seen, (std::set<std::u16string>{u"IMG_0001.JPG", u"Ünïcødé 📷.heic"}));
 
     EXPECT_EQ(media->listDirectory(u"/nothing"), nullptr);
@@ -120,7 +121,7 @@ TEST_F(AfcDirectoryTest, FileReferencesFollowTheOpenCheck) {
     EXPECT_EQ(file->errorText().view(), u"");
     EXPECT_TRUE(file->write(buffer, 0));
     EXPECT_TRUE(file->close());
-    EXPECT_FALSE(file->close());
+    EXPECT_FALSE(file->close());  // a handle is closed once, whatever the first close said
     EXPECT_EQ(file->errorText().view(), u"File is not open");
     EXPECT_FALSE(file->write(buffer, 0));
     EXPECT_EQ(file->tell(), -1);
@@ -154,6 +155,25 @@ TEST_F(AfcDirectoryTest, UploadKeepsAnExistingFileUnlessTheUserAgrees) {
     EXPECT_TRUE(media->copyToDevice(text(source), u"/", nullptr));  // no delegate: overwrite
     EXPECT_EQ(contents(simulated.media() / "keep.txt"), "new");
     EXPECT_FALSE(media->copyToDevice(text(local / "missing.txt"), u"/", nullptr));
+}
+
+TEST_F(AfcDirectoryTest, AReplacementThatCannotTakeItsNameKeepsTheData) {
+    write(simulated.media() / "a.txt", "old");
+    const auto source = local.write("a.txt", "new data");
+    const auto fail = reinterpret_cast<int (*)(const char*, int)>(
+        SimulatedDevice::simulatorEntry("PlovikSimSetFault"));
+    fail("AFCRenamePath", 1);
+    const bool copied = media->copyFileToDevice(text(source), u"/a.txt", nullptr);
+    fail("AFCRenamePath", 0);
+    EXPECT_FALSE(copied);
+    // Either the old file or the new data is still on the device, never neither.
+    bool kept = std::filesystem::exists(simulated.media() / "a.txt");
+    for (const auto& entry : std::filesystem::directory_iterator(simulated.media())) {
+        kept = kept || contents(entry.path()) == "new data";
+    }
+    EXPECT_TRUE(kept);
+    EXPECT_TRUE(media->errorText().view().starts_with(u"The copy is kept as /.plovik-") ||
+                contents(simulated.media() / "a.txt") == "old");
 }
 
 TEST_F(AfcDirectoryTest, EmptyUploadReportsAZeroTotal) {
@@ -223,7 +243,8 @@ TEST_F(AfcDirectoryTest, UnplugMidCopyFailsAndLeavesNoPartialFile) {
     write(simulated.media() / "movie.mov", std::string(4 << 20, 'm'));
     RecordingDelegate delegate;
     delegate.onProgress = [&](int64_t done) {
-        if (done > 0) simulated.unplug();
+        if (done > 0)
+            simulated.unplug();
     };
     const auto target = local / "movie.mov";
     EXPECT_FALSE(media->copyFileFromDevice(u"/movie.mov", text(target), &delegate));

@@ -16,11 +16,11 @@ namespace {
 // Records events as "+name" / "-name" and owns the devices it is given.
 class RecordingListener : public MobileDeviceAccessListener {
 public:
-    void onDeviceConnected(AMDevice* device) override {
+    void onDeviceConnected(const std::shared_ptr<AMDevice>& device) override {
         events.push_back("+" + label(*device));
-        owned.emplace_back(device);
+        owned.push_back(device);
     }
-    void onDeviceDisconnected(AMDevice* device) override {
+    void onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) override {
         events.push_back("-" + label(*device));
         EXPECT_EQ(device->deviceHandle(), nullptr);
     }
@@ -31,7 +31,7 @@ public:
     }
 
     std::vector<std::string> events;
-    std::vector<ZelboLib::Owned<AMDevice>> owned;
+    std::vector<std::shared_ptr<AMDevice>> owned;
 };
 
 // Every test subscribes through the fake and detaches its devices when it ends, since the
@@ -44,7 +44,7 @@ protected:
         monitor.startListening();
     }
     ~DeviceMonitorTest() override {
-        for (AMDevice* device : monitor.devices()) {
+        for (const auto& device : monitor.devices()) {
             FakeMobileDevice::notify(device->deviceHandle(), kAMDeviceRemoved);
         }
         monitor.setListener(nullptr);
@@ -73,7 +73,7 @@ TEST_F(DeviceMonitorTest, ReportsArrivalsInOrderAndDropsDuplicates) {
 
 TEST_F(DeviceMonitorTest, UnplugAndReplugGiveANewObject) {
     AMDeviceRef first = plug("Phone", "udid-1");
-    AMDevice* before = monitor.devices().at(0);
+    const std::shared_ptr<AMDevice> before = monitor.devices().at(0);
     FakeMobileDevice::notify(first, kAMDeviceRemoved);
     EXPECT_TRUE(monitor.devices().empty());
     FakeMobileDevice::notify(first, kAMDeviceRemoved);  // not listed any more: no event
@@ -105,6 +105,16 @@ TEST_F(DeviceMonitorTest, ALockedDeviceWaitsThenArrivesComplete) {
               (std::vector<std::string>{"+waiting:u-9", "-waiting:u-9", "+Locked"}));
     ASSERT_EQ(monitor.devices().size(), 1u);
     EXPECT_EQ(monitor.devices()[0]->deviceHandle(), handle);
+}
+
+TEST_F(DeviceMonitorTest, AListenerThatLetsGoLeavesTheMonitorSound) {
+    AMDeviceRef first = plug("First", "udid-first");
+    listener.owned.clear();
+    monitor.setListener(nullptr);
+    plug("Second", "udid-second");  // compares against the first device, still held here
+    FakeMobileDevice::notify(first, kAMDeviceRemoved);
+    ASSERT_EQ(monitor.devices().size(), 1u);
+    EXPECT_EQ(monitor.devices()[0]->name().view(), u"Second");
 }
 
 TEST_F(DeviceMonitorTest, EventsGoThroughTheDispatcherInOrder) {

@@ -4,9 +4,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <random>
-#include <fstream>
 #include <set>
 #include <stdexcept>
 
@@ -20,14 +20,14 @@ namespace {
 // Owns every device the monitor reports and lets tests wait for one by identifier.
 class ArrivalCollector : public MobileDeviceAccessListener {
 public:
-    void onDeviceConnected(AMDevice* device) override {
+    void onDeviceConnected(const std::shared_ptr<AMDevice>& device) override {
         const std::lock_guard lock(mutex_);
-        devices_.emplace_back(device);
+        devices_.push_back(device);
         changed_.notify_all();
     }
-    void onDeviceDisconnected(AMDevice* device) override {
+    void onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) override {
         const std::lock_guard lock(mutex_);
-        removed_.insert(device);
+        removed_.insert(device.get());
         changed_.notify_all();
     }
     AMDevice* waitForArrival(const std::string& udid, bool ready) {
@@ -53,7 +53,7 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<ZelboLib::Owned<AMDevice>> devices_;
+    std::vector<std::shared_ptr<AMDevice>> devices_;
     std::set<AMDevice*> removed_;
 };
 
@@ -80,9 +80,8 @@ void writePlist(const std::filesystem::path& file, plist_t dictionary) {
 std::string freshUdid() {
     static std::mt19937_64 random{std::random_device{}()};
     char text[41];
-    snprintf(text, sizeof text, "%016llx%016llx%08x",
-             static_cast<unsigned long long>(random()), static_cast<unsigned long long>(random()),
-             static_cast<unsigned>(random()));
+    snprintf(text, sizeof text, "%016llx%016llx%08x", static_cast<unsigned long long>(random()),
+             static_cast<unsigned long long>(random()), static_cast<unsigned>(random()));
     return text;
 }
 
@@ -90,7 +89,8 @@ std::string freshUdid() {
 
 void* SimulatedDevice::simulatorEntry(const char* name) {
     void* library = dlopen(PLOVIK_SIM_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    if (library == nullptr) library = dlopen(PLOVIK_SIM_LIBRARY, RTLD_NOW);
+    if (library == nullptr)
+        library = dlopen(PLOVIK_SIM_LIBRARY, RTLD_NOW);
     return library ? dlsym(library, name) : nullptr;
 }
 
@@ -111,7 +111,8 @@ SimulatedDevice::SimulatedDevice(const std::map<std::string, std::string>& value
     }
     writePlist(path_ / "device.plist", plist.get());
     std::filesystem::create_directories(media());
-    if (withRoot) std::filesystem::create_directories(root());
+    if (withRoot)
+        std::filesystem::create_directories(root());
     for (const App& app : apps) {
         const PlistPtr info(plist_new_dict());
         plist_dict_set_item(info.get(), "CFBundleIdentifier",
@@ -134,20 +135,26 @@ void SimulatedDevice::attach() {
     }
     attached_ = true;
     device_ = arrivals.waitForArrival(udid_, false);
-    if (device_ == nullptr) throw std::runtime_error("no arrival for " + udid_);
+    if (device_ == nullptr)
+        throw std::runtime_error("no arrival for " + udid_);
 }
 
 AMDevice& SimulatedDevice::waitUntilReady() {
     device_ = collector().waitForArrival(udid_, true);
-    if (device_ == nullptr) throw std::runtime_error("no ready device " + udid_);
+    if (device_ == nullptr)
+        throw std::runtime_error("no ready device " + udid_);
     return *device_;
 }
 
 void SimulatedDevice::unplug() {
-    if (!attached_) return;
+    if (!attached_)
+        return;
     attached_ = false;
     const auto detach = reinterpret_cast<int (*)(const char*)>(simulatorEntry("PlovikSimDetach"));
-    if (detach != nullptr && detach(udid_.c_str()) == 0) collector().waitForRemoval(device_);
+    if (detach != nullptr && detach(udid_.c_str()) == 0)
+        collector().waitForRemoval(device_);
 }
 
-SimulatedDevice::~SimulatedDevice() { unplug(); }
+SimulatedDevice::~SimulatedDevice() {
+    unplug();
+}

@@ -4,16 +4,16 @@
 
 #include "device/amdevice.h"
 
-void AttachedDevices::onDeviceConnected(AMDevice* device) {
+void AttachedDevices::onDeviceConnected(const std::shared_ptr<AMDevice>& device) {
     const std::lock_guard lock(mutex_);
-    owned_.emplace_back(device);
-    attached_.push_back(device);
+    owned_.push_back(device);
+    attached_.push_back(device.get());
     changed_.notify_all();
 }
 
-void AttachedDevices::onDeviceDisconnected(AMDevice* device) {
+void AttachedDevices::onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) {
     const std::lock_guard lock(mutex_);
-    attached_.erase(std::remove(attached_.begin(), attached_.end(), device), attached_.end());
+    std::erase(attached_, device.get());
     changed_.notify_all();
 }
 

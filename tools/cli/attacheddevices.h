@@ -18,8 +18,8 @@ class AMDevice;
  */
 class AttachedDevices : public MobileDeviceAccessListener {
 public:
-    void onDeviceConnected(AMDevice* device) override;
-    void onDeviceDisconnected(AMDevice* device) override;
+    void onDeviceConnected(const std::shared_ptr<AMDevice>& device) override;
+    void onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) override;
 
     std::vector<AMDevice*> devices() const;
     /** Waits until done holds for the attached devices, or until timeout; true when it held. */
@@ -29,6 +29,6 @@ public:
 private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<ZelboLib::Owned<AMDevice>> owned_;
+    std::vector<std::shared_ptr<AMDevice>> owned_;
     std::vector<AMDevice*> attached_;
 };
