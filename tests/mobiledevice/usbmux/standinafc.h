@@ -4,6 +4,8 @@
 #ifndef PLOVIK_TESTS_USBMUX_STANDINAFC_H
 #define PLOVIK_TESTS_USBMUX_STANDINAFC_H
 
+#include "afcpacket.h"
+
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -27,9 +29,8 @@ private:
         uint64_t position = 0;
     };
 
-    std::string answer(uint64_t operation, const std::string& arguments, const std::string& payload,
-                       uint64_t* replyOperation);
-    std::string listing(const std::string& path, uint64_t* replyOperation);
+    plovik::devemu::AfcReply answer(const plovik::devemu::AfcRequest& request);
+    plovik::devemu::AfcReply listing(const std::string& path);
 
     std::mutex mutex_;
     std::set<std::string> directories_;

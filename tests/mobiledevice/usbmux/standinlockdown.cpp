@@ -1,34 +1,14 @@
 #include "standinlockdown.h"
 
+#include "plistframing.h"
+#include "socketio.h"
 #include "standinmux.h"
-#include "standinwire.h"
-
-#include <arpa/inet.h>
 
 namespace standin {
 
 namespace {
 
-bool receiveRequest(int socket, Plist* request) {
-    uint32_t length = 0;
-    if (!readExactly(socket, &length, 4)) {
-        return false;
-    }
-    std::string body(ntohl(length), '\0');
-    if (!readExactly(socket, body.data(), body.size())) {
-        return false;
-    }
-    *request = fromXml(body);
-    return *request != nullptr;
-}
-
-bool sendReply(int socket, plist_t reply) {
-    const std::string xml = toXml(reply);
-    const uint32_t length = htonl(static_cast<uint32_t>(xml.size()));
-    std::string packet(reinterpret_cast<const char*>(&length), 4);
-    packet += xml;
-    return writeAll(socket, packet.data(), packet.size());
-}
+using namespace plovik::devemu;
 
 plist_t value(const DeviceState& device, const std::string& domain, const std::string& key) {
     if (domain.empty() && key == "ProductVersion") {
@@ -84,7 +64,7 @@ void answer(const DeviceState& device, const std::string& name, plist_t request,
 
 void serveLockdown(int socket, const std::function<std::optional<DeviceState>()>& state) {
     Plist request;
-    while (receiveRequest(socket, &request)) {
+    while (receiveFramedPlist(socket, request) && request != nullptr) {
         const std::optional<DeviceState> device = state();
         if (!device) {
             return;
@@ -93,7 +73,8 @@ void serveLockdown(int socket, const std::function<std::optional<DeviceState>()>
         const Plist reply(plist_new_dict());
         plist_dict_set_item(reply.get(), "Request", plist_new_string(name.c_str()));
         answer(*device, name, request.get(), reply.get());
-        if (!sendReply(socket, reply.get())) {
+        const std::string packet = framedPlist(reply.get());
+        if (!writeAll(socket, packet.data(), packet.size())) {
             return;
         }
     }

@@ -1,6 +1,6 @@
 #include "standinmux.h"
 
-#include "standinwire.h"
+#include "muxframing.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,32 +12,9 @@ namespace standin {
 
 namespace {
 
+using namespace plovik::devemu;
+
 constexpr uint16_t kLockdownPort = 62078;
-constexpr uint32_t kPlistMessage = 8;
-
-struct MuxHeader {
-    uint32_t length;
-    uint32_t version;
-    uint32_t message;
-    uint32_t tag;
-};
-
-bool sendMessage(int socket, uint32_t tag, plist_t message) {
-    const std::string xml = toXml(message);
-    const MuxHeader header{static_cast<uint32_t>(sizeof(MuxHeader) + xml.size()), 1, kPlistMessage,
-                           tag};
-    // One send for header and body: libusbmuxd reads the header with a single recv.
-    std::string packet(reinterpret_cast<const char*>(&header), sizeof header);
-    packet += xml;
-    return writeAll(socket, packet.data(), packet.size());
-}
-
-bool sendResult(int socket, uint32_t tag, uint64_t number) {
-    const Plist result(plist_new_dict());
-    plist_dict_set_item(result.get(), "MessageType", plist_new_string("Result"));
-    plist_dict_set_item(result.get(), "Number", plist_new_uint(number));
-    return sendMessage(socket, tag, result.get());
-}
 
 plist_t attachedMessage(const DeviceState& device) {
     const plist_t properties = plist_new_dict();
@@ -111,15 +88,11 @@ void StandInMux::acceptConnections() {
 }
 
 void StandInMux::serve(int socket) {
-    MuxHeader header{};
-    if (!readExactly(socket, &header, sizeof header) || header.length < sizeof header) {
+    MuxRequest muxRequest;
+    if (!receiveMuxRequest(socket, muxRequest)) {
         return;
     }
-    std::string body(header.length - sizeof header, '\0');
-    if (!readExactly(socket, body.data(), body.size())) {
-        return;
-    }
-    const Plist request = fromXml(body);
+    const Plist& request = muxRequest.body;
     const std::string type = stringItem(request.get(), "MessageType");
     if (type == "ListDevices") {
         const Plist reply(plist_new_dict());
@@ -129,14 +102,14 @@ void StandInMux::serve(int socket) {
             plist_array_append_item(list, attachedMessage(device));
         }
         plist_dict_set_item(reply.get(), "DeviceList", list);
-        sendMessage(socket, header.tag, reply.get());
+        sendMuxMessage(socket, muxRequest.tag, reply.get());
     } else if (type == "Listen") {
         {
             const std::lock_guard lock(mutex_);
-            sendResult(socket, header.tag, 0);
+            sendMuxResult(socket, muxRequest.tag, 0);
             for (const DeviceState& device : devices_) {
                 const Plist attached(attachedMessage(device));
-                sendMessage(socket, 0, attached.get());
+                sendMuxMessage(socket, 0, attached.get());
             }
             listenSockets_.push_back(socket);
         }
@@ -146,12 +119,12 @@ void StandInMux::serve(int socket) {
     } else if (type == "ReadBUID") {
         const Plist reply(plist_new_dict());
         plist_dict_set_item(reply.get(), "BUID", plist_new_string("STANDIN-BUID"));
-        sendMessage(socket, header.tag, reply.get());
+        sendMuxMessage(socket, muxRequest.tag, reply.get());
     } else if (type == "ReadPairRecord") {
         const std::optional<DeviceState> device =
             deviceByUdid(stringItem(request.get(), "PairRecordID"));
         if (!device || !device->paired) {
-            sendResult(socket, header.tag, 2);
+            sendMuxResult(socket, muxRequest.tag, 2);
             return;
         }
         const Plist record(plist_new_dict());
@@ -160,11 +133,11 @@ void StandInMux::serve(int socket) {
         const std::string xml = toXml(record.get());
         const Plist reply(plist_new_dict());
         plist_dict_set_item(reply.get(), "PairRecordData", plist_new_data(xml.data(), xml.size()));
-        sendMessage(socket, header.tag, reply.get());
+        sendMuxMessage(socket, muxRequest.tag, reply.get());
     } else if (type == "Connect") {
-        connect(socket, header.tag, request.get());
+        connect(socket, muxRequest.tag, request.get());
     } else {
-        sendResult(socket, header.tag, 1);
+        sendMuxResult(socket, muxRequest.tag, 1);
     }
 }
 
@@ -173,14 +146,14 @@ void StandInMux::connect(int socket, uint32_t tag, plist_t request) {
     const auto swapped = static_cast<uint16_t>(uintItem(request, "PortNumber"));
     const auto port = static_cast<uint16_t>(((swapped & 0xFF) << 8) | (swapped >> 8));
     if (!device(id)) {
-        sendResult(socket, tag, 2);
+        sendMuxResult(socket, tag, 2);
         return;
     }
     if (port != kLockdownPort && port != kAfcPort && port != kSilentPort) {
-        sendResult(socket, tag, 3);
+        sendMuxResult(socket, tag, 3);
         return;
     }
-    sendResult(socket, tag, 0);
+    sendMuxResult(socket, tag, 0);
     if (port == kLockdownPort) {
         serveLockdown(socket, [this, id] { return device(id); });
     } else if (port == kAfcPort) {
@@ -234,7 +207,7 @@ void StandInMux::update(const DeviceState& device) {
 
 void StandInMux::pushToListeners(plist_t event) {
     for (const int socket : listenSockets_) {
-        sendMessage(socket, 0, event);
+        sendMuxMessage(socket, 0, event);
     }
 }
 

@@ -4,8 +4,8 @@
 // one process-wide subscription records the events of all tests; each test uses devices of its
 // own.
 #include "mobiledevice.h"
+#include "plistitems.h"
 #include "standinmux.h"
-#include "standinwire.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -23,8 +23,8 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using plovik::devemu::Plist;
 using standin::DeviceState;
-using standin::Plist;
 
 namespace {
 

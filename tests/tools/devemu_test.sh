@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# plovik-cli through libplovik-usbmux, libimobiledevice and libusbmuxd against plovik-devemu on a
+# socket in a temporary folder: the real wire protocols end to end, then the fault drills.
+# Usage: devemu_test.sh PLOVIK_DEVEMU PLOVIK_CLI DEMO_DEVICE_FOLDER
+set -u
+emulator=$1
+cli=$2
+work=$(mktemp -d)
+emulatorPid=
+stopEmulator() {
+    if [[ -n $emulatorPid ]]; then
+        kill "$emulatorPid" 2>/dev/null
+        wait "$emulatorPid" 2>/dev/null
+        emulatorPid=
+    fi
+}
+trap 'stopEmulator; rm -rf "$work"' EXIT
+cp -a "$3" "$work/device"
+failed=0
+
+# startEmulator ARGS...: serves the copy of the demo device with the extra arguments, and waits
+# until the socket accepts connections.
+startEmulator() {
+    stopEmulator
+    "$emulator" --socket "$work/mux" --device "$work/device" "$@" 2>>"$work/emulator.log" &
+    emulatorPid=$!
+    for _ in $(seq 50); do
+        [[ -S $work/mux ]] && return
+        sleep 0.1
+    done
+    echo "FAIL: the emulator did not start with $*"
+    cat "$work/emulator.log"
+    exit 1
+}
+export USBMUXD_SOCKET_ADDRESS=UNIX:$work/mux
+
+# expect EXIT_CODE STDERR_LINES COMMAND...: runs plovik-cli with the arguments, bounded in time.
+expect() {
+    local code=$1 lines=$2
+    shift 2
+    timeout 60 "$cli" "$@" >"$work/out" 2>"$work/err"
+    local actual=$?
+    local errLines
+    errLines=$(wc -l <"$work/err")
+    if ((actual > 128 && actual != 124)); then
+        echo "FAIL: $* crashed with signal $((actual - 128))"
+        failed=1
+    elif [[ $actual != "$code" || $errLines != "$lines" ]]; then
+        echo "FAIL: $* gave exit $actual and $errLines error lines (wanted $code and $lines):"
+        cat "$work/err"
+        failed=1
+    fi
+}
+
+check() {
+    if ! eval "$1"; then
+        echo "FAIL: $1"
+        failed=1
+    fi
+}
+
+startEmulator --link usb3
+expect 0 0 devices
+check 'grep -q "Demo iPhone.*ready" "$work/out"'
+expect 0 0 info
+check 'grep -qx "BatteryCurrentCapacity: 76" "$work/out" && grep -q "^Capacity: " "$work/out"'
+expect 0 0 apps
+check 'grep -q "^com.example.notes	Notes Demo$" "$work/out"'
+expect 0 0 ls -l /Media/DCIM/100APPLE
+check 'grep -q "^-     67108864 .* IMG_0006.MOV$" "$work/out"'
+expect 0 0 ls "/Applications/Notes Demo/Documents"
+check 'grep -qx Shopping.txt "$work/out"'
+expect 1 1 ls /Media/missing
+expect 0 0 ls /Root/private/etc
+check 'grep -qx hosts "$work/out"'
+
+# A round trip: push a tree up, pull it back, compare; then rename and remove it.
+mkdir -p "$work/up/Trip/sub/deeper" "$work/up/Trip/empty" "$work/down"
+head -c 5000000 /dev/urandom >"$work/up/Trip/big.bin"
+echo note >"$work/up/Trip/sub/deeper/note.txt"
+expect 0 0 mkdir /Media/Inbox
+expect 0 0 push "$work/up/Trip" /Media/Inbox
+check 'diff -r "$work/up/Trip" "$work/device/Media/Inbox/Trip"'
+expect 0 0 pull /Media/Inbox/Trip "$work/down"
+check 'diff -r "$work/up/Trip" "$work/down/Trip"'
+expect 0 0 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/down"
+check 'cmp -s "$work/device/Media/DCIM/100APPLE/IMG_0006.MOV" "$work/down/IMG_0006.MOV"'
+expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
+check '[[ -f "$work/device/Media/Inbox/Renamed/big.bin" && ! -e "$work/device/Media/Inbox/Trip" ]]'
+expect 0 0 rm -r /Media/Inbox
+check '[[ ! -e "$work/device/Media/Inbox" && -d "$work/device/Media/DCIM" ]]'
+# Unplugged and plugged in again.
+kill -USR1 "$emulatorPid"
+sleep 0.3
+expect 0 0 devices
+check '[[ ! -s "$work/out" ]]'
+kill -USR2 "$emulatorPid"
+sleep 0.3
+expect 0 0 devices
+check 'grep -q "Demo iPhone.*ready" "$work/out"'
+expect 0 0 ls /Media/DCIM
+# Paths never leave the served folder.
+expect 1 1 ls /Media/../../..
+expect 1 1 pull /Media/../device.plist "$work/down"
+
+# The library logs why it waits for a device on stderr, one line per state.
+startEmulator --fault locked
+expect 0 1 devices
+check 'grep -q "	locked$" "$work/out"'
+expect 1 2 ls /Media
+check 'grep -q "is locked: unlock it" "$work/err"'
+
+startEmulator --fault unpaired
+expect 0 1 devices
+check 'grep -q "	untrusted$" "$work/out"'
+
+# Pulled out mid-transfer: one failure line, and no partial file under the final name.
+startEmulator --fault detach-after-bytes=20000000
+mkdir "$work/cut"
+expect 1 1 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/cut"
+check '[[ -z $(ls -A "$work/cut") ]]'
+
+startEmulator --fault refuse=com.apple.afc
+expect 1 1 ls /Media
+expect 0 0 ls /Root/private/etc
+
+# Listings with "../escaped" and "a/b": each refused, the real entries still arrive, nothing is
+# written outside the target folder.
+startEmulator --fault hostile-names
+mkdir -p "$work/hostile/target"
+expect 1 4 pull /Media/Books "$work/hostile/target"
+check '[[ -f "$work/hostile/target/Books/Purchases/Welcome.txt" ]]'
+check '[[ -z $(find "$work" -name escaped) && ! -e "$work/hostile/target/Books/a" ]]'
+
+exit $failed

@@ -1,0 +1,173 @@
+#include "afcserver.h"
+
+#include "afcerror.h"
+
+#include <poll.h>
+
+#include <algorithm>
+
+namespace plovik::devemu {
+
+namespace {
+
+// A client asks for whole buffers at once; a device answers at most this much per read.
+constexpr uint64_t kLargestRead = 16 << 20;
+
+std::string joined(const std::vector<std::string>& texts) {
+    std::string body;
+    for (const std::string& text : texts) {
+        body += text;
+        body += '\0';
+    }
+    return body;
+}
+
+AfcReply dataOrStatus(int result, const std::vector<std::string>& texts) {
+    return result == sim::kAfcSuccess ? AfcReply{kAfcData, joined(texts)}
+                                      : AfcReply::status(static_cast<uint64_t>(result));
+}
+
+AfcReply status(int result) {
+    return AfcReply::status(static_cast<uint64_t>(result));
+}
+
+// A stalled reply never comes: the connection stays silent until the host gives up or the
+// device goes.
+void stallUntilClosed(int socket) {
+    pollfd waiting{socket, POLLRDHUP, 0};
+    while (poll(&waiting, 1, -1) == 0 || (waiting.revents & (POLLRDHUP | POLLHUP)) == 0) {
+        waiting.revents = 0;
+    }
+}
+
+}  // namespace
+
+void AfcServer::serve(int socket) {
+    AfcRequest request;
+    while (receiveAfcRequest(socket, request)) {
+        device_.received(request.arguments.size() + request.payload.size());
+        const RequestFault fault = device_.nextAfcRequest();
+        if (fault == RequestFault::Detach) {
+            device_.detach();
+            return;
+        }
+        if (fault == RequestFault::Stall) {
+            stallUntilClosed(socket);
+            return;
+        }
+        const AfcReply reply = answer(request);
+        // A reply to another packet is how a stream that lost its place looks to the host.
+        const uint64_t packetNumber =
+            fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
+        if (!device_.send(socket, encodeAfcReply(packetNumber, reply))) {
+            return;
+        }
+    }
+}
+
+AfcReply AfcServer::answer(const AfcRequest& request) {
+    switch (request.operation) {
+        case kAfcReadDirectory:
+            return listing(request.text(0));
+        case kAfcGetFileInfo:
+            return fileInfo(request.text(0));
+        case kAfcMakeDirectory:
+            return status(connection_.makeDirectory(request.text(0).c_str()));
+        case kAfcRemovePath:
+            return status(connection_.removePath(request.text(0).c_str()));
+        case kAfcRenamePath: {
+            const std::string from = request.text(0);
+            return status(
+                connection_.renamePath(from.c_str(), request.text(from.size() + 1).c_str()));
+        }
+        case kAfcFileOpen:
+            return open(request);
+        case kAfcFileRead:
+            return read(request);
+        case kAfcFileWrite:
+            return write(request);
+        case kAfcFileSeek:
+            return seek(request);
+        case kAfcFileTell:
+            return tell(request);
+        case kAfcFileClose:
+            return status(connection_.closeFile(request.number(0)));
+        default:
+            return AfcReply::status(15);
+    }
+}
+
+AfcReply AfcServer::listing(const std::string& path) const {
+    std::vector<std::string> names;
+    const int result = connection_.listDirectory(path.c_str(), names);
+    if (result == sim::kAfcSuccess && device_.faults().hostileNames()) {
+        names.insert(names.end(), {"../escaped", "a/b"});
+    }
+    return dataOrStatus(result, names);
+}
+
+AfcReply AfcServer::fileInfo(const std::string& path) const {
+    // The names a hostile listing adds are files as far as the host can tell.
+    if (device_.faults().hostileNames() &&
+        (path.ends_with("/../escaped") || path.ends_with("/a/b"))) {
+        return dataOrStatus(sim::kAfcSuccess, {"st_size", "0", "st_ifmt", "S_IFREG", "st_nlink",
+                                               "1", "st_mtime", "0", "st_birthtime", "0"});
+    }
+    std::vector<std::string> pairs;
+    return dataOrStatus(connection_.fileInfo(path.c_str(), pairs), pairs);
+}
+
+AfcReply AfcServer::open(const AfcRequest& request) {
+    AFCFileRef file = 0;
+    const int result = connection_.openFile(request.text(8).c_str(), request.number(0), file);
+    return result == sim::kAfcSuccess ? AfcReply::number(kAfcFileOpenResult, file) : status(result);
+}
+
+AfcReply AfcServer::read(const AfcRequest& request) const {
+    int result = sim::kAfcSuccess;
+    const auto file = connection_.findFile(request.number(0), result);
+    if (!file) {
+        return status(result);
+    }
+    std::string bytes(static_cast<std::size_t>(std::min(request.number(8), kLargestRead)), '\0');
+    auto length = static_cast<uint32_t>(bytes.size());
+    result = file->read(bytes.data(), length);
+    if (result != sim::kAfcSuccess) {
+        return status(result);
+    }
+    bytes.resize(length);
+    return {kAfcData, std::move(bytes)};
+}
+
+AfcReply AfcServer::write(const AfcRequest& request) const {
+    int result = sim::kAfcSuccess;
+    const auto file = connection_.findFile(request.number(0), result);
+    if (!file) {
+        return status(result);
+    }
+    return status(
+        file->write(request.payload.data(), static_cast<uint32_t>(request.payload.size())));
+}
+
+AfcReply AfcServer::seek(const AfcRequest& request) const {
+    int result = sim::kAfcSuccess;
+    const auto file = connection_.findFile(request.number(0), result);
+    if (!file) {
+        return status(result);
+    }
+    return status(file->seek(static_cast<int64_t>(request.number(16)), request.number(8)));
+}
+
+AfcReply AfcServer::tell(const AfcRequest& request) const {
+    int result = sim::kAfcSuccess;
+    const auto file = connection_.findFile(request.number(0), result);
+    if (!file) {
+        return status(result);
+    }
+    uint64_t position = 0;
+    result = file->tell(position);
+    return result == sim::kAfcSuccess ? AfcReply::number(kAfcFileTellResult, position)
+                                      : status(result);
+}
+
+}  // namespace plovik::devemu

@@ -1,0 +1,39 @@
+// AFC on one connection: requests in device packets, answered from a confined device folder by
+// the simulator's AFC model, with the faults of the run applied per request.
+#ifndef PLOVIK_DEVEMU_AFCSERVER_H
+#define PLOVIK_DEVEMU_AFCSERVER_H
+
+#include "afcpacket.h"
+#include "emulateddevice.h"
+
+#include "afcconnection.h"
+
+#include <memory>
+
+namespace plovik::devemu {
+
+class AfcServer {
+public:
+    AfcServer(EmulatedDevice& device, std::shared_ptr<const sim::ConfinedFolder> folder)
+        : device_(device), connection_(device.model(), std::move(folder)) {}
+
+    // Serves until the peer closes, the device is detached or a fault ends the stream.
+    void serve(int socket);
+
+private:
+    AfcReply answer(const AfcRequest& request);
+    AfcReply listing(const std::string& path) const;
+    AfcReply fileInfo(const std::string& path) const;
+    AfcReply open(const AfcRequest& request);
+    AfcReply read(const AfcRequest& request) const;
+    AfcReply write(const AfcRequest& request) const;
+    AfcReply seek(const AfcRequest& request) const;
+    AfcReply tell(const AfcRequest& request) const;
+
+    EmulatedDevice& device_;
+    sim::AfcConnection connection_;
+};
+
+}  // namespace plovik::devemu
+
+#endif

@@ -1,0 +1,75 @@
+#include "faultplan.h"
+
+#include <charconv>
+
+namespace plovik::devemu {
+
+namespace {
+
+std::optional<uint64_t> positiveNumber(std::string_view text) {
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool FaultPlan::add(std::string_view option) {
+    const std::size_t equals = option.find('=');
+    const std::string_view kind = option.substr(0, equals);
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : option.substr(equals + 1);
+    const bool hasValue = equals != std::string_view::npos;
+    if (!hasValue) {
+        bool* flag = kind == "locked"            ? &locked_
+                     : kind == "unpaired"        ? &unpaired_
+                     : kind == "malformed-plist" ? &malformedPlists_
+                     : kind == "hostile-names"   ? &hostileNames_
+                                                 : nullptr;
+        if (flag != nullptr) {
+            *flag = true;
+        }
+        return flag != nullptr;
+    }
+    if (kind == "refuse") {
+        if (value.empty()) {
+            return false;
+        }
+        refused_.emplace(value);
+        return true;
+    }
+    std::optional<uint64_t>* number = kind == "detach-after-bytes"         ? &detachAfterBytes_
+                                      : kind == "detach-at-request"        ? &detachAtRequest_
+                                      : kind == "stall-at-request"         ? &stallAtRequest_
+                                      : kind == "malformed-afc-at-request" ? &badHeaderAtRequest_
+                                                                           : nullptr;
+    if (number == nullptr) {
+        return false;
+    }
+    *number = positiveNumber(value);
+    return number->has_value();
+}
+
+RequestFault FaultPlan::atRequest(uint64_t requestNumber) const {
+    if (requestNumber == detachAtRequest_) {
+        return RequestFault::Detach;
+    }
+    if (requestNumber == stallAtRequest_) {
+        return RequestFault::Stall;
+    }
+    if (requestNumber == badHeaderAtRequest_) {
+        return RequestFault::BadHeader;
+    }
+    return RequestFault::None;
+}
+
+const char* FaultPlan::usage() {
+    return "faults: locked, unpaired, refuse=SERVICE, malformed-plist, hostile-names,\n"
+           "        detach-after-bytes=N, detach-at-request=N, stall-at-request=N,\n"
+           "        malformed-afc-at-request=N (AFC requests of a device counted from 1)\n";
+}
+
+}  // namespace plovik::devemu

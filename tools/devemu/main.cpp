@@ -1,0 +1,134 @@
+// plovik-devemu: an emulated iOS device behind a usbmuxd socket, for libusbmuxd and
+// libimobiledevice to talk to as they talk to a real one. Runs until SIGINT or SIGTERM; SIGUSR1
+// unplugs the devices and SIGUSR2 plugs them in again, under new device ids as usbmuxd gives.
+#include "emulateddevice.h"
+#include "faultplan.h"
+#include "muxdaemon.h"
+#include "usblink.h"
+
+#include "devicefolder.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace plovik::devemu;
+
+struct Options {
+    std::string socketPath;
+    std::vector<std::string> deviceFolders;
+    LinkProfile link;
+    FaultPlan faults;
+};
+
+int usage(const char* problem) {
+    std::fprintf(stderr,
+                 "plovik-devemu: %s\n"
+                 "usage: plovik-devemu --socket PATH --device FOLDER [--device FOLDER]...\n"
+                 "                     [--link usb2|usb3|none|MBPS,MS] [--fault FAULT]...\n%s"
+                 "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
+                 "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again.\n",
+                 problem, FaultPlan::usage());
+    return 2;
+}
+
+// An error message, or empty when the arguments are complete.
+std::string parse(int argc, char** argv, Options& options) {
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view option = argv[index];
+        if (index + 1 >= argc) {
+            return std::string(option) + " needs a value";
+        }
+        const char* value = argv[++index];
+        if (option == "--socket") {
+            options.socketPath = value;
+        } else if (option == "--device") {
+            options.deviceFolders.emplace_back(value);
+        } else if (option == "--link") {
+            const auto link = LinkProfile::parse(value);
+            if (!link) {
+                return std::string("unknown link: ") + value;
+            }
+            options.link = *link;
+        } else if (option == "--fault") {
+            if (!options.faults.add(value)) {
+                return std::string("unknown fault: ") + value;
+            }
+        } else {
+            return "unknown option " + std::string(option);
+        }
+    }
+    if (options.socketPath.empty() || options.deviceFolders.empty()) {
+        return "--socket and --device are needed";
+    }
+    return {};
+}
+
+// Attaches a device for each folder, numbered from nextId on; false when a folder is unusable.
+bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId) {
+    std::set<std::string> udids;
+    for (const std::string& folder : options.deviceFolders) {
+        std::unique_ptr<plovik::sim::DeviceFolder> deviceFolder;
+        if (plovik::sim::DeviceFolder::open(folder.c_str(), deviceFolder) != 0) {
+            std::fprintf(stderr, "plovik-devemu: %s: not a device folder\n", folder.c_str());
+            return false;
+        }
+        // The UDID names the pair record and the device to every client: it must be unique.
+        if (!udids.insert(deviceFolder->uniqueDeviceId()).second) {
+            std::fprintf(stderr,
+                         "plovik-devemu: %s: a device with UniqueDeviceID %s is served already\n",
+                         folder.c_str(), deviceFolder->uniqueDeviceId().c_str());
+            return false;
+        }
+        daemon.attach(std::make_shared<EmulatedDevice>(
+            nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)),
+            options.faults, options.link));
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const std::string problem = parse(argc, argv, options); !problem.empty()) {
+        return usage(problem.c_str());
+    }
+    // Blocked before any thread starts, so that only sigwait below receives them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
+        sigaddset(&signals, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    MuxDaemon daemon(options.socketPath);
+    uint32_t nextId = 1;
+    if (!plugIn(daemon, options, nextId)) {
+        return 1;
+    }
+    if (!daemon.start()) {
+        std::fprintf(stderr, "plovik-devemu: %s: %s\n", options.socketPath.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    for (;;) {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        if (signal == SIGUSR1) {
+            daemon.detachAll();
+        } else if (signal == SIGUSR2) {
+            daemon.detachAll();
+            // A folder that became unusable is reported and left unplugged.
+            plugIn(daemon, options, nextId);
+        } else {
+            return 0;
+        }
+    }
+}
