@@ -3,6 +3,8 @@
 #include "afc/afcapplicationdirectory.h"
 #include "device/amdevice.h"
 
+#include <utility>
+
 namespace ZelboLib {
 
 namespace {
@@ -22,24 +24,41 @@ std::shared_ptr<AFCDirectory> SharedAppConnection::connectionFor(
     const std::shared_ptr<AMDevice>& device, const CZelboString& bundleIdentifier) {
     if (!device || bundleIdentifier.isEmpty())
         return nullptr;
-    const std::lock_guard lock(mutex_);
-    if (connection_ && sameOwner(device_, device) && bundleIdentifier_ == bundleIdentifier)
-        return connection_;
-    // Dropping our reference only: operations still holding the old connection keep it open.
-    connection_.reset();
-    device_ = device;
-    bundleIdentifier_ = bundleIdentifier;
-    connection_ = device->openApplicationDirectory(bundleIdentifier.toUtf8().c_str());
-    return connection_;
+    {
+        const std::lock_guard lock(mutex_);
+        if (connection_ && sameOwner(device_, device) && bundleIdentifier_ == bundleIdentifier)
+            return connection_;
+    }
+    // Opened without the lock: a container takes several round trips, and a stalled device up
+    // to a receive time-out, during which other threads must still reach the connection.
+    std::shared_ptr<AFCDirectory> opened =
+        device->openApplicationDirectory(bundleIdentifier.toUtf8().c_str());
+    std::shared_ptr<AFCDirectory> replaced;
+    {
+        const std::lock_guard lock(mutex_);
+        // Another thread may have opened the same container meanwhile: keep one of the two.
+        if (connection_ && sameOwner(device_, device) && bundleIdentifier_ == bundleIdentifier)
+            return connection_;
+        if (!opened)
+            return nullptr;
+        replaced = std::exchange(connection_, opened);
+        device_ = device;
+        bundleIdentifier_ = bundleIdentifier;
+    }
+    // Released outside the lock; operations still holding it keep it open until they end.
+    return opened;
 }
 
 void SharedAppConnection::forgetDevice(const AMDevice& device) {
-    const std::lock_guard lock(mutex_);
-    if (device_.lock().get() != &device)
-        return;
-    connection_.reset();
-    device_.reset();
-    bundleIdentifier_ = CZelboString();
+    std::shared_ptr<AFCDirectory> forgotten;
+    {
+        const std::lock_guard lock(mutex_);
+        if (device_.lock().get() != &device)
+            return;
+        forgotten = std::move(connection_);
+        device_.reset();
+        bundleIdentifier_ = CZelboString();
+    }
 }
 
 }  // namespace ZelboLib

@@ -229,6 +229,26 @@ TEST_F(FileSystemNodeTest, SwitchingAppsLeavesOpenFilesUsable) {
     EXPECT_TRUE(file->close());
 }
 
+TEST_F(FileSystemNodeTest, OpeningAContainerDoesNotHoldUpTheOneInUse) {
+    const auto one = node(u"/Applications/One");
+    const auto two = node(u"/Applications/Two");
+    ASSERT_TRUE(one && two);
+    const std::shared_ptr<AFCDirectory> held = one->directory();
+    ASSERT_TRUE(held);
+    const auto stall =
+        reinterpret_cast<int (*)(int)>(SimulatedDevice::simulatorEntry("PlovikSimStallReplies"));
+    stall(1);
+    // Two's house arrest now waits on a silent device; One's connection must stay reachable.
+    std::thread opener([&] { two->directory(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(one->directory(), held);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    stall(0);
+    opener.join();
+    EXPECT_LT(waited, std::chrono::seconds(2));
+}
+
 TEST_F(FileSystemNodeTest, NodesOutliveRefreshesAndUnplugs) {
     write("Folder/file.txt", "contents");
     const auto file = node(u"/Media/Folder/file.txt");
