@@ -35,6 +35,13 @@ Owned<NSArray> AMInstallationProxy::browseApplications() {
                 applications->addObject(new AMApplication(app));
             }
         }
+        CZelboString error;
+        if (ZelboLib::stringForKey(reply.get(), "Error", error)) {
+            CZelboString text;
+            text.format(u"Browse failed: %s", error);
+            setLastErrorText(std::move(text));
+            break;
+        }
         CZelboString status;
         ZelboLib::stringForKey(reply.get(), "Status", status);
         if (!status.equals(u"BrowsingApplications"))

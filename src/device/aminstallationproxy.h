@@ -10,7 +10,8 @@ public:
 
     /**
      * An owning array of AMApplication, in the order the device reported them; null when no app
-     * was reported or the request could not be sent.
+     * was reported or the request could not be sent. After a failure (an error reply, a garbled
+     * or missing reply) lastError() says what went wrong; after a complete listing it is empty.
      */
     ZelboLib::Owned<ZelboLib::NSArray> browseApplications();
 };

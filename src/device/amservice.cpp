@@ -104,6 +104,7 @@ PlistPtr AMService::receiveMessage() {
     }
     plist_t reply = nullptr;
     plist_from_memory(body.get(), length, &reply);
-    setLastErrorText({});
+    // A garbled reply is a failure the caller can tell from a message that never came.
+    setLastErrorText(reply ? CZelboString() : CZelboString(u"Reply is not a property list"));
     return PlistPtr(reply);
 }

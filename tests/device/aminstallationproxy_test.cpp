@@ -69,6 +69,7 @@ TEST_F(InstallationProxyTest, AnErrorReplyEndsTheListing) {
         "<string>APIInternalError</string></dict></plist>");
     fake.queueReply(page("Complete", {app("never.read")}));
     EXPECT_EQ(proxy.browseApplications(), nullptr);
+    EXPECT_EQ(proxy.lastError().view(), u"Browse failed: APIInternalError");
 }
 
 TEST_F(InstallationProxyTest, SilenceAfterAPageKeepsWhatCame) {

@@ -88,6 +88,7 @@ TEST_F(AMServiceTest, RefusesHugeRepliesWithoutReadingThem) {
 TEST_F(AMServiceTest, GarbageBodyGivesNull) {
     fake.queueReply("this is not a property list");
     EXPECT_EQ(service.receiveMessage(), nullptr);
+    EXPECT_EQ(service.lastError().view(), u"Reply is not a property list");
 }
 
 TEST_F(AMServiceTest, SetsAReceiveTimeoutAndClosesItsConnection) {

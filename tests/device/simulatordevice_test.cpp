@@ -26,7 +26,8 @@ Function* simulator(const char* name) {
 std::vector<std::u16string> appNames(const ZelboLib::NSArray& apps) {
     std::vector<std::u16string> names;
     for (int i = 0; i < apps.count(); ++i) {
-        names.emplace_back(static_cast<AMApplication*>(apps.objectAtIndex(i))->displayName().view());
+        names.emplace_back(
+            static_cast<AMApplication*>(apps.objectAtIndex(i))->displayName().view());
     }
     return names;
 }
@@ -37,10 +38,10 @@ protected:
     ~SimulatorDeviceTest() override {
         simulator<int(int)>("PlovikSimSetBrowsePageSize")(20);
         simulator<int(size_t)>("PlovikSimSetReplyChunking")(0);
-        simulator<int(const char*, const char*)>("PlovikSimSetHouseArrestRefusal")(
-            "VendContainer", nullptr);
-        simulator<int(const char*, const char*)>("PlovikSimSetHouseArrestRefusal")(
-            "VendDocuments", nullptr);
+        simulator<int(const char*, const char*)>("PlovikSimSetHouseArrestRefusal")("VendContainer",
+                                                                                   nullptr);
+        simulator<int(const char*, const char*)>("PlovikSimSetHouseArrestRefusal")("VendDocuments",
+                                                                                   nullptr);
     }
 };
 
@@ -83,8 +84,8 @@ TEST_F(SimulatorDeviceTest, BrowsesEveryPageOfChunkedReplies) {
     ASSERT_NE(list, nullptr);
     std::vector<std::u16string> names = appNames(*list);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Alpha", u"Bravo", u"Charlie", u"Delta",
-                                                   u"Echo"}));
+    EXPECT_EQ(names,
+              (std::vector<std::u16string>{u"Alpha", u"Bravo", u"Charlie", u"Delta", u"Echo"}));
 }
 
 TEST_F(SimulatorDeviceTest, AContainerTheDeviceRefusesIsReachedThroughItsDocuments) {
@@ -110,14 +111,14 @@ TEST_F(SimulatorDeviceTest, AContainerTheDeviceRefusesIsReachedThroughItsDocumen
 
 TEST_F(SimulatorDeviceTest, ALockedDeviceBecomesCompleteWhenUnlocked) {
     const std::map<std::string, std::string> values = {{"AccessState", "Locked"},
-                                                        {"DeviceName", "Locked Phone"}};
+                                                       {"DeviceName", "Locked Phone"}};
     SimulatedDevice simulated(values);
     EXPECT_EQ(simulated.device().accessState(), kAMDeviceAccessLocked);
     EXPECT_EQ(simulated.device().name().view(), u"");
     EXPECT_EQ(simulated.device().openMediaDirectory(), nullptr);
 
     simulator<int(const char*, int)>("PlovikSimSetAccessState")(simulated.udid().c_str(),
-                                                                 kAMDeviceAccessReady);
+                                                                kAMDeviceAccessReady);
     AMDevice& ready = simulated.waitUntilReady();
     EXPECT_EQ(ready.name().view(), u"Locked Phone");
     EXPECT_NE(ready.openMediaDirectory(), nullptr);

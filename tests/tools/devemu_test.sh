@@ -124,6 +124,10 @@ startEmulator --fault refuse=com.apple.afc
 expect 1 1 ls /Media
 expect 0 0 ls /Root/private/etc
 
+# A garbled installation-proxy reply is a failure, not an empty list of apps.
+startEmulator --fault malformed-plist
+expect 1 1 apps
+
 # Listings with "../escaped" and "a/b": each refused, the real entries still arrive, nothing is
 # written outside the target folder.
 startEmulator --fault hostile-names

@@ -70,5 +70,8 @@ int runApps(DeviceSession& session, const CommandArguments& arguments) {
                         app->displayName().toUtf8().c_str());
         }
     }
+    // What came is shown; a listing the device broke off still fails.
+    if (!proxy->lastError().isEmpty())
+        throw CommandFailure(proxy->lastError().toUtf8());
     return 0;
 }
