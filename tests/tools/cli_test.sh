@@ -8,29 +8,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -a "$2" "$work/device"
 export PLOVIK_DEMO_DEVICE=$work/device
-failed=0
-
-# expect EXIT_CODE STDERR_LINES COMMAND...: runs plovik-cli --demo with the arguments.
-expect() {
-    local code=$1 lines=$2
-    shift 2
-    "$cli" --demo "$@" >"$work/out" 2>"$work/err"
-    local actual=$?
-    local errLines
-    errLines=$(wc -l <"$work/err")
-    if [[ $actual != "$code" || $errLines != "$lines" ]]; then
-        echo "FAIL: $* gave exit $actual and $errLines error lines (wanted $code and $lines):"
-        cat "$work/err"
-        failed=1
-    fi
-}
-
-check() {
-    if ! eval "$1"; then
-        echo "FAIL: $1"
-        failed=1
-    fi
-}
+cliCommand=("$cli" --demo)
+source "$(dirname "$0")/clichecks.sh"
 
 expect 0 0 devices
 check 'grep -q "Demo iPhone.*ready" "$work/out"'

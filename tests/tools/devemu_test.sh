@@ -16,7 +16,6 @@ stopEmulator() {
 }
 trap 'stopEmulator; rm -rf "$work"' EXIT
 cp -a "$3" "$work/device"
-failed=0
 
 # startEmulator ARGS...: serves the copy of the demo device with the extra arguments, and waits
 # until the socket accepts connections.
@@ -34,30 +33,8 @@ startEmulator() {
 }
 export USBMUXD_SOCKET_ADDRESS=UNIX:$work/mux
 
-# expect EXIT_CODE STDERR_LINES COMMAND...: runs plovik-cli with the arguments, bounded in time.
-expect() {
-    local code=$1 lines=$2
-    shift 2
-    timeout 60 "$cli" "$@" >"$work/out" 2>"$work/err"
-    local actual=$?
-    local errLines
-    errLines=$(wc -l <"$work/err")
-    if ((actual > 128 && actual != 124)); then
-        echo "FAIL: $* crashed with signal $((actual - 128))"
-        failed=1
-    elif [[ $actual != "$code" || $errLines != "$lines" ]]; then
-        echo "FAIL: $* gave exit $actual and $errLines error lines (wanted $code and $lines):"
-        cat "$work/err"
-        failed=1
-    fi
-}
-
-check() {
-    if ! eval "$1"; then
-        echo "FAIL: $1"
-        failed=1
-    fi
-}
+cliCommand=("$cli")
+source "$(dirname "$0")/clichecks.sh"
 
 startEmulator --link usb3
 expect 0 0 devices
