@@ -1,53 +1,178 @@
 #include "app/cmainwindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
-#include <QTimer>
+#include <QStackedWidget>
 #include <QUrl>
 #include <algorithm>
+#include <array>
 
 #include "app/busystep.h"
+#include "app/caboutdialog.h"
+#include "app/ccapacitycontrol.h"
+#include "app/cdetailsdialog.h"
+#include "app/clistviewcontrol.h"
 #include "app/cpreferencesdialog.h"
+#include "app/devicepanel.h"
+#include "app/devicetreecontrol.h"
 #include "app/diskthumbnailcachestore.h"
 #include "app/log.h"
 #include "app/preferences.h"
+#include "app/qtextconversion.h"
 #include "app/updatechecker.h"
 #include "app/updatemessage.h"
 #include "app/versiontext.h"
+#include "app/viewstyle.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
+#include "fstree/ctimetext.h"
+#include "fstree/devicefilesystemnode.h"
+#include "fstree/listcolumns.h"
 #include "ui/layoutloader.h"
 #include "ui/popupmenu.h"
+#include "ui/skinmarkup.h"
+#include "values/bytesize.h"
+
+using ZelboLib::DeviceFileSystemNode;
+using ZelboLib::FileSystemNode;
 
 namespace {
 
-// The maker's web page, opened by "Visit Website".
-const char* const kWebsite = "https://plovik.orvane.example/";
+// The maker's web pages: "Visit Website" and the title bar's feedback button.
+const char* const kWebsite = "https://orvane.example/plovik";
+const char* const kFeedbackPage = "https://orvane.example/plovik/feedback";
+
+const QString kMainMenu = QStringLiteral("mainmenu.xml");
+const QString kViewStyleMenu = QStringLiteral("viewstylemenu.xml");
+const QString kImportMenu = QStringLiteral("importmenu.xml");
+const QString kFileMenu = QStringLiteral("filemenu.xml");
+
+struct FileMenuCommand {
+    const QString& menuFile;
+    const char* itemName;
+    FileCommand command;
+};
+
+// Looked up in this order; the first match runs.
+const std::array<FileMenuCommand, 8> kFileMenuCommands{{
+    {kFileMenu, "download", FileCommand::Download},
+    {kFileMenu, "rename", FileCommand::Rename},
+    {kFileMenu, "delete", FileCommand::Delete},
+    {kFileMenu, "uploadFiles", FileCommand::UploadFiles},
+    {kFileMenu, "uploadDirectory", FileCommand::UploadDirectory},
+    {kFileMenu, "newfolder", FileCommand::NewFolder},
+    {kImportMenu, "uploadFiles", FileCommand::UploadFiles},
+    {kImportMenu, "uploadDirectory", FileCommand::UploadDirectory},
+}};
+
+constexpr std::array<ViewStyle, 6> kViewStyles{ViewStyle::Details,    ViewStyle::SmallIcons,
+                                               ViewStyle::LargeIcons, ViewStyle::List,
+                                               ViewStyle::Tiles,      ViewStyle::ExtraLargeIcons};
+
+bool isReady(const AMDevice& device) {
+    return device.accessState() == kAMDeviceAccessReady;
+}
+
+QString deviceIcon(AMDevice::Family family) {
+    switch (family) {
+        case AMDevice::Family::iPodTouch:
+            return QStringLiteral(":/skin/treeicons/itouch16.svg");
+        case AMDevice::Family::iPhone:
+            return QStringLiteral(":/skin/treeicons/iphone16.svg");
+        case AMDevice::Family::iPad:
+            return QStringLiteral(":/skin/treeicons/ipad16.svg");
+        case AMDevice::Family::Unknown:
+            break;
+    }
+    return {};
+}
 
 }  // namespace
 
-CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent) : SkinnedWindow(parent) {
+CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
+    : SkinnedWindow(parent), listing_(&PlatformFileTypes::typeName) {
+    loader.setControlFactory(QStringLiteral("ListControl"),
+                             [](QWidget* owner) { return new CListviewControl(owner); });
+    loader.setControlFactory(QStringLiteral("DeviceTreeControl"),
+                             [](QWidget* owner) { return new DeviceTreeControl(owner); });
+    loader.setControlFactory(QStringLiteral("CapacityControl"),
+                             [](QWidget* owner) { return new CCapacityControlUI(owner); });
     loadLayout(loader, QStringLiteral("mainwindow.xml"));
     setWindowTitle(QApplication::applicationName());
-    if (auto* title = control<QLabel>(QStringLiteral("labelTitle"))) {
+    if (auto* title = control<QLabel>(QStringLiteral("labelTitle")))
         title->setText(QApplication::applicationName());
-    }
-    mainMenu_ = std::make_unique<PopupMenu>(QStringLiteral("mainmenu.xml"), *this, this);
-    notifications().on(NotificationType::Click, QStringLiteral("btnMenu"), [this](const auto&) {
-        mainMenu_->popup(control(QStringLiteral("btnMenu")),
-                         MenuPlacement::BelowRightExtendingLeft);
-    });
+
+    mainMenu_ = std::make_unique<PopupMenu>(kMainMenu, *this, this);
+    viewStyleMenu_ = std::make_unique<PopupMenu>(kViewStyleMenu, *this, this);
+    importMenu_ = std::make_unique<PopupMenu>(kImportMenu, *this, this);
+    fileMenu_ = std::make_unique<PopupMenu>(kFileMenu, *this, this);
     updateChecker_ = new UpdateChecker(QString::fromStdString(programVersion()), this);
     connect(updateChecker_, &UpdateChecker::finished, this,
             [this](const UpdateCheckResult& result) { UpdateMessage(result, this).exec(); });
+
+    routeNotifications();
+    initialiseControls();
 }
 
 CMainWindow::~CMainWindow() {
     // Later events go nowhere; those already queued find this window gone.
     DeviceMonitor::instance().setListener(nullptr);
+}
+
+void CMainWindow::initialiseControls() {
+    list_ = control<CListviewControl>(QStringLiteral("fileListview"));
+    tree_ = control<DeviceTreeControl>(QStringLiteral("fileTreeview"));
+    const StepRunner runner = [this](QWidget* over, const std::function<void()>& step) {
+        runStep(over, step);
+    };
+    if (list_) {
+        list_->setDataSource(this);
+        list_->setDelegate(this);
+        list_->setStepRunner(runner);
+        list_->initialise();
+        list_->setViewStyle(Preferences::readViewStyle());
+    }
+    if (tree_) {
+        tree_->setDataSource(this);
+        tree_->setDelegate(this);
+        tree_->setStepRunner(runner);
+        tree_->setBusyIndicatorHost(list_ ? static_cast<QWidget*>(list_) : this);
+    }
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainWindow::updateToolbar);
+    idleTimer_.start(500);
+    updateToolbar();
+    Controls::setVisible(content(), QStringLiteral("fileInspector"),
+                         Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
+}
+
+void CMainWindow::routeNotifications() {
+    auto& routes = notifications();
+    const auto onClick = [&routes](const char* button, std::function<void()> action) {
+        routes.on(NotificationType::Click, QLatin1String(button),
+                  [action = std::move(action)](const Notification&) { action(); });
+    };
+    onClick("btnMenu", [this] {
+        mainMenu_->popup(control(QStringLiteral("btnMenu")),
+                         MenuPlacement::BelowRightExtendingLeft);
+    });
+    onClick("btnFeedback",
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kFeedbackPage))); });
+    onClick("btnViewstyle", [this] { openViewStyleMenu(); });
+    onClick("btnShowTasks", [this] { emit fileCommandRequested(FileCommand::ShowTransfers, {}); });
+    onClick("btnBackward", [this] { goBack(); });
+    onClick("btnForward", [this] { goForward(); });
+    onClick("btnDownload", [this] { emit fileCommandRequested(FileCommand::Download, {}); });
+    onClick("btnUpload", [this] {
+        importMenu_->popup(control(QStringLiteral("btnUpload")),
+                           MenuPlacement::BelowLeftExtendingRight);
+    });
+    onClick("btnRefresh", [this] { refresh(); });
+    onClick("btnDelete", [this] { emit fileCommandRequested(FileCommand::Delete, {}); });
+    onClick("btnDetails", [this] { showDetails(); });
 }
 
 bool CMainWindow::startDeviceListening() {
@@ -73,29 +198,327 @@ bool CMainWindow::startDeviceListening() {
     }
 }
 
+// --- Steps that talk to a device, and the device events that wait for them ---
+
+void CMainWindow::runStep(QWidget* over, const std::function<void()>& step) {
+    ++stepsRunning_;
+    runDeviceStep(over ? over : this, step);
+    --stepsRunning_;
+    // Deferred events run once the operation that ran this step has finished.
+    if (stepsRunning_ == 0 && !deferredEvents_.empty() && !replayQueued_) {
+        replayQueued_ = true;
+        QMetaObject::invokeMethod(this, &CMainWindow::replayDeviceEvents, Qt::QueuedConnection);
+    }
+}
+
+bool CMainWindow::deferDeviceEvent(bool connected, const std::shared_ptr<AMDevice>& device) {
+    if (stepsRunning_ == 0 && deferredEvents_.empty())
+        return false;
+    deferredEvents_.push_back({connected, device});
+    if (stepsRunning_ == 0 && !replayQueued_) {
+        replayQueued_ = true;
+        QMetaObject::invokeMethod(this, &CMainWindow::replayDeviceEvents, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void CMainWindow::replayDeviceEvents() {
+    replayQueued_ = false;
+    while (stepsRunning_ == 0 && !deferredEvents_.empty()) {
+        const DeviceEvent event = deferredEvents_.front();
+        deferredEvents_.erase(deferredEvents_.begin());
+        if (event.connected)
+            addDevice(event.device);
+        else
+            removeDevice(event.device);
+    }
+}
+
 void CMainWindow::onDeviceConnected(const std::shared_ptr<AMDevice>& device) {
-    devices_.push_back(device);
+    if (!deferDeviceEvent(true, device))
+        addDevice(device);
 }
 
 void CMainWindow::onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) {
-    std::erase(devices_, device);
+    if (!deferDeviceEvent(false, device))
+        removeDevice(device);
 }
+
+void CMainWindow::addDevice(const std::shared_ptr<AMDevice>& device) {
+    const CZelboString identifier = device->uniqueDeviceID();
+    const bool listed = std::any_of(devices_.begin(), devices_.end(), [&](const auto& node) {
+        return node->device()->uniqueDeviceID() == identifier;
+    });
+    if (listed)
+        return;
+    const bool wasEmpty = devices_.empty();
+    devices_.push_back(DeviceFileSystemNode::create(device));
+    if (auto* pages = control<QStackedWidget>(QStringLiteral("mainSwitch")))
+        pages->setCurrentIndex(1);
+    if (!tree_)
+        return;
+    tree_->reload();
+    if (wasEmpty && !tree_->deviceRows().empty())
+        tree_->selectRow(tree_->deviceRows().front());
+}
+
+void CMainWindow::removeDevice(const std::shared_ptr<AMDevice>& device) {
+    listing_.showFolder(nullptr);
+    if (list_)
+        list_->hide();
+    const auto found = std::find_if(devices_.begin(), devices_.end(),
+                                    [&](const auto& node) { return node->device() == device; });
+    const bool wasListed = found != devices_.end();
+    if (wasListed)
+        devices_.erase(found);
+    if (currentNode_ && currentNode_->device() == device)
+        currentNode_.reset();
+    if (!devices_.empty()) {
+        // The tree drops the gone device's rows before row 0 is chosen, so the gone device is
+        // never shown again.
+        if (wasListed && tree_) {
+            tree_->reload();
+            if (!tree_->deviceRows().empty())
+                tree_->selectRow(tree_->deviceRows().front());
+        }
+        return;
+    }
+    if (auto* pages = control<QStackedWidget>(QStringLiteral("mainSwitch")))
+        pages->setCurrentIndex(0);
+    if (tree_) {
+        tree_->selectRow(nullptr);
+        tree_->reload();
+    }
+    writeStatus({});
+}
+
+// --- Navigation ---
+
+void CMainWindow::rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) {
+    if (previous && previous != selected && previous->level == 0) {
+        previous->background = TreeRowBackground::TopOpaque;
+        tree_->redrawRow(previous);
+    }
+    if (!selected || !selected->node)
+        return;
+    auto* contents = control<QStackedWidget>(QStringLiteral("contentsSwitch"));
+    if (selected->level == 0) {
+        currentNode_ = selected->node;
+        selected->background = TreeRowBackground::TopFocused;
+        tree_->redrawRow(selected);
+        listing_.showFolder(nullptr);
+        if (list_)
+            list_->hide();
+        if (contents)
+            contents->setCurrentIndex(0);
+        fillDevicePanel(selected->node->device());
+        return;
+    }
+    if (selected->node == currentNode_)
+        return;
+    if (contents)
+        contents->setCurrentIndex(1);
+    if (list_)
+        list_->show();
+    if (currentNode_ && currentNode_->isInsideArea() && !navigating_)
+        history_.pushBack(historyEntryFor(currentNode_), true);
+    showFolder(selected->node);
+    if (selected->children.empty() && !hasChildren(selected))
+        tree_->redrawRow(selected);
+}
+
+void CMainWindow::showFolder(const NodePointer& node) {
+    currentNode_ = node;
+    listing_.showFolder(node);
+    if (list_)
+        list_->reload();
+}
+
+void CMainWindow::goBack() {
+    const HistoryEntry* top = history_.backTop();
+    if (!top || !currentNode_ || top->deviceIdentifier != currentDeviceIdentifier())
+        return;
+    const NodePointer folder = findNode(top->displayPath);
+    if (!folder)
+        return;
+    history_.pushForward(historyEntryFor(currentNode_));
+    history_.popBack();
+    navigating_ = true;
+    selectRowOf(folder);
+    navigating_ = false;
+}
+
+void CMainWindow::goForward() {
+    const HistoryEntry* top = history_.forwardTop();
+    if (!top)
+        return;
+    NodePointer folder;
+    if (currentNode_ && top->deviceIdentifier == currentDeviceIdentifier())
+        folder = findNode(top->displayPath);
+    history_.popForward();
+    if (currentNode_)
+        history_.pushBack(historyEntryFor(currentNode_), false);
+    if (!folder)
+        return;
+    navigating_ = true;
+    selectRowOf(folder);
+    navigating_ = false;
+}
+
+CMainWindow::NodePointer CMainWindow::findNode(const CZelboString& displayPath) {
+    NodePointer folder;
+    const NodePointer from = currentNode_;
+    runStep(this, [&] {
+        NodePointer found = from->nodeForPath(displayPath);
+        if (found && found->isDirectory())
+            folder = std::move(found);
+    });
+    return folder;
+}
+
+void CMainWindow::selectRowOf(const NodePointer& node) {
+    if (!tree_)
+        return;
+    DeviceTreeRow* row = tree_->findRow(node.get());
+    if (!row)
+        return;
+    std::vector<DeviceTreeRow*> above;
+    for (DeviceTreeRow* parent = row->parent; parent && parent->level >= 0; parent = parent->parent)
+        above.push_back(parent);
+    for (auto ancestor = above.rbegin(); ancestor != above.rend(); ++ancestor)
+        tree_->setExpanded(*ancestor, true);
+    tree_->selectRow(row);
+}
+
+HistoryEntry CMainWindow::historyEntryFor(const NodePointer& node) const {
+    return {node->device()->uniqueDeviceID(), node->displayPath()};
+}
+
+CZelboString CMainWindow::currentDeviceIdentifier() const {
+    return currentNode_ ? currentNode_->device()->uniqueDeviceID() : CZelboString();
+}
+
+void CMainWindow::refresh() {
+    if (currentNode_)
+        folderContentsChanged(currentNode_);
+}
+
+void CMainWindow::folderContentsChanged(const NodePointer& folder) {
+    if (!folder)
+        return;
+    runStep(list_, [&] { folder->loadChildren(); });
+    if (tree_) {
+        if (DeviceTreeRow* row = tree_->selectedRow()) {
+            const bool expanded = row->expanded;
+            tree_->rebuildChildren(row);
+            if (expanded) {
+                tree_->setExpanded(row, false);
+                tree_->setExpanded(row, true);
+            }
+            tree_->redrawRow(row);
+        }
+    }
+    if (folder == currentNode_) {
+        listing_.reload();
+        if (list_)
+            list_->reload();
+    }
+}
+
+bool CMainWindow::openDevicePath(const QString& displayPath) {
+    if (devices_.empty() || !tree_ || tree_->deviceRows().empty())
+        return false;
+    const NodePointer device = devices_.front();
+    const CZelboString path = toZelboString(displayPath);
+    NodePointer target;
+    runStep(this, [&] { target = device->nodeForPath(path); });
+    if (!target)
+        return false;
+    std::vector<NodePointer> chain;
+    for (NodePointer node = target; node; node = node->parent())
+        chain.push_back(node);
+    DeviceTreeRow* row = tree_->deviceRows().front();
+    for (auto node = chain.rbegin(); node != chain.rend() && row; ++node) {
+        tree_->setExpanded(row, true);
+        DeviceTreeRow* child = tree_->childRow(row, node->get());
+        // The apps' containers hang below "Applications", which their parent links skip.
+        if (!child && row->level == 0) {
+            for (const auto& area : row->children) {
+                tree_->setExpanded(area.get(), true);
+                if ((child = tree_->childRow(area.get(), node->get())))
+                    break;
+            }
+        }
+        row = child;
+    }
+    if (!row)
+        return false;
+    tree_->selectRow(row);
+    return true;
+}
+
+void CMainWindow::updateToolbar() {
+    const QWidget* root = content();
+    const bool plainFolder = currentNode_ && currentNode_->acceptsNewItems();
+    Controls::setEnabled(root, QStringLiteral("btnBackward"), history_.canGoBack());
+    Controls::setEnabled(root, QStringLiteral("btnForward"), history_.canGoForward());
+    Controls::setEnabled(root, QStringLiteral("btnDelete"), hasSelection_);
+    Controls::setEnabled(root, QStringLiteral("btnRefresh"), currentNode_ != nullptr);
+    Controls::setEnabled(root, QStringLiteral("btnDownload"), hasSelection_);
+    Controls::setEnabled(root, QStringLiteral("btnUpload"), plainFolder);
+}
+
+// --- Menus ---
 
 void CMainWindow::menuItemChosen(const QString& menuFile, const QString& itemName) {
-    if (menuFile != QStringLiteral("mainmenu.xml"))
-        return;
     // Deferred: a dialog opened while the menu still closes would fight it for the input.
-    QTimer::singleShot(0, this, [this, itemName] { runMenuCommand(itemName); });
+    QTimer::singleShot(0, this, [this, menuFile, itemName] { runMenuCommand(menuFile, itemName); });
 }
 
-void CMainWindow::runMenuCommand(const QString& itemName) {
-    if (itemName == QStringLiteral("mmPreferences")) {
+void CMainWindow::runMenuCommand(const QString& menuFile, const QString& itemName) {
+    for (const FileMenuCommand& entry : kFileMenuCommands) {
+        if (menuFile == entry.menuFile && itemName == QLatin1String(entry.itemName)) {
+            emit fileCommandRequested(entry.command, {});
+            return;
+        }
+    }
+    if (menuFile == kViewStyleMenu) {
+        chooseViewStyle(itemName);
+    } else if (menuFile != kMainMenu) {
+        return;
+    } else if (itemName == QStringLiteral("mmPreferences")) {
         showPreferences();
     } else if (itemName == QStringLiteral("mmCheckUpdates")) {
-        checkForUpdates();
+        updateChecker_->check();
+    } else if (itemName == QStringLiteral("mmAbout")) {
+        CAboutDialog(this).exec();
     } else if (itemName == QStringLiteral("mmWebsite")) {
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsite)));
     }
+}
+
+void CMainWindow::openViewStyleMenu() {
+    const ViewStyle stored =
+        viewStyleFromCode(Preferences::readViewStyle()).value_or(ViewStyle::Details);
+    for (const ViewStyle style : kViewStyles)
+        viewStyleMenu_->setItemChecked(viewStyleMenuItem(style), style == stored);
+    viewStyleMenu_->popup(control(QStringLiteral("btnViewstyle")),
+                          MenuPlacement::BelowRightExtendingLeft);
+}
+
+void CMainWindow::chooseViewStyle(const QString& itemName) {
+    const std::optional<ViewStyle> style = viewStyleFromMenuItem(itemName);
+    if (!style)
+        return;
+    showViewStyle(*style);
+    Preferences::writeViewStyle(static_cast<std::uint32_t>(*style));
+}
+
+void CMainWindow::showViewStyle(ViewStyle style) {
+    if (list_)
+        list_->setViewStyle(static_cast<std::uint32_t>(style));
+    if (auto* button = control<QAbstractButton>(QStringLiteral("btnViewstyle")))
+        button->setIcon(QIcon(viewStyleGlyph(style)));
 }
 
 void CMainWindow::showPreferences() {
@@ -113,6 +536,198 @@ void CMainWindow::showPreferences() {
                          Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
 }
 
-void CMainWindow::checkForUpdates() {
-    updateChecker_->check();
+void CMainWindow::showDetails() {
+    if (!currentNode_)
+        return;
+    const std::shared_ptr<AMDevice> device = currentNode_->device();
+    runStep(this, [&] { device->information(); });
+    CDetailsDialog(this, device->information()).exec();
+}
+
+void CMainWindow::fillDevicePanel(const std::shared_ptr<AMDevice>& device) {
+    DevicePanelFacts facts;
+    runStep(this, [&] { facts = readDevicePanelFacts(*device); });
+    showDevicePanel(control(QStringLiteral("pageDevice")), facts);
+}
+
+void CMainWindow::writeStatus(const QString& markup) {
+    if (auto* status = control<QLabel>(QStringLiteral("statusBar")))
+        SkinMarkup::show(status, markup);
+}
+
+// --- The file list's data source ---
+
+int CMainWindow::columnCount() {
+    return kListColumnCount;
+}
+
+QString CMainWindow::columnTitle(int column) {
+    return QString::fromUtf16(listColumnHeader(column));
+}
+
+int CMainWindow::columnWidth(int column) {
+    return listColumnWidth(column);
+}
+
+int CMainWindow::itemCount() {
+    if (!listing_.folder())
+        return 0;
+    if (std::exchange(listChildrenAgain_, false))
+        listing_.folder()->loadChildren();
+    return static_cast<int>(listing_.entries().size());
+}
+
+QString CMainWindow::text(int item, int column) {
+    return toQString(listing_.cellText(item, column));
+}
+
+bool CMainWindow::isFolder(int item) {
+    return listing_.isFolder(item);
+}
+
+QIcon CMainWindow::icon(int item) {
+    const auto& entries = listing_.entries();
+    if (item < 0 || static_cast<std::size_t>(item) >= entries.size())
+        return {};
+    return fileTypes_.icon(toQString(entries[static_cast<std::size_t>(item)]->name()),
+                           listing_.isFolder(item));
+}
+
+int CMainWindow::sortColumn() {
+    return listing_.sortColumn();
+}
+
+bool CMainWindow::sortAscending() {
+    return listing_.sortAscending();
+}
+
+// --- The file list's delegate ---
+
+void CMainWindow::rightClick(int item, QPoint globalPosition) {
+    if (!fileMenu_->isValid())
+        return;
+    const auto& entries = listing_.entries();
+    const bool onItem = item >= 0 && static_cast<std::size_t>(item) < entries.size();
+    const bool removable = onItem && entries[static_cast<std::size_t>(item)]->canRemoveOrRename();
+    const bool acceptsNewItems = currentNode_ && currentNode_->acceptsNewItems();
+    const bool oneSelected = list_ && list_->selectedItems().size() == 1;
+    fileMenu_->setItemEnabled(QStringLiteral("download"), onItem);
+    fileMenu_->setItemEnabled(QStringLiteral("delete"), removable);
+    fileMenu_->setItemEnabled(QStringLiteral("newfolder"), !onItem && acceptsNewItems);
+    fileMenu_->setItemEnabled(QStringLiteral("uploadFiles"), acceptsNewItems);
+    fileMenu_->setItemEnabled(QStringLiteral("uploadDirectory"), acceptsNewItems);
+    fileMenu_->setItemEnabled(QStringLiteral("rename"), removable && oneSelected);
+    fileMenu_->popupAt(globalPosition);
+}
+
+void CMainWindow::itemChanged(int item) {
+    hasSelection_ = item >= 0;
+    const auto& entries = listing_.entries();
+    if (item >= 0 && list_ && list_->selectedItems().size() > 1) {
+        writeStatus(QStringLiteral("%1 Selected").arg(list_->selectedItems().size()));
+        return;
+    }
+    if (item >= 0 && static_cast<std::size_t>(item) < entries.size()) {
+        FileSystemNode& node = *entries[static_cast<std::size_t>(item)];
+        const bool folder = listing_.isFolder(item);
+        const QString type = toQString(PlatformFileTypes::typeName(node.pathComponent(), folder));
+        QString markup = folder ? QStringLiteral("<b>%1</b><x 20><i>Create On:</i><x 4>").arg(type)
+                                : QStringLiteral(
+                                      "<b>%1</b><x 20><i>Size:</i><x 4><b>%2</b><x 20>"
+                                      "<i>Create On:</i><x 4>")
+                                      .arg(type, toQString(formatByteSize(node.fileSize())));
+        // One line: the date's closing line break would push the status off its row.
+        const QString created = toQString(localCtimeText(node.creationTime())).trimmed();
+        writeStatus(markup + QStringLiteral("<b>") + created + QStringLiteral("</b>"));
+        return;
+    }
+    if (entries.empty()) {
+        writeStatus({});
+        return;
+    }
+    const std::size_t count = entries.size();
+    writeStatus(QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString()
+                                                                      : QStringLiteral("s")));
+}
+
+void CMainWindow::doubleClick(int item) {
+    const auto& entries = listing_.entries();
+    if (!tree_ || !listing_.isFolder(item))
+        return;
+    DeviceTreeRow* row = tree_->selectedRow();
+    if (!row)
+        return;
+    const NodePointer folder = entries[static_cast<std::size_t>(item)];
+    tree_->setExpanded(row, true);
+    if (DeviceTreeRow* child = tree_->childRow(row, folder.get()))
+        tree_->selectRow(child);
+}
+
+void CMainWindow::filesDropped(const QStringList& paths, QPoint) {
+    emit fileCommandRequested(FileCommand::UploadDropped, paths);
+}
+
+void CMainWindow::headerClicked(int column) {
+    listing_.headerClicked(column);
+    if (!list_)
+        return;
+    list_->redrawHeader();
+    list_->reload();
+}
+
+// --- The device tree's data source and delegate ---
+
+int CMainWindow::numberOfRows(const DeviceTreeRow* row) {
+    if (!row)
+        return static_cast<int>(devices_.size());
+    listedRow_ = row;
+    listedSubfolders_.clear();
+    if (!row->node || !isReady(*row->node->device()))
+        return 0;
+    listedSubfolders_ = row->node->subfolders();
+    return static_cast<int>(listedSubfolders_.size());
+}
+
+TreeRowText CMainWindow::textForRow(const DeviceTreeRow* row, int index) {
+    if (!row) {
+        if (index < 0 || static_cast<std::size_t>(index) >= devices_.size())
+            return {};
+        AMDevice& device = *devices_[static_cast<std::size_t>(index)]->device();
+        // A locked device has no name or type yet.
+        if (!isReady(device))
+            return {QStringLiteral("iOS Device"), {}};
+        return {toQString(device.name()), deviceIcon(device.deviceFamily())};
+    }
+    const NodePointer node = nodeForRow(row, index);
+    return node ? TreeRowText{toQString(node->name()), {}} : TreeRowText{};
+}
+
+CMainWindow::NodePointer CMainWindow::nodeForRow(const DeviceTreeRow* row, int index) {
+    if (index < 0)
+        return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    if (!row)
+        return at < devices_.size() ? devices_[at] : nullptr;
+    if (row != listedRow_)
+        numberOfRows(row);
+    return at < listedSubfolders_.size() ? listedSubfolders_[at] : nullptr;
+}
+
+bool CMainWindow::hasChildren(const DeviceTreeRow* row) {
+    if (!row)
+        return true;
+    if (!row->node || !isReady(*row->node->device()))
+        return false;
+    return row->node->knownToHaveSubfolders().value_or(true);
+}
+
+void CMainWindow::setUpRow(DeviceTreeRow& row) {
+    if (!row.node || row.node->isInsideArea())
+        return;
+    row.fixedHeight = 24;
+    row.background = TreeRowBackground::TopOpaque;
+}
+
+void CMainWindow::expandingRows(int count) {
+    writeStatus(QStringLiteral("Expanding %1 items...").arg(count));
 }

@@ -1,25 +1,67 @@
 #pragma once
 
+#include <QStringList>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
+#include "app/listviewdatasource.h"
+#include "app/listviewdelegate.h"
+#include "app/navigationhistory.h"
+#include "app/platformfiletypes.h"
+#include "app/treeviewdatasource.h"
+#include "app/viewstyle.h"
 #include "device/mobiledeviceaccesslistener.h"
+#include "fstree/folderlisting.h"
 #include "ui/menudelegate.h"
 #include "ui/skinnedwindow.h"
 
 class AMDevice;
+class CListviewControl;
+class DeviceTreeControl;
 class LayoutLoader;
 class PopupMenu;
 class UpdateChecker;
 
+namespace ZelboLib {
+class DeviceFileSystemNode;
+class FileSystemNode;
+}  // namespace ZelboLib
+
+/** The file commands the window routes to the transfer machinery. */
+enum class FileCommand {
+    Download,         // copy the selection to a folder of this computer
+    Rename,           // rename the selected item
+    Delete,           // delete the selection
+    UploadFiles,      // add files from this computer
+    UploadDirectory,  // add a folder from this computer
+    NewFolder,        // create a folder in the folder shown
+    UploadDropped,    // add the files dropped on the list
+    ShowTransfers,    // open the transfer manager
+};
+
 /**
- * The program's one main window, built from "mainwindow.xml": the title bar, and the page
- * "No iOS Device Detected" until a device arrives. It listens to the device monitor; device
- * events reach it on the user-interface thread, in the order they happened.
+ * The program's one main window ("mainwindow.xml"). It owns the attached devices' node trees and
+ * the navigation state (the folder shown, back and forward history), feeds the device tree and
+ * the file list, routes every button, menu and device event, keeps the toolbar's enabling and
+ * writes the status line.
+ *
+ * Device events reach it on the user-interface thread, in order. Every step that may talk to a
+ * device (listing a folder, counting subfolders, reading disk figures) runs on a worker under the
+ * busy indicator while the window keeps painting from cached texts; device events that arrive
+ * meanwhile wait until the step has ended.
  */
-class CMainWindow : public SkinnedWindow, public MobileDeviceAccessListener, public MenuDelegate {
+class CMainWindow : public SkinnedWindow,
+                    public MobileDeviceAccessListener,
+                    public MenuDelegate,
+                    public ListviewDataSource,
+                    public ListviewDelegate,
+                    public TreeviewDataSource,
+                    public TreeviewDelegate {
     Q_OBJECT
 public:
+    using NodePointer = std::shared_ptr<ZelboLib::FileSystemNode>;
+
     explicit CMainWindow(LayoutLoader& loader, QWidget* parent = nullptr);
     ~CMainWindow() override;
 
@@ -35,15 +77,118 @@ public:
     /** Runs a menu command once its menu has closed. */
     void menuItemChosen(const QString& menuFile, const QString& itemName) override;
 
-    /** The attached devices, in arrival order. */
-    const std::vector<std::shared_ptr<AMDevice>>& devices() const { return devices_; }
+    /** The attached devices' top nodes, in arrival order. */
+    const std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>>& devices() const {
+        return devices_;
+    }
+    /** The device, area or folder shown; null before the first selection. */
+    const NodePointer& currentNode() const { return currentNode_; }
+    const NavigationHistory& history() const { return history_; }
+
+    void goBack();
+    void goForward();
+    /** Lists the folder shown again, from the device. */
+    void refresh();
+    /** Shows the style of a view-style menu item, storing it and changing the button's glyph. */
+    void chooseViewStyle(const QString& itemName);
+    /** Shows style in the list and on the view-style button, without storing it. */
+    void showViewStyle(ViewStyle style);
+    /**
+     * Shows the folder at displayPath ("/Media/DCIM") of the first device, expanding the tree rows
+     * on the way; false when there is no such folder.
+     */
+    bool openDevicePath(const QString& displayPath);
+    /**
+     * After an upload or a new folder in folder: lists it again, rebuilds the selected tree row's
+     * children and reloads the list when folder is shown.
+     */
+    void folderContentsChanged(const NodePointer& folder);
+    /** Recomputes the toolbar's enabling (every 500 ms by itself). */
+    void updateToolbar();
+
+    // The file list's data source.
+    int columnCount() override;
+    QString columnTitle(int column) override;
+    int columnWidth(int column) override;
+    int itemCount() override;
+    QString text(int item, int column) override;
+    bool isFolder(int item) override;
+    QIcon icon(int item) override;
+    int sortColumn() override;
+    bool sortAscending() override;
+
+    // The file list's delegate.
+    void rightClick(int item, QPoint globalPosition) override;
+    void itemChanged(int item) override;
+    void doubleClick(int item) override;
+    void filesDropped(const QStringList& paths, QPoint position) override;
+    void headerClicked(int column) override;
+
+    // The device tree's data source and delegate.
+    int numberOfRows(const DeviceTreeRow* row) override;
+    TreeRowText textForRow(const DeviceTreeRow* row, int index) override;
+    NodePointer nodeForRow(const DeviceTreeRow* row, int index) override;
+    bool hasChildren(const DeviceTreeRow* row) override;
+    void setUpRow(DeviceTreeRow& row) override;
+    void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
+    void expandingRows(int count) override;
+
+signals:
+    /**
+     * A file command was chosen: the transfer machinery carries it out on the folder shown and
+     * the list's selection; paths are the dropped files for UploadDropped.
+     */
+    void fileCommandRequested(FileCommand command, const QStringList& paths);
 
 private:
-    void runMenuCommand(const QString& itemName);
-    void showPreferences();
-    void checkForUpdates();
+    struct DeviceEvent {
+        bool connected;
+        std::shared_ptr<AMDevice> device;
+    };
 
-    std::vector<std::shared_ptr<AMDevice>> devices_;
+    void initialiseControls();
+    void routeNotifications();
+    void runStep(QWidget* over, const std::function<void()>& step);
+    bool deferDeviceEvent(bool connected, const std::shared_ptr<AMDevice>& device);
+    void replayDeviceEvents();
+    void addDevice(const std::shared_ptr<AMDevice>& device);
+    void removeDevice(const std::shared_ptr<AMDevice>& device);
+
+    void fillDevicePanel(const std::shared_ptr<AMDevice>& device);
+    void showFolder(const NodePointer& node);
+    void selectRowOf(const NodePointer& node);
+    NodePointer findNode(const CZelboString& displayPath);
+    HistoryEntry historyEntryFor(const NodePointer& node) const;
+    CZelboString currentDeviceIdentifier() const;
+
+    void runMenuCommand(const QString& menuFile, const QString& itemName);
+    void openViewStyleMenu();
+    void showPreferences();
+    void showDetails();
+    void writeStatus(const QString& markup);
+
+    std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>> devices_;
+    NodePointer currentNode_;
+    FolderListing listing_;
+    bool listChildrenAgain_ = false;
+    NavigationHistory history_;
+    bool navigating_ = false;
+    bool hasSelection_ = false;
+
+    int stepsRunning_ = 0;
+    std::vector<DeviceEvent> deferredEvents_;
+    bool replayQueued_ = false;
+    // Filled by numberOfRows inside a step, read by textForRow and nodeForRow of the same step.
+    const DeviceTreeRow* listedRow_ = nullptr;
+    std::vector<NodePointer> listedSubfolders_;
+
+    CListviewControl* list_ = nullptr;
+    DeviceTreeControl* tree_ = nullptr;
+    PlatformFileTypes fileTypes_;
     std::unique_ptr<PopupMenu> mainMenu_;
+    std::unique_ptr<PopupMenu> viewStyleMenu_;
+    std::unique_ptr<PopupMenu> importMenu_;
+    std::unique_ptr<PopupMenu> fileMenu_;
+    QTimer idleTimer_;
     UpdateChecker* updateChecker_ = nullptr;
 };

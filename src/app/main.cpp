@@ -1,14 +1,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "app/cmainwindow.h"
 #include "app/crashhandler.h"
 #include "app/devicesoftwarecheck.h"
 #include "app/log.h"
 #include "app/versiontext.h"
+#include "app/viewstyle.h"
 #include "device/librarysearch.h"
 #include "device/mobiledevicelibrary.h"
 #include "transfer/ui/calertdialog.h"
@@ -20,6 +25,8 @@ namespace {
 struct Options {
     bool demo = false;
     QString screenshot;
+    QString open;
+    std::optional<ViewStyle> viewStyle;
 };
 
 Options parseOptions(const QApplication& app) {
@@ -34,10 +41,30 @@ Options parseOptions(const QApplication& app) {
         QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the main window once it has started, then quit."),
         QStringLiteral("file"));
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("With --screenshot: show this folder of the first device first "
+                       "(\"/Media/DCIM/100APPLE\")."),
+        QStringLiteral("path"));
+    const QCommandLineOption viewStyle(
+        QStringLiteral("view-style"),
+        QStringLiteral("With --screenshot: show the file list in this style (1 Details, 2 Small "
+                       "Icons, 3 Large Icons, 4 List, 5 Tiles, 6 Extra Large Icons)."),
+        QStringLiteral("code"));
     parser.addOption(demo);
     parser.addOption(screenshot);
+    parser.addOption(open);
+    parser.addOption(viewStyle);
     parser.process(app);
-    return {parser.isSet(demo), parser.value(screenshot)};
+    Options options{parser.isSet(demo), parser.value(screenshot), parser.value(open), {}};
+    if (parser.isSet(viewStyle)) {
+        options.viewStyle = viewStyleFromCode(parser.value(viewStyle).toUInt());
+        if (!options.viewStyle) {
+            std::fprintf(stderr, "plovik: --view-style takes a code from 1 to 6\n");
+            std::exit(2);
+        }
+    }
+    return options;
 }
 
 // The simulator's control calls, looked up by name in the loaded library like every entry point.
@@ -55,6 +82,34 @@ void waitForSimulatedArrivals() {
         flush();
     }
     QCoreApplication::processEvents();
+}
+
+// Brings the window to the page the screenshot options ask for; false when it cannot.
+bool prepareScreenshot(CMainWindow& window, const Options& options) {
+    if (options.viewStyle)
+        window.showViewStyle(*options.viewStyle);
+    if (options.open.isEmpty())
+        return true;
+    if (window.openDevicePath(options.open))
+        return true;
+    std::fprintf(stderr, "plovik: no folder %s on the first device\n", qPrintable(options.open));
+    return false;
+}
+
+// File-type icons also where the desktop names no icon theme of its own (and offscreen): the
+// system's themes are searched, and Adwaita stands in for a theme or behind the one named.
+void useSystemIconThemes() {
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList systemPaths = QStandardPaths::locateAll(
+        QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+    for (const QString& path : systemPaths) {
+        if (!paths.contains(path))
+            paths.append(path);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
 }
 
 void warnWhenDeviceSoftwareIsMissing(QWidget* window, const std::string& libraryFile) {
@@ -82,6 +137,7 @@ int main(int argc, char* argv[]) {
     Log::instance().open();
     const CrashHandler crashHandler(Log::instance(), "Plovik " + programVersionText());
     Skin::initialise();
+    useSystemIconThemes();
 
     const std::string libraryFile =
         mobileDeviceLibraryFile(options.demo ? DeviceKind::Simulated : DeviceKind::Real);
@@ -108,6 +164,11 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, &window, [&] {
             if (options.demo)
                 waitForSimulatedArrivals();
+            if (!prepareScreenshot(window, options)) {
+                QCoreApplication::exit(1);
+                return;
+            }
+            QCoreApplication::processEvents();
             const bool saved = window.grab().save(options.screenshot);
             if (!saved)
                 std::fprintf(stderr, "plovik: cannot write %s\n", qPrintable(options.screenshot));

@@ -24,6 +24,12 @@ std::shared_ptr<AppFileSystemNode> AppFileSystemNode::create(
 AppFileSystemNode::AppFileSystemNode(ConstructionKey key, Placement placement)
     : FileSystemNode(key, std::move(placement)) {}
 
+std::optional<bool> AppFileSystemNode::knownToHaveSubfolders() const {
+    if (!childrenLoaded())
+        return std::nullopt;
+    return !children().empty();
+}
+
 void AppFileSystemNode::loadChildren() {
     NodeList containers;
     const Owned<AMInstallationProxy> proxy = device()->openInstallationProxy();

@@ -17,6 +17,8 @@ public:
 
     void loadChildren() override;
     NodeList subfolders() override { return ensureChildren(); }
+    /** Every child is a folder. */
+    std::optional<bool> knownToHaveSubfolders() const override;
     bool isDirectory() override { return true; }
     bool canRemoveOrRename() const override { return false; }
     bool acceptsNewItems() const override { return false; }

@@ -26,6 +26,12 @@ DeviceFileSystemNode::~DeviceFileSystemNode() {
     SharedAppConnection::instance().forgetDevice(*device());
 }
 
+std::optional<bool> DeviceFileSystemNode::knownToHaveSubfolders() const {
+    if (!childrenLoaded())
+        return std::nullopt;
+    return !children().empty();
+}
+
 void DeviceFileSystemNode::loadChildren() {
     const auto self = std::static_pointer_cast<DeviceFileSystemNode>(shared_from_this());
     NodeList areas;

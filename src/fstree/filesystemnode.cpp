@@ -152,6 +152,28 @@ FileSystemNode::NodeList FileSystemNode::subfolders() {
     return folders;
 }
 
+std::optional<bool> FileSystemNode::knownToHaveSubfolders() const {
+    const std::lock_guard lock(mutex_);
+    if (!childrenLoaded_)
+        return std::nullopt;
+    bool unknown = false;
+    for (const auto& child : children_) {
+        std::shared_ptr<const NSDictionary> info;
+        {
+            const std::lock_guard childLock(child->mutex_);
+            info = child->fileInfo_;
+        }
+        const CZelboString type = info ? textFromInfo(*info, u"st_ifmt") : CZelboString();
+        if (type == u"S_IFDIR")
+            return true;
+        if (!info || type == u"S_IFLNK")
+            unknown = true;
+    }
+    if (unknown)
+        return std::nullopt;
+    return false;
+}
+
 std::shared_ptr<const NSDictionary> FileSystemNode::ensureFileInfo() {
     const std::shared_ptr<AFCDirectory> connection = directory();
     return fileInfoUsing(connection.get());

@@ -86,6 +86,11 @@ public:
     void clearChildren();
     /** The children that are folders, in children order (listing them when needed). */
     virtual NodeList subfolders();
+    /**
+     * Whether a child is a folder, answered from what is known without asking the device: nothing
+     * before the children were listed or while a child's type is unknown (a link, say).
+     */
+    virtual std::optional<bool> knownToHaveSubfolders() const;
 
     /**
      * The file information of fullPath, fetched on first need and kept; null when it cannot be

@@ -30,6 +30,7 @@ void FolderListing::showFolder(NodePointer folder) {
 
 void FolderListing::reload() {
     entries_.clear();
+    entryIsFolder_.clear();
     entriesBuilt_ = false;
     rowTexts_.clear();
 }
@@ -43,6 +44,7 @@ const std::vector<FolderListing::NodePointer>& FolderListing::entries() {
 void FolderListing::buildEntries() {
     entriesBuilt_ = true;
     entries_.clear();
+    entryIsFolder_.clear();
     rowTexts_.clear();
     if (!folder_)
         return;
@@ -53,6 +55,8 @@ void FolderListing::buildEntries() {
         else
             files.push_back(child);
     }
+    entryIsFolder_.assign(entries_.size(), true);
+    entryIsFolder_.resize(entries_.size() + files.size(), false);
     entries_.insert(entries_.end(), files.begin(), files.end());
     sortEntries();
 }
@@ -63,19 +67,20 @@ void FolderListing::sortEntries() {
     const auto column = static_cast<ListColumn>(sortColumn_);
     std::vector<KeyedEntry> keyed;
     keyed.reserve(entries_.size());
-    for (const auto& node : entries_) {
+    for (size_t index = 0; index < entries_.size(); ++index) {
+        const NodePointer& node = entries_[index];
         KeyedEntry entry;
         entry.node = node;
+        entry.isFolder = entryIsFolder_[index];
         switch (column) {
             case ListColumn::Name:
-                entry.isFolder = node->isDirectory();
                 entry.text = node->name();
                 break;
             case ListColumn::Size:
                 entry.number = node->fileSize();
                 break;
             case ListColumn::Type:
-                entry.text = describeType_(node->fullPath(), node->isDirectory());
+                entry.text = describeType_(node->fullPath(), entry.isFolder);
                 break;
             case ListColumn::ModifiedDate:
                 entry.number = node->modificationTime();
@@ -101,8 +106,10 @@ void FolderListing::sortEntries() {
         }
         return false;
     });
-    for (size_t index = 0; index < keyed.size(); ++index)
+    for (size_t index = 0; index < keyed.size(); ++index) {
         entries_[index] = std::move(keyed[index].node);
+        entryIsFolder_[index] = keyed[index].isFolder;
+    }
     // Rows moved: texts cached by row index no longer belong to them.
     rowTexts_.clear();
 }
@@ -115,6 +122,10 @@ void FolderListing::headerClicked(int column) {
     sortColumn_ = column;
     sortEntries();
     refresh();
+}
+
+bool FolderListing::isFolder(int row) const {
+    return isRow(row) && entryIsFolder_[static_cast<size_t>(row)];
 }
 
 bool FolderListing::isRow(int row) const {
@@ -133,18 +144,20 @@ CZelboString FolderListing::cellText(int row, int column) {
         return {};
     std::optional<CZelboString>& cell = rowTexts(row).cells[column];
     if (!cell)
-        cell = computeCell(*entries_[static_cast<size_t>(row)], static_cast<ListColumn>(column));
+        cell = computeCell(row, static_cast<ListColumn>(column));
     return *cell;
 }
 
-CZelboString FolderListing::computeCell(FileSystemNode& node, ListColumn column) {
+CZelboString FolderListing::computeCell(int row, ListColumn column) {
+    FileSystemNode& node = *entries_[static_cast<size_t>(row)];
+    const bool folder = isFolder(row);
     switch (column) {
         case ListColumn::Name:
             return node.name();
         case ListColumn::Size:
-            return node.isDirectory() ? CZelboString() : formatByteSize(node.fileSize());
+            return folder ? CZelboString() : formatByteSize(node.fileSize());
         case ListColumn::Type:
-            return describeType_(node.fullPath(), node.isDirectory());
+            return describeType_(node.fullPath(), folder);
         case ListColumn::ModifiedDate:
             return localCtimeText(node.modificationTime());
     }
@@ -169,7 +182,7 @@ void FolderListing::refresh() {
 bool FolderListing::isConsistent() const {
     if (sortColumn_ != -1 && !isListColumn(sortColumn_))
         return false;
-    if (!entriesBuilt_ && !entries_.empty())
+    if ((!entriesBuilt_ && !entries_.empty()) || entryIsFolder_.size() != entries_.size())
         return false;
     std::set<const FileSystemNode*> seen;
     for (const auto& node : entries_) {

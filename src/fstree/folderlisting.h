@@ -34,6 +34,11 @@ public:
 
     /** The entries, built (listing the folder when it never was) and sorted on first need. */
     const std::vector<NodePointer>& entries();
+    /**
+     * Whether the entry at row is a folder, as found when the entries were built (a link's target
+     * is asked of the device, so it is asked once); false outside.
+     */
+    bool isFolder(int row) const;
     /** -1 before the first header click, then the clicked column. */
     int sortColumn() const { return sortColumn_; }
     bool sortAscending() const { return sortAscending_; }
@@ -65,11 +70,12 @@ private:
     void buildEntries();
     bool isRow(int row) const;
     RowTexts& rowTexts(int row);
-    CZelboString computeCell(ZelboLib::FileSystemNode& node, ListColumn column);
+    CZelboString computeCell(int row, ListColumn column);
 
     FileTypeDescriber describeType_;
     NodePointer folder_;
     std::vector<NodePointer> entries_;
+    std::vector<bool> entryIsFolder_;  // by row, beside entries_
     bool entriesBuilt_ = false;
     int sortColumn_ = -1;
     bool sortAscending_ = true;

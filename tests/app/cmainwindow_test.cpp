@@ -15,6 +15,7 @@
 #include "app/cpreferencesdialog.h"
 #include "app/devicesoftwarecheck.h"
 #include "device/amdevice.h"
+#include "fstree/devicefilesystemnode.h"
 #include "device/mobiledevicelibrary.h"
 #include "ui/layoutloader.h"
 
@@ -69,9 +70,9 @@ private slots:
         QVERIFY(
             window.devices().empty());  // queued for the window, not called on the library's thread
         QTRY_COMPARE(window.devices().size(), size_t{1});
-        QCOMPARE(window.devices()[0]->name(), CZelboString(u"Window Phone"));
+        QCOMPARE(window.devices()[0]->device()->name(), CZelboString(u"Window Phone"));
 
-        const std::shared_ptr<AMDevice> held = window.devices()[0];
+        const std::shared_ptr<AMDevice> held = window.devices()[0]->device();
         simulator<int(const char*)>("PlovikSimDetach")("0000feedface0000feedface0000feedface0000");
         simulator<int()>("PlovikSimFlushNotifications")();
         QTRY_VERIFY(window.devices().empty());

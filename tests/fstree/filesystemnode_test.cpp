@@ -121,6 +121,26 @@ TEST_F(FileSystemNodeTest, LinksToFoldersCountAsFoldersAndDanglingOnesDoNot) {
               (std::vector<std::string>{"Photos", "photoLink"}));
 }
 
+TEST_F(FileSystemNodeTest, SubfoldersAreKnownOnlyFromWhatWasListed) {
+    write("Photos/p.jpg", "p");
+    write("Music/song.mp3", "m");
+    write("file.txt", "text");
+    const auto media = node(u"/Media");
+    EXPECT_EQ(media->knownToHaveSubfolders(), std::nullopt);  // never listed
+    media->subfolders();
+    EXPECT_EQ(media->knownToHaveSubfolders(), true);
+    const auto photos = node(u"/Media/Photos");
+    photos->subfolders();
+    EXPECT_EQ(photos->knownToHaveSubfolders(), false);
+    // A link's target is the device's to tell: unknown until asked.
+    fs::create_directory_symlink("../Music", phone.media() / "Photos/musicLink");
+    photos->loadChildren();
+    EXPECT_EQ(photos->knownToHaveSubfolders(), std::nullopt);
+    // Every child of the device is a folder.
+    deviceNode->ensureChildren();
+    EXPECT_EQ(deviceNode->knownToHaveSubfolders(), true);
+}
+
 TEST_F(FileSystemNodeTest, RemovalEmptiesFoldersButNeverFollowsLinks) {
     write("Keep/precious.jpg", "precious");
     write("Gone/a/b/c.txt", "c");

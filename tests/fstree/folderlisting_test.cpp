@@ -101,6 +101,20 @@ TEST_F(FolderListingTest, TypeSortMixesFoldersAndFiles) {
     EXPECT_EQ(cell("Beta", kType), "File Folder");
 }
 
+TEST_F(FolderListingTest, FolderFlagsFollowTheirRowsThroughSorts) {
+    std::filesystem::create_directory_symlink("Zeta", phone.media() / "zlink");
+    listing.reload();
+    listing.headerClicked(kSize);
+    for (int row = 0; row < static_cast<int>(listing.entries().size()); ++row) {
+        const std::string name = listing.entries()[static_cast<size_t>(row)]->name().toUtf8();
+        const bool folder = name.find('.') == std::string::npos;
+        EXPECT_EQ(listing.isFolder(row), folder) << name;
+        EXPECT_EQ(listing.cellText(row, kSize).isEmpty(), folder) << name;
+    }
+    EXPECT_FALSE(listing.isFolder(-1));
+    EXPECT_FALSE(listing.isFolder(100));
+}
+
 TEST_F(FolderListingTest, CellTexts) {
     const timespec times[2] = {{741476948, 0}, {741476948, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, (phone.media() / "c.txt").c_str(), times, 0), 0);

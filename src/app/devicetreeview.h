@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QPoint>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/wheelscrollanimation.h"
+
+/**
+ * The device tree's view. Rows draw their own indentation and expander, so Qt's are off, and
+ * expansion belongs to the tree control, which mirrors its rows' flags here. It scrolls by pixels,
+ * a wheel notch as a short eased animation (50 ms ticks) that stops at either end. Left clicks
+ * are reported with the point inside the clicked row.
+ */
+class DeviceTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    static constexpr int kWheelTickMs = 50;
+
+    explicit DeviceTreeView(QWidget* parent = nullptr);
+    ~DeviceTreeView() override;
+
+    const WheelScrollAnimation& wheelAnimation() const { return wheelAnimation_; }
+
+signals:
+    /** A left button pressed and released on index; point is relative to the row's top-left. */
+    void rowClicked(const QModelIndex& index, QPoint pointInRow);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void wheelTick();
+    bool atEndOfMotion() const;
+
+    QPersistentModelIndex pressedIndex_;
+    WheelScrollAnimation wheelAnimation_;
+    QTimer wheelTimer_;
+    int unusedWheelDelta_ = 0;
+};

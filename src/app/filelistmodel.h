@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QImage>
+#include <QString>
+#include <array>
+#include <optional>
+#include <unordered_map>
+
+class ListviewDataSource;
+
+/**
+ * The file list's rows as a Qt model: a thin adapter over a ListviewDataSource. Its row count is
+ * the one given at the last reset; texts, icons and the folder flag are asked of the data source
+ * when first needed and cached per row until the next reset, together with the row's thumbnail.
+ * Without a data source it has no rows. GUI thread only.
+ */
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role {
+        /** bool: whether the row is a folder (column 0). */
+        IsFolderRole = Qt::UserRole + 1,
+        /** QImage: the row's thumbnail, null until one was set; never asks the data source. */
+        ThumbnailRole,
+    };
+    static constexpr int kColumnCount = 4;
+
+    explicit FileListModel(QObject* parent = nullptr);
+
+    /** Changing the data source drops every row; reset shows its items. */
+    void setDataSource(ListviewDataSource* dataSource);
+    ListviewDataSource* dataSource() const { return dataSource_; }
+
+    /** Drops every cached row (thumbnails too) and shows rowCount rows. */
+    void reset(int rowCount);
+
+    /** True the first time it is asked for a row since the last reset. */
+    bool takeThumbnailRequest(int row);
+    /** Keeps row's thumbnail until the next reset and repaints that row only. */
+    void setThumbnail(int row, const QImage& thumbnail);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Row {
+        std::array<std::optional<QString>, kColumnCount> texts;
+        std::optional<QIcon> icon;
+        std::optional<bool> folder;
+        QImage thumbnail;
+        bool thumbnailRequested = false;
+    };
+
+    Row& cachedRow(int row) const;
+
+    ListviewDataSource* dataSource_ = nullptr;
+    int rowCount_ = 0;
+    mutable std::unordered_map<int, Row> rows_;
+};

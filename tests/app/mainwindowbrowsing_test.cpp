@@ -1,0 +1,464 @@
+#include <plist/plist.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+#include "app/clistviewcontrol.h"
+#include "app/cmainwindow.h"
+#include "app/devicetreecontrol.h"
+#include "app/preferences.h"
+#include "app/qtextconversion.h"
+#include "device/amdevice.h"
+#include "device/mobiledevicelibrary.h"
+#include "fstree/devicefilesystemnode.h"
+#include "temporarysettings.h"
+#include "ui/layoutloader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename Function>
+Function* simulator(const char* name) {
+    return reinterpret_cast<Function*>(MobileDeviceLibrary::instance().entryPoint(name));
+}
+
+void flushNotifications() {
+    simulator<int()>("PlovikSimFlushNotifications")();
+}
+
+void writeFile(const fs::path& file, const std::string& contents) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << contents;
+}
+
+/**
+ * A simulated device folder: Media with DCIM/100APPLE (two photos), Books (empty) and a note;
+ * Root with a folder; one app whose container holds Documents. Attached while it lives.
+ */
+class TestDevice {
+public:
+    TestDevice(const char* name, const char* udid, const char* accessState = "Ready")
+        : udid_(udid) {
+        const fs::path path = folder_.path().toStdString();
+        plist_t values = plist_new_dict();
+        plist_dict_set_item(values, "AccessState", plist_new_string(accessState));
+        plist_dict_set_item(values, "DeviceName", plist_new_string(name));
+        plist_dict_set_item(values, "UniqueDeviceID", plist_new_string(udid));
+        plist_dict_set_item(values, "ProductType", plist_new_string("iPhone14,2"));
+        plist_dict_set_item(values, "ProductVersion", plist_new_string("17.1"));
+        writePlist(path / "device.plist", values);
+        writeFile(path / "Media/DCIM/100APPLE/IMG_0001.JPG", std::string(2048, 'j'));
+        writeFile(path / "Media/DCIM/100APPLE/IMG_0002.JPG", std::string(4096, 'j'));
+        fs::create_directories(path / "Media/Books");
+        writeFile(path / "Media/note.txt", "hello");
+        fs::create_directories(path / "Root/private");
+        plist_t app = plist_new_dict();
+        plist_dict_set_item(app, "CFBundleIdentifier", plist_new_string("com.example.notes"));
+        plist_dict_set_item(app, "CFBundleDisplayName", plist_new_string("Notes"));
+        writePlist(path / "Apps/com.example.notes/Info.plist", app);
+        fs::create_directories(path / "Apps/com.example.notes/Container/Documents");
+    }
+    ~TestDevice() { unplug(); }
+
+    void plug() {
+        QCOMPARE(simulator<int(const char*)>("PlovikSimAttach")(path().c_str()), 0);
+        attached_ = true;
+        flushNotifications();
+    }
+    void unplug() {
+        if (!attached_)
+            return;
+        simulator<int(const char*)>("PlovikSimDetach")(udid_.c_str());
+        attached_ = false;
+        flushNotifications();
+    }
+    std::string path() const { return folder_.path().toStdString(); }
+    const std::string& udid() const { return udid_; }
+
+private:
+    static void writePlist(const fs::path& file, plist_t values) {
+        char* xml = nullptr;
+        uint32_t length = 0;
+        plist_to_xml(values, &xml, &length);
+        writeFile(file, std::string(xml, length));
+        free(xml);
+        plist_free(values);
+    }
+
+    QTemporaryDir folder_;
+    std::string udid_;
+    bool attached_ = false;
+};
+
+/** The main window listening to the simulator, with its tree, list and pages at hand. */
+struct Window {
+    LayoutLoader loader;
+    CMainWindow window{loader};
+
+    Window() {
+        window.resize(1000, 700);
+        window.show();
+        window.startDeviceListening();
+    }
+
+    DeviceTreeControl* tree() const {
+        return window.findChild<DeviceTreeControl*>(QStringLiteral("fileTreeview"));
+    }
+    CListviewControl* list() const {
+        return window.findChild<CListviewControl*>(QStringLiteral("fileListview"));
+    }
+    QString page(const char* switchName) const {
+        auto* pages = window.findChild<QStackedWidget*>(QLatin1String(switchName));
+        return pages ? pages->currentWidget()->objectName() : QString();
+    }
+    QString status() const {
+        return window.findChild<QLabel*>(QStringLiteral("statusBar"))->text();
+    }
+    QString shownPath() const {
+        return window.currentNode() ? toQString(window.currentNode()->displayPath()) : QString();
+    }
+    bool enabled(const char* button) const {
+        return window.findChild<QWidget*>(QLatin1String(button))->isEnabled();
+    }
+};
+
+}  // namespace
+
+class MainWindowBrowsingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_SIM_LIBRARY); }
+
+    void aDeviceArrivesShowsItsPanelAndLeaves() {
+        Window shown;
+        TestDevice device("Panel Phone", "aaaa000000000000000000000000000000000001");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QCOMPARE(shown.page("mainSwitch"), QStringLiteral("pageDevices"));
+        QCOMPARE(shown.page("contentsSwitch"), QStringLiteral("pageDevice"));
+        QCOMPARE(shown.window.findChild<QLabel*>(QStringLiteral("devicename"))->text(),
+                 QStringLiteral("Panel Phone"));
+        QCOMPARE(shown.window.findChild<QLabel*>(QStringLiteral("iosverson"))->text(),
+                 QStringLiteral("17.1"));
+        const std::vector<DeviceTreeRow*> rows = shown.tree()->deviceRows();
+        QCOMPARE(rows.size(), std::size_t{1});
+        QCOMPARE(rows[0]->text.name, QStringLiteral("Panel Phone"));
+        QCOMPARE(rows[0]->background, TreeRowBackground::TopFocused);
+        // Its areas were listed on arrival: Root, Media, Applications.
+        QCOMPARE(rows[0]->children.size(), std::size_t{3});
+
+        // The same device reported again changes nothing.
+        const std::shared_ptr<AMDevice> same = shown.window.devices()[0]->device();
+        shown.window.onDeviceConnected(same);
+        QCOMPARE(shown.window.devices().size(), std::size_t{1});
+        QCOMPARE(shown.tree()->deviceRows().size(), std::size_t{1});
+
+        device.unplug();
+        QTRY_VERIFY(shown.window.devices().empty());
+        QCOMPARE(shown.page("mainSwitch"), QStringLiteral("pageNoDevice"));
+        QVERIFY(shown.tree()->deviceRows().empty());
+        QVERIFY(!shown.window.currentNode());
+    }
+
+    void historyGoesBackAndForward() {
+        Window shown;
+        TestDevice device("History Phone", "aaaa000000000000000000000000000000000002");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        QCOMPARE(shown.page("contentsSwitch"), QStringLiteral("pageFiles"));
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QCOMPARE(shown.window.history().backSize(), std::size_t{1});
+
+        shown.window.goBack();
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+        QCOMPARE(shown.window.history().backSize(), std::size_t{0});
+        QCOMPARE(shown.window.history().forwardSize(), std::size_t{1});
+        shown.window.goForward();
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/Books"));
+        QCOMPARE(shown.window.history().forwardSize(), std::size_t{0});
+
+        // A new folder after Back empties the forward history.
+        shown.window.goBack();
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QCOMPARE(shown.window.history().forwardSize(), std::size_t{0});
+        QCOMPARE(shown.window.history().backTop()->displayPath, CZelboString(u"/Media/DCIM"));
+
+        // The toolbar follows within one tick.
+        QTRY_VERIFY(shown.enabled("btnBackward"));
+        QTRY_VERIFY(!shown.enabled("btnForward"));
+        QVERIFY(shown.enabled("btnRefresh"));
+        QVERIFY(shown.enabled("btnUpload"));
+    }
+
+    void theSameFolderTwiceMakesOneEntry() {
+        Window shown;
+        TestDevice device("Twice Phone", "aaaa000000000000000000000000000000000003");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        shown.tree()->selectRow(shown.tree()->deviceRows()[0]);  // the panel: no entry
+        QCOMPARE(shown.page("contentsSwitch"), QStringLiteral("pageDevice"));
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        QCOMPARE(shown.window.history().backSize(), std::size_t{1});
+    }
+
+    void historyOfAnotherDeviceStaysUnused() {
+        Window shown;
+        TestDevice first("First Phone", "aaaa000000000000000000000000000000000004");
+        TestDevice second("Second Phone", "aaaa000000000000000000000000000000000005");
+        first.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        second.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{2});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        // The second device's Media, reached through its tree rows.
+        DeviceTreeRow* secondDevice = shown.tree()->deviceRows()[1];
+        DeviceTreeRow* secondMedia = nullptr;
+        for (const auto& area : secondDevice->children) {
+            if (area->text.name == QStringLiteral("Media"))
+                secondMedia = area.get();
+        }
+        QVERIFY(secondMedia);
+        shown.tree()->selectRow(secondMedia);
+        QCOMPARE(shown.window.currentNode()->device()->name(), CZelboString(u"Second Phone"));
+        const std::size_t entries = shown.window.history().backSize();
+        QCOMPARE(entries, std::size_t{2});
+        // The top entry is the first device's /Media/DCIM: Back stops at it and keeps it.
+        shown.window.goBack();
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media"));
+        QCOMPARE(shown.window.history().backSize(), entries);
+
+        // Unplugging the shown device jumps to the first device's panel.
+        second.unplug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QCOMPARE(shown.tree()->deviceRows().size(), std::size_t{1});
+        QCOMPARE(shown.page("contentsSwitch"), QStringLiteral("pageDevice"));
+        QCOMPARE(shown.window.currentNode()->device()->name(), CZelboString(u"First Phone"));
+    }
+
+    void theStatusLineDescribesTheSelection() {
+        Window shown;
+        TestDevice device("Status Phone", "aaaa000000000000000000000000000000000006");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QCOMPARE(shown.list()->itemCount(), 2);
+        QVERIFY(shown.status().contains(QStringLiteral("2 Items")));
+
+        shown.list()->selectItem(1);
+        QVERIFY(shown.status().contains(QStringLiteral("Size:")));
+        QVERIFY(shown.status().contains(QStringLiteral("4.00 KB")));
+        QVERIFY(shown.status().contains(QStringLiteral("Create On:")));
+        QVERIFY(shown.status().contains(QStringLiteral("JPEG")));
+        QTRY_VERIFY(shown.enabled("btnDownload"));
+        QVERIFY(shown.enabled("btnDelete"));
+
+        shown.list()->currentView()->selectAll();
+        QVERIFY(shown.status().contains(QStringLiteral("2 Selected")));
+
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QCOMPARE(shown.list()->itemCount(), 0);
+        QCOMPARE(shown.status(), QString());
+        QTRY_VERIFY(!shown.enabled("btnDelete"));
+    }
+
+    void theContextMenuOffersWhatTheClickAllows() {
+        Window shown;
+        TestDevice device("Menu Phone", "aaaa000000000000000000000000000000000007");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        auto* newFolder = shown.window.findChild<QAction*>(QStringLiteral("newfolder"));
+        QVERIFY(newFolder);
+        auto* menu = qobject_cast<QMenu*>(newFolder->parent());
+        QVERIFY(menu);
+        const auto enabled = [menu](const char* item) {
+            for (QAction* action : menu->actions()) {
+                if (action->objectName() == QLatin1String(item))
+                    return action->isEnabled();
+            }
+            return false;
+        };
+
+        // Empty space of a plain folder: only the items that add.
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        shown.window.rightClick(-1, QPoint(10, 10));
+        QVERIFY(enabled("newfolder") && enabled("uploadFiles") && enabled("uploadDirectory"));
+        QVERIFY(!enabled("download") && !enabled("delete") && !enabled("rename"));
+        menu->hide();
+
+        // A file with one item selected: everything but new folder.
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        shown.list()->selectItem(0);
+        shown.window.rightClick(0, QPoint(10, 10));
+        QVERIFY(enabled("download") && enabled("delete") && enabled("rename"));
+        QVERIFY(!enabled("newfolder"));
+        menu->hide();
+
+        // An app container in the apps list: copy only; the list takes no new items.
+        DeviceTreeRow* deviceRow = shown.tree()->deviceRows()[0];
+        DeviceTreeRow* apps = nullptr;
+        for (const auto& area : deviceRow->children) {
+            if (!area->node->isInsideArea())
+                apps = area.get();
+        }
+        QVERIFY(apps);
+        shown.tree()->selectRow(apps);
+        QCOMPARE(shown.list()->itemCount(), 1);
+        shown.list()->selectItem(0);
+        shown.window.rightClick(0, QPoint(10, 10));
+        QVERIFY(enabled("download"));
+        QVERIFY(!enabled("delete") && !enabled("rename") && !enabled("newfolder"));
+        QVERIFY(!enabled("uploadFiles") && !enabled("uploadDirectory"));
+        menu->hide();
+        QTRY_VERIFY(!shown.enabled("btnUpload"));
+    }
+
+    void menuCommandsAreRoutedAfterTheMenuCloses() {
+        Window shown;
+        QList<FileCommand> commands;
+        connect(&shown.window, &CMainWindow::fileCommandRequested,
+                [&](FileCommand command, const QStringList&) { commands.append(command); });
+        shown.window.menuItemChosen(QStringLiteral("filemenu.xml"), QStringLiteral("newfolder"));
+        shown.window.menuItemChosen(QStringLiteral("importmenu.xml"),
+                                    QStringLiteral("uploadDirectory"));
+        QVERIFY(commands.isEmpty());  // not inside the menu's own handling
+        QTRY_COMPARE(commands.size(), 2);
+        QCOMPARE(commands[0], FileCommand::NewFolder);
+        QCOMPARE(commands[1], FileCommand::UploadDirectory);
+        shown.window.filesDropped({QStringLiteral("/tmp/a b.jpg")}, QPoint(1, 1));
+        QCOMPARE(commands.last(), FileCommand::UploadDropped);
+    }
+
+    void viewStylesSwitchAndAreStored() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Style Phone", "aaaa000000000000000000000000000000000008");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        const std::uint32_t generation = shown.list()->generation();
+
+        shown.window.menuItemChosen(QStringLiteral("viewstylemenu.xml"),
+                                    QStringLiteral("tiles"));
+        QTRY_COMPARE(shown.list()->viewStyle(), std::uint32_t{5});
+        QCOMPARE(Preferences::readViewStyle(), std::uint32_t{5});
+        QCOMPARE(shown.list()->generation(), generation);  // no reload
+        QCOMPARE(shown.list()->itemCount(), 2);
+        auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnViewstyle"));
+        QVERIFY(!button->icon().isNull());
+
+        shown.window.chooseViewStyle(QStringLiteral("tiles"));
+        QCOMPARE(shown.list()->generation(), generation);
+    }
+
+    void aSortedHeaderClickReversesTheOrder() {
+        Window shown;
+        TestDevice device("Sort Phone", "aaaa000000000000000000000000000000000009");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
+        // Folders first, then files: DCIM and Books in device order, then note.txt.
+        QCOMPARE(shown.window.text(2, 0), QStringLiteral("note.txt"));
+        QCOMPARE(shown.window.text(0, 1), QString());  // a folder has no size
+        shown.window.headerClicked(0);
+        QCOMPARE(shown.window.text(0, 0), QStringLiteral("Books"));
+        shown.window.headerClicked(0);
+        QCOMPARE(shown.window.text(0, 0), QStringLiteral("DCIM"));
+        QCOMPARE(shown.window.text(2, 0), QStringLiteral("note.txt"));
+        QCOMPARE(shown.list()->itemCount(), 3);
+    }
+
+    void anAddedFolderReachesTheTreeAndTheList() {
+        Window shown;
+        TestDevice device("Change Phone", "aaaa00000000000000000000000000000000000a");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
+        DeviceTreeRow* media = shown.tree()->selectedRow();
+        shown.tree()->setExpanded(media, true);
+        QCOMPARE(media->children.size(), std::size_t{2});
+
+        fs::create_directories(fs::path(device.path()) / "Media/Podcasts");
+        shown.window.folderContentsChanged(shown.window.currentNode());
+        QCOMPARE(shown.tree()->selectedRow(), media);
+        QVERIFY(media->expanded);
+        QCOMPARE(media->children.size(), std::size_t{3});
+        QCOMPARE(shown.list()->itemCount(), 4);
+
+        // A folder without subfolders loses its expander once listed.
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QVERIFY(shown.tree()->selectedRow()->knownEmpty);
+    }
+
+    void aStalledDeviceDoesNotFreezeTheWindow() {
+        Window shown;
+        TestDevice device("Slow Phone", "aaaa00000000000000000000000000000000000b");
+        TestDevice late("Late Phone", "aaaa00000000000000000000000000000000000c");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        DeviceTreeRow* apps = nullptr;
+        for (const auto& area : shown.tree()->deviceRows()[0]->children) {
+            if (!area->node->isInsideArea())
+                apps = area.get();
+        }
+        QVERIFY(apps);
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        // The apps list waits for the installation proxy, which holds its replies.
+        simulator<int(int)>("PlovikSimStallReplies")(1);
+        bool lateWaited = false;
+        QTimer::singleShot(400, [&] {
+            // Arrives while the window waits for the device: it must wait too.
+            late.plug();
+            QCoreApplication::processEvents();
+            lateWaited = shown.window.devices().size() == 1;
+            simulator<int(int)>("PlovikSimStallReplies")(0);
+        });
+        shown.tree()->selectRow(apps);
+        QVERIFY2(ticks >= 10, "the window kept handling events while the device stalled");
+        QVERIFY(lateWaited);
+        QCOMPARE(shown.list()->itemCount(), 1);
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{2});
+    }
+
+    void aLockedDeviceAsksToBeUnlockedAndCompletesItself() {
+        Window shown;
+        TestDevice device("Locked Phone", "aaaa00000000000000000000000000000000000d", "Locked");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        DeviceTreeRow* row = shown.tree()->deviceRows()[0];
+        QVERIFY(row->children.empty());
+        QVERIFY(shown.window.findChild<QLabel*>(QStringLiteral("deviceAccessMessage"))
+                    ->text()
+                    .contains(QStringLiteral("Unlock the device and tap Trust")));
+
+        simulator<int(const char*, int)>("PlovikSimSetAccessState")(device.udid().c_str(),
+                                                                    kAMDeviceAccessReady);
+        flushNotifications();
+        QTRY_VERIFY(!shown.tree()->deviceRows().empty() &&
+                    shown.tree()->deviceRows()[0]->text.name == QStringLiteral("Locked Phone"));
+        QCOMPARE(shown.tree()->deviceRows().size(), std::size_t{1});
+        QCOMPARE(shown.tree()->deviceRows()[0]->children.size(), std::size_t{3});
+    }
+};
+
+QTEST_MAIN(MainWindowBrowsingTest)
+#include "mainwindowbrowsing_test.moc"
