@@ -12,8 +12,10 @@
 #include <thread>
 
 #include "app/busystep.h"
+#include "app/caboutdialog.h"
 #include "app/cpreferencesdialog.h"
 #include "app/devicesoftwarecheck.h"
+#include "app/versiontext.h"
 #include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
 #include "device/mobiledevicelibrary.h"
@@ -127,6 +129,24 @@ private slots:
         });
         window.menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmPreferences"));
         QTRY_VERIFY(opened);
+    }
+
+    void theMainMenuOpensTheAboutDialogWithTheVersion() {
+        LayoutLoader loader;
+        CMainWindow window(loader);
+        window.show();
+        QString version;
+        QTimer::singleShot(50, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* about = qobject_cast<CAboutDialog*>(widget)) {
+                    version = about->findChild<QLabel*>(QStringLiteral("aboutVersion"))->text();
+                    about->reject();
+                }
+            }
+        });
+        window.menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmAbout"));
+        QTRY_VERIFY(!version.isEmpty());
+        QVERIFY(version.contains(QString::fromStdString(programVersionText())));
     }
 
     void theDeviceSoftwareWarningNamesWhatIsMissing() {

@@ -381,6 +381,15 @@ private slots:
         QCOMPARE(shown.window.text(0, 0), QStringLiteral("DCIM"));
         QCOMPARE(shown.window.text(2, 0), QStringLiteral("note.txt"));
         QCOMPARE(shown.list()->itemCount(), 3);
+
+        // A double click on a folder shows it through its tree row; on a file it does nothing.
+        shown.window.doubleClick(2);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media"));
+        shown.window.doubleClick(0);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+        QCOMPARE(toQString(shown.window.currentNode()->displayPath()),
+                 toQString(shown.tree()->selectedRow()->node->displayPath()));
+        QCOMPARE(shown.window.history().backSize(), std::size_t{1});
     }
 
     void anAddedFolderReachesTheTreeAndTheList() {
