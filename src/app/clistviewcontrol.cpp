@@ -309,6 +309,12 @@ void CListviewControl::thumbnailReady(int item, std::uint32_t generation, const 
         d_->model->setThumbnail(item, thumbnail);
 }
 
+int CListviewControl::itemAt(QPoint position) const {
+    QAbstractItemView* view = d_->view();
+    const QModelIndex index = view->indexAt(view->viewport()->mapFrom(this, position));
+    return index.isValid() ? index.row() : -1;
+}
+
 QAbstractItemView* CListviewControl::currentView() const {
     return d_->view();
 }

@@ -59,6 +59,8 @@ public:
     void clearSelection();
     /** Selects only item and makes it current. */
     void selectItem(int item);
+    /** The item at position (in this control's coordinates), or -1. */
+    int itemAt(QPoint position) const;
 
     /** The token thumbnails of the items on show must carry. */
     std::uint32_t generation() const;

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
+#include <QShortcut>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <array>
@@ -19,6 +21,7 @@
 #include "app/cpreferencesdialog.h"
 #include "app/devicepanel.h"
 #include "app/devicetreecontrol.h"
+#include "app/filecommands.h"
 #include "app/diskthumbnailcachestore.h"
 #include "app/log.h"
 #include "app/preferences.h"
@@ -51,23 +54,10 @@ const QString kViewStyleMenu = QStringLiteral("viewstylemenu.xml");
 const QString kImportMenu = QStringLiteral("importmenu.xml");
 const QString kFileMenu = QStringLiteral("filemenu.xml");
 
-struct FileMenuCommand {
-    const QString& menuFile;
-    const char* itemName;
-    FileCommand command;
-};
-
-// Looked up in this order; the first match runs.
-const std::array<FileMenuCommand, 8> kFileMenuCommands{{
-    {kFileMenu, "download", FileCommand::Download},
-    {kFileMenu, "rename", FileCommand::Rename},
-    {kFileMenu, "delete", FileCommand::Delete},
-    {kFileMenu, "uploadFiles", FileCommand::UploadFiles},
-    {kFileMenu, "uploadDirectory", FileCommand::UploadDirectory},
-    {kFileMenu, "newfolder", FileCommand::NewFolder},
-    {kImportMenu, "uploadFiles", FileCommand::UploadFiles},
-    {kImportMenu, "uploadDirectory", FileCommand::UploadDirectory},
-}};
+// The items of the file and import menus that run a file command.
+constexpr std::array<const char*, 6> kFileMenuItems{"download",       "rename",
+                                                    "delete",         "uploadFiles",
+                                                    "uploadDirectory", "newfolder"};
 
 constexpr std::array<ViewStyle, 6> kViewStyles{ViewStyle::Details,    ViewStyle::SmallIcons,
                                                ViewStyle::LargeIcons, ViewStyle::List,
@@ -114,6 +104,8 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
     connect(updateChecker_, &UpdateChecker::finished, this,
             [this](const UpdateCheckResult& result) { UpdateMessage(result, this).exec(); });
 
+    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    fileCommands_ = std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
     routeNotifications();
     initialiseControls();
 }
@@ -121,6 +113,47 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
 CMainWindow::~CMainWindow() {
     // Later events go nowhere; those already queued find this window gone.
     DeviceMonitor::instance().setListener(nullptr);
+    fileCommands_.reset();
+}
+
+void CMainWindow::shutdownTransfers() {
+    fileCommands_->shutdown();
+}
+
+void CMainWindow::runDeviceStep(const std::function<void()>& step) {
+    runStep(list_, step);
+}
+
+std::vector<int> CMainWindow::selectedRows() const {
+    std::vector<int> rows;
+    if (list_) {
+        for (const int row : list_->selectedItems())
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<CMainWindow::NodePointer> CMainWindow::selectedNodes() {
+    std::vector<NodePointer> nodes;
+    // The rows' entries exist: the list shows rows only after they were built.
+    const auto& entries = listing_.entries();
+    for (const int row : selectedRows()) {
+        if (static_cast<std::size_t>(row) < entries.size())
+            nodes.push_back(entries[static_cast<std::size_t>(row)]);
+    }
+    return nodes;
+}
+
+void CMainWindow::selectRow(int row) {
+    if (list_)
+        list_->selectItem(row);
+}
+
+CMainWindow::NodePointer CMainWindow::uploadTarget() {
+    const std::vector<int> rows = selectedRows();
+    if (!rows.empty() && listing_.isFolder(rows.front()))
+        return selectedNodes().front();
+    return currentNode_;
 }
 
 void CMainWindow::initialiseControls() {
@@ -130,6 +163,10 @@ void CMainWindow::initialiseControls() {
         runStep(over, step);
     };
     if (list_) {
+        // The Delete key deletes the selection, refusing what cannot be removed as the menu does.
+        auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
+        deleteKey->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(deleteKey, &QShortcut::activated, this, [this] { fileCommands_->deleteSelection(); });
         list_->setDataSource(this);
         list_->setDelegate(this);
         list_->setStepRunner(runner);
@@ -162,16 +199,15 @@ void CMainWindow::routeNotifications() {
     onClick("btnFeedback",
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kFeedbackPage))); });
     onClick("btnViewstyle", [this] { openViewStyleMenu(); });
-    onClick("btnShowTasks", [this] { emit fileCommandRequested(FileCommand::ShowTransfers, {}); });
     onClick("btnBackward", [this] { goBack(); });
     onClick("btnForward", [this] { goForward(); });
-    onClick("btnDownload", [this] { emit fileCommandRequested(FileCommand::Download, {}); });
+    onClick("btnDownload", [this] { fileCommands_->download(); });
     onClick("btnUpload", [this] {
         importMenu_->popup(control(QStringLiteral("btnUpload")),
                            MenuPlacement::BelowLeftExtendingRight);
     });
     onClick("btnRefresh", [this] { refresh(); });
-    onClick("btnDelete", [this] { emit fileCommandRequested(FileCommand::Delete, {}); });
+    onClick("btnDelete", [this] { fileCommands_->deleteSelection(); });
     onClick("btnDetails", [this] { showDetails(); });
 }
 
@@ -202,7 +238,7 @@ bool CMainWindow::startDeviceListening() {
 
 void CMainWindow::runStep(QWidget* over, const std::function<void()>& step) {
     ++stepsRunning_;
-    runDeviceStep(over ? over : this, step);
+    ::runDeviceStep(over ? over : this, step);
     --stepsRunning_;
     // Deferred events run once the operation that ran this step has finished.
     if (stepsRunning_ == 0 && !deferredEvents_.empty() && !replayQueued_) {
@@ -476,13 +512,12 @@ void CMainWindow::menuItemChosen(const QString& menuFile, const QString& itemNam
 }
 
 void CMainWindow::runMenuCommand(const QString& menuFile, const QString& itemName) {
-    for (const FileMenuCommand& entry : kFileMenuCommands) {
-        if (menuFile == entry.menuFile && itemName == QLatin1String(entry.itemName)) {
-            emit fileCommandRequested(entry.command, {});
-            return;
-        }
-    }
-    if (menuFile == kViewStyleMenu) {
+    const bool fileCommand =
+        std::any_of(kFileMenuItems.begin(), kFileMenuItems.end(),
+                    [&](const char* item) { return itemName == QLatin1String(item); });
+    if (fileCommand && (menuFile == kFileMenu || menuFile == kImportMenu)) {
+        runFileCommand(itemName);
+    } else if (menuFile == kViewStyleMenu) {
         chooseViewStyle(itemName);
     } else if (menuFile != kMainMenu) {
         return;
@@ -495,6 +530,22 @@ void CMainWindow::runMenuCommand(const QString& menuFile, const QString& itemNam
     } else if (itemName == QStringLiteral("mmWebsite")) {
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsite)));
     }
+}
+
+void CMainWindow::runFileCommand(const QString& itemName) {
+    FileCommands& commands = *fileCommands_;
+    if (itemName == QStringLiteral("download"))
+        commands.download();
+    else if (itemName == QStringLiteral("rename"))
+        commands.rename();
+    else if (itemName == QStringLiteral("delete"))
+        commands.deleteSelection();
+    else if (itemName == QStringLiteral("uploadFiles"))
+        commands.uploadFiles();
+    else if (itemName == QStringLiteral("uploadDirectory"))
+        commands.uploadDirectory();
+    else if (itemName == QStringLiteral("newfolder"))
+        commands.newFolder();
 }
 
 void CMainWindow::openViewStyleMenu() {
@@ -663,8 +714,14 @@ void CMainWindow::doubleClick(int item) {
         tree_->selectRow(child);
 }
 
-void CMainWindow::filesDropped(const QStringList& paths, QPoint) {
-    emit fileCommandRequested(FileCommand::UploadDropped, paths);
+void CMainWindow::filesDropped(const QStringList& paths, QPoint position) {
+    // Onto a folder item, into that folder; anywhere else, into the folder shown.
+    const int item = list_ ? list_->itemAt(position) : -1;
+    const auto& entries = listing_.entries();
+    const NodePointer target = item >= 0 && listing_.isFolder(item)
+                                   ? entries[static_cast<std::size_t>(item)]
+                                   : currentNode_;
+    fileCommands_->uploadDropped(paths, target);
 }
 
 void CMainWindow::headerClicked(int column) {

@@ -18,6 +18,7 @@
 
 class AMDevice;
 class CListviewControl;
+class FileCommands;
 class DeviceTreeControl;
 class LayoutLoader;
 class PopupMenu;
@@ -28,23 +29,11 @@ class DeviceFileSystemNode;
 class FileSystemNode;
 }  // namespace ZelboLib
 
-/** The file commands the window routes to the transfer machinery. */
-enum class FileCommand {
-    Download,         // copy the selection to a folder of this computer
-    Rename,           // rename the selected item
-    Delete,           // delete the selection
-    UploadFiles,      // add files from this computer
-    UploadDirectory,  // add a folder from this computer
-    NewFolder,        // create a folder in the folder shown
-    UploadDropped,    // add the files dropped on the list
-    ShowTransfers,    // open the transfer manager
-};
-
 /**
  * The program's one main window ("mainwindow.xml"). It owns the attached devices' node trees and
  * the navigation state (the folder shown, back and forward history), feeds the device tree and
- * the file list, routes every button, menu and device event, keeps the toolbar's enabling and
- * writes the status line.
+ * the file list, routes every button, menu and device event to its handler (the file commands
+ * to FileCommands), keeps the toolbar's enabling and writes the status line.
  *
  * Device events reach it on the user-interface thread, in order. Every step that may talk to a
  * device (listing a folder, counting subfolders, reading disk figures) runs on a worker under the
@@ -106,6 +95,19 @@ public:
     /** Recomputes the toolbar's enabling (every 500 ms by itself). */
     void updateToolbar();
 
+    /** The list's selected items, in list order. */
+    std::vector<NodePointer> selectedNodes();
+    std::vector<int> selectedRows() const;
+    /** Selects only the list's row (after a rename). */
+    void selectRow(int row);
+    /** Where uploads go: the first selected item when it is a folder, else the folder shown. */
+    NodePointer uploadTarget();
+    /** Runs a step that talks to the device on a worker, under the busy indicator. */
+    void runDeviceStep(const std::function<void()>& step);
+    /** Ends a running transfer before the program quits, waiting for its worker. */
+    void shutdownTransfers();
+    FileCommands& fileCommands() { return *fileCommands_; }
+
     // The file list's data source.
     int columnCount() override;
     QString columnTitle(int column) override;
@@ -133,13 +135,6 @@ public:
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
     void expandingRows(int count) override;
 
-signals:
-    /**
-     * A file command was chosen: the transfer machinery carries it out on the folder shown and
-     * the list's selection; paths are the dropped files for UploadDropped.
-     */
-    void fileCommandRequested(FileCommand command, const QStringList& paths);
-
 private:
     struct DeviceEvent {
         bool connected;
@@ -155,6 +150,7 @@ private:
     void removeDevice(const std::shared_ptr<AMDevice>& device);
 
     void fillDevicePanel(const std::shared_ptr<AMDevice>& device);
+    void runFileCommand(const QString& itemName);
     void showFolder(const NodePointer& node);
     void selectRowOf(const NodePointer& node);
     NodePointer findNode(const CZelboString& displayPath);
@@ -189,6 +185,7 @@ private:
     std::unique_ptr<PopupMenu> viewStyleMenu_;
     std::unique_ptr<PopupMenu> importMenu_;
     std::unique_ptr<PopupMenu> fileMenu_;
+    std::unique_ptr<FileCommands> fileCommands_;
     QTimer idleTimer_;
     UpdateChecker* updateChecker_ = nullptr;
 };

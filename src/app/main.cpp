@@ -176,6 +176,7 @@ int main(int argc, char* argv[]) {
         });
     }
     const int result = app.exec();
+    window.shutdownTransfers();
     Log::instance().close();
     return result;
 }

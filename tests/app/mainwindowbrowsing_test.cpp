@@ -23,117 +23,7 @@
 #include "fstree/devicefilesystemnode.h"
 #include "temporarysettings.h"
 #include "ui/layoutloader.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-template <typename Function>
-Function* simulator(const char* name) {
-    return reinterpret_cast<Function*>(MobileDeviceLibrary::instance().entryPoint(name));
-}
-
-void flushNotifications() {
-    simulator<int()>("PlovikSimFlushNotifications")();
-}
-
-void writeFile(const fs::path& file, const std::string& contents) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << contents;
-}
-
-/**
- * A simulated device folder: Media with DCIM/100APPLE (two photos), Books (empty) and a note;
- * Root with a folder; one app whose container holds Documents. Attached while it lives.
- */
-class TestDevice {
-public:
-    TestDevice(const char* name, const char* udid, const char* accessState = "Ready")
-        : udid_(udid) {
-        const fs::path path = folder_.path().toStdString();
-        plist_t values = plist_new_dict();
-        plist_dict_set_item(values, "AccessState", plist_new_string(accessState));
-        plist_dict_set_item(values, "DeviceName", plist_new_string(name));
-        plist_dict_set_item(values, "UniqueDeviceID", plist_new_string(udid));
-        plist_dict_set_item(values, "ProductType", plist_new_string("iPhone14,2"));
-        plist_dict_set_item(values, "ProductVersion", plist_new_string("17.1"));
-        writePlist(path / "device.plist", values);
-        writeFile(path / "Media/DCIM/100APPLE/IMG_0001.JPG", std::string(2048, 'j'));
-        writeFile(path / "Media/DCIM/100APPLE/IMG_0002.JPG", std::string(4096, 'j'));
-        fs::create_directories(path / "Media/Books");
-        writeFile(path / "Media/note.txt", "hello");
-        fs::create_directories(path / "Root/private");
-        plist_t app = plist_new_dict();
-        plist_dict_set_item(app, "CFBundleIdentifier", plist_new_string("com.example.notes"));
-        plist_dict_set_item(app, "CFBundleDisplayName", plist_new_string("Notes"));
-        writePlist(path / "Apps/com.example.notes/Info.plist", app);
-        fs::create_directories(path / "Apps/com.example.notes/Container/Documents");
-    }
-    ~TestDevice() { unplug(); }
-
-    void plug() {
-        QCOMPARE(simulator<int(const char*)>("PlovikSimAttach")(path().c_str()), 0);
-        attached_ = true;
-        flushNotifications();
-    }
-    void unplug() {
-        if (!attached_)
-            return;
-        simulator<int(const char*)>("PlovikSimDetach")(udid_.c_str());
-        attached_ = false;
-        flushNotifications();
-    }
-    std::string path() const { return folder_.path().toStdString(); }
-    const std::string& udid() const { return udid_; }
-
-private:
-    static void writePlist(const fs::path& file, plist_t values) {
-        char* xml = nullptr;
-        uint32_t length = 0;
-        plist_to_xml(values, &xml, &length);
-        writeFile(file, std::string(xml, length));
-        free(xml);
-        plist_free(values);
-    }
-
-    QTemporaryDir folder_;
-    std::string udid_;
-    bool attached_ = false;
-};
-
-/** The main window listening to the simulator, with its tree, list and pages at hand. */
-struct Window {
-    LayoutLoader loader;
-    CMainWindow window{loader};
-
-    Window() {
-        window.resize(1000, 700);
-        window.show();
-        window.startDeviceListening();
-    }
-
-    DeviceTreeControl* tree() const {
-        return window.findChild<DeviceTreeControl*>(QStringLiteral("fileTreeview"));
-    }
-    CListviewControl* list() const {
-        return window.findChild<CListviewControl*>(QStringLiteral("fileListview"));
-    }
-    QString page(const char* switchName) const {
-        auto* pages = window.findChild<QStackedWidget*>(QLatin1String(switchName));
-        return pages ? pages->currentWidget()->objectName() : QString();
-    }
-    QString status() const {
-        return window.findChild<QLabel*>(QStringLiteral("statusBar"))->text();
-    }
-    QString shownPath() const {
-        return window.currentNode() ? toQString(window.currentNode()->displayPath()) : QString();
-    }
-    bool enabled(const char* button) const {
-        return window.findChild<QWidget*>(QLatin1String(button))->isEnabled();
-    }
-};
-
-}  // namespace
+#include "app/mainwindowharness.h"
 
 class MainWindowBrowsingTest : public QObject {
     Q_OBJECT
@@ -310,12 +200,7 @@ private slots:
         menu->hide();
 
         // An app container in the apps list: copy only; the list takes no new items.
-        DeviceTreeRow* deviceRow = shown.tree()->deviceRows()[0];
-        DeviceTreeRow* apps = nullptr;
-        for (const auto& area : deviceRow->children) {
-            if (!area->node->isInsideArea())
-                apps = area.get();
-        }
+        DeviceTreeRow* apps = shown.appsRow();
         QVERIFY(apps);
         shown.tree()->selectRow(apps);
         QCOMPARE(shown.list()->itemCount(), 1);
@@ -326,22 +211,6 @@ private slots:
         QVERIFY(!enabled("uploadFiles") && !enabled("uploadDirectory"));
         menu->hide();
         QTRY_VERIFY(!shown.enabled("btnUpload"));
-    }
-
-    void menuCommandsAreRoutedAfterTheMenuCloses() {
-        Window shown;
-        QList<FileCommand> commands;
-        connect(&shown.window, &CMainWindow::fileCommandRequested,
-                [&](FileCommand command, const QStringList&) { commands.append(command); });
-        shown.window.menuItemChosen(QStringLiteral("filemenu.xml"), QStringLiteral("newfolder"));
-        shown.window.menuItemChosen(QStringLiteral("importmenu.xml"),
-                                    QStringLiteral("uploadDirectory"));
-        QVERIFY(commands.isEmpty());  // not inside the menu's own handling
-        QTRY_COMPARE(commands.size(), 2);
-        QCOMPARE(commands[0], FileCommand::NewFolder);
-        QCOMPARE(commands[1], FileCommand::UploadDirectory);
-        shown.window.filesDropped({QStringLiteral("/tmp/a b.jpg")}, QPoint(1, 1));
-        QCOMPARE(commands.last(), FileCommand::UploadDropped);
     }
 
     void viewStylesSwitchAndAreStored() {
@@ -420,11 +289,7 @@ private slots:
         TestDevice late("Late Phone", "aaaa00000000000000000000000000000000000c");
         device.plug();
         QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
-        DeviceTreeRow* apps = nullptr;
-        for (const auto& area : shown.tree()->deviceRows()[0]->children) {
-            if (!area->node->isInsideArea())
-                apps = area.get();
-        }
+        DeviceTreeRow* apps = shown.appsRow();
         QVERIFY(apps);
 
         int ticks = 0;

@@ -1,0 +1,335 @@
+#include "app/filecommands.h"
+
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMetaObject>
+#include <atomic>
+#include <thread>
+
+#include "app/cmainwindow.h"
+#include "app/qtextconversion.h"
+#include "afc/afcdirectory.h"
+#include "device/amdevice.h"
+#include "fstree/filesystemnode.h"
+#include "transfer/ui/calertdialog.h"
+#include "transfer/ui/cconfirmdialog.h"
+#include "transfer/ui/cprogresswindow.h"
+#include "transfer/ui/folderchooser.h"
+#include "transfer/ui/transferprompts.h"
+#include "values/localpaths.h"
+
+using ZelboLib::FileSystemNode;
+using ZelboLib::RefreshParent;
+
+namespace {
+
+const QString kCopyTitle = QStringLiteral("Copy to Folder");
+
+void showError(QWidget* owner, const QString& info, const QString& message) {
+    TransferPrompts::showError(owner, info, message);
+}
+
+}  // namespace
+
+FileCommands::FileCommands(CMainWindow& window, const QString& historyFile)
+    : window_(window),
+      history_(toZelboString(historyFile)),
+      run_(&window),
+      worker_(queue_, &history_, run_) {
+    connect(&run_, &TransferRun::folderChanged, this,
+            [this](const NodePointer& folder) { window_.folderContentsChanged(folder); });
+    connect(&run_, &TransferRun::workerEnded, this, &FileCommands::workerEnded);
+}
+
+FileCommands::~FileCommands() {
+    shutdown();
+}
+
+// --- Copies ---
+
+void FileCommands::download() {
+    const std::vector<NodePointer> items = window_.selectedNodes();
+    if (items.empty())
+        return;
+    if (const std::optional<QString> folder = chooseFolder(&window_))
+        downloadTo(items, *folder);
+}
+
+void FileCommands::downloadTo(const std::vector<NodePointer>& items, const QString& folder) {
+    if (items.empty())
+        return;
+    TransferBatch batch;
+    batch.device = items.front()->device();
+    for (const NodePointer& item : items)
+        batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
+    startTransfer(std::move(batch), folder, true);
+}
+
+void FileCommands::uploadFiles() {
+    const NodePointer target = window_.uploadTarget();
+    if (!target || !target->acceptsNewItems())
+        return;
+    const QStringList files = QFileDialog::getOpenFileNames(&window_);
+    upload(files, target);
+}
+
+void FileCommands::uploadDirectory() {
+    const NodePointer target = window_.uploadTarget();
+    if (!target || !target->acceptsNewItems())
+        return;
+    const std::optional<QString> folder = chooseFolder(&window_);
+    if (!folder)
+        return;
+    upload({*folder}, target);
+}
+
+void FileCommands::uploadDropped(const QStringList& paths, const NodePointer& target) {
+    if (!target || !target->acceptsNewItems() || paths.isEmpty())
+        return;
+    window_.raise();
+    window_.activateWindow();
+    upload(paths, target);
+}
+
+void FileCommands::upload(const QStringList& paths, const NodePointer& target) {
+    TransferBatch batch;
+    batch.targetFolder = target;
+    batch.device = target->device();
+    for (const QString& path : paths) {
+        if (!path.isEmpty())
+            batch.jobs.push_back({false, toZelboString(path), target->fullPath(), target});
+    }
+    startTransfer(std::move(batch), toQString(target->displayPath()), false);
+}
+
+void FileCommands::startTransfer(TransferBatch batch, const QString& destinationText,
+                                 bool offerOpenFolder) {
+    if (batch.jobs.empty())
+        return;
+    // A command given while a worker runs joins that run, whose counts go on.
+    if (!worker_.isRunning())
+        run_.reset(destinationText, offerOpenFolder);
+    queue_.enqueue(std::move(batch));
+    runTransfers();
+}
+
+void FileCommands::runTransfers() {
+    if (runShown_)
+        return;
+    runShown_ = true;
+    CProgressWindow progress(&window_, CProgressWindow::Mode::Transfer, kCopyTitle);
+    QEventLoop loop;
+    connect(&progress, &CProgressWindow::cancelClicked, &loop, [this] { run_.cancel(); });
+    connect(&progress, &CProgressWindow::closedEarly, &loop, &QEventLoop::quit);
+    connect(&run_, &TransferRun::workerEnded, &loop, [this, &loop] {
+        if (!worker_.isRunning())
+            loop.quit();
+    });
+    run_.setProgressWindow(&progress);
+    // Window-modal: the main window takes no input but keeps painting; disabling it would
+    // disable the progress window and the prompts, which are its children.
+    progress.show();
+    if (!worker_.isRunning())
+        worker_.start();
+    loop.exec();
+    run_.setProgressWindow(nullptr);
+    window_.activateWindow();
+    runShown_ = false;
+    // After Escape the worker goes on; its run is reported once it has ended.
+    if (worker_.isRunning())
+        reportWhenWorkerEnds_ = true;
+    else
+        reportRun();
+}
+
+void FileCommands::workerEnded() {
+    worker_.join();
+    // A batch queued just as the worker found the queue empty still gets its worker.
+    if (!queue_.isEmpty()) {
+        worker_.start();
+        return;
+    }
+    if (std::exchange(reportWhenWorkerEnds_, false))
+        reportRun();
+}
+
+void FileCommands::reportRun() {
+    const QString lostDevice = run_.lostDeviceName();
+    if (!lostDevice.isEmpty()) {
+        showError(&window_, QStringLiteral("The device \"%1\" was disconnected").arg(lostDevice),
+                  QStringLiteral("%1 files were copied before it went away; the others were not.")
+                      .arg(run_.filesCopied()));
+        return;
+    }
+    if (run_.cancelRequested() || run_.filesCopied() + run_.filesFailed() == 0)
+        return;
+    TransferPrompts::showCompletionMessage(&window_, run_.destinationText(),
+                                           run_.offerOpenFolder(), run_.filesCopied(),
+                                           run_.filesFailed());
+}
+
+void FileCommands::shutdown() {
+    if (!worker_.isRunning()) {
+        worker_.join();
+        return;
+    }
+    run_.cancel();
+    worker_.requestStop();
+    // The worker may still wait on the user-interface thread: keep delivering its calls.
+    QEventLoop loop;
+    connect(&run_, &TransferRun::workerEnded, &loop, &QEventLoop::quit);
+    if (worker_.isRunning())
+        loop.exec();
+    worker_.join();
+    queue_.clear();
+}
+
+// --- Delete, rename, new folder ---
+
+void FileCommands::deleteSelection() {
+    const std::vector<NodePointer> items = window_.selectedNodes();
+    const bool refused = std::any_of(items.begin(), items.end(),
+                                     [](const NodePointer& item) { return !item->canRemoveOrRename(); });
+    if (refused) {
+        showError(&window_, QStringLiteral("These items can't be deleted"),
+                  QStringLiteral("The areas of the device and the apps' containers stay; select "
+                                 "the files and folders inside them."));
+        return;
+    }
+    AlertRequest confirm;
+    confirm.title = QStringLiteral("Confirm to Delete");
+    confirm.info = QStringLiteral(
+        "The selected items will be deleted permanently and can not be recoverd.\n\n");
+    confirm.message = QStringLiteral("Do you really want to continue?");
+    confirm.icon = QStringLiteral("icons\\help60.png");
+    confirm.okText = QStringLiteral("OK");
+    confirm.cancelText = QStringLiteral("Cancel");
+    if (CAlertDialog::showAlert(&window_, confirm) != AlertResult::Ok)
+        return;
+
+    CProgressWindow progress(&window_, CProgressWindow::Mode::Busy, QStringLiteral("Deleting"));
+    progress.show();
+    std::atomic<bool> stop{false};
+    QEventLoop loop;
+    connect(&progress, &CProgressWindow::cancelClicked, &loop, [&stop] { stop.store(true); });
+    connect(&progress, &CProgressWindow::closedEarly, &loop, [&stop] { stop.store(true); });
+    QPointer<CProgressWindow> window(&progress);
+    std::thread deleter([&] {
+        for (const NodePointer& item : items) {
+            if (stop.load())
+                break;
+            const QString text = QStringLiteral("Deleting item %1...").arg(toQString(item->name()));
+            QMetaObject::invokeMethod(&loop, [window, text] {
+                if (window)
+                    window->setMessage(text);
+            });
+            item->remove(RefreshParent::No);
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    deleter.join();
+    progress.close();
+    window_.activateWindow();
+    window_.folderContentsChanged(window_.currentNode());
+}
+
+std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bool forFolder) {
+    CZelboString name = toZelboString(entered);
+    name.trimLeadingSpaces();
+    name.trimTrailing(u' ');
+    const QString invalid = forFolder ? QStringLiteral("Invalid folder name!")
+                                      : QStringLiteral("Invalid filename!");
+    if (name.isEmpty()) {
+        showError(&window_, invalid,
+                  forFolder ? QStringLiteral("The folder name can't be empty or just whitespaces.")
+                            : QStringLiteral("The file name can't be empty or just whitespaces."));
+        return std::nullopt;
+    }
+    // A separator would put the item elsewhere ("../x" even outside the folder).
+    const std::u16string_view text = name.view();
+    if (text.find_first_of(u"/\\") != std::u16string_view::npos || text == u"." || text == u"..") {
+        showError(&window_, invalid,
+                  QStringLiteral("A name can't contain \"/\" or \"\\\", nor be \".\" or \"..\"."));
+        return std::nullopt;
+    }
+    return name;
+}
+
+void FileCommands::rename() {
+    const std::vector<NodePointer> items = window_.selectedNodes();
+    if (items.empty())
+        return;
+    const NodePointer item = items.front();
+    if (!item->canRemoveOrRename())
+        return;
+    const int row = window_.selectedRows().front();
+    const CZelboString oldPath = item->fullPath();
+    const QString oldName = toQString(fileNameOfLocalPath(oldPath));
+    const QString entered = CConfirmDialog::askName(
+        &window_, QStringLiteral("Rename"), QStringLiteral("Enter the new filename:"), oldName);
+    if (entered.isEmpty())
+        return;
+    const std::optional<CZelboString> name = checkedName(entered, false);
+    if (!name)
+        return;
+    const CZelboString newPath = toForwardSlashes(joinLocalPath(parentOfLocalPath(oldPath), *name));
+    if (newPath == oldPath)
+        return;
+    const std::shared_ptr<AFCDirectory> connection = item->directory();
+    const QString failed = QStringLiteral("Failed to rename the file \"%1\" at this moment").arg(oldName);
+    if (!connection) {
+        showError(&window_, failed, QStringLiteral("Please try again later."));
+        return;
+    }
+    enum class Outcome { Renamed, Exists, Failed } outcome = Outcome::Failed;
+    window_.runDeviceStep([&] {
+        // Renaming onto an existing item would replace it.
+        if (connection->pathExists(newPath))
+            outcome = Outcome::Exists;
+        else if (connection->renameItem(oldPath, newPath))
+            outcome = Outcome::Renamed;
+    });
+    if (outcome == Outcome::Exists) {
+        showError(&window_, failed,
+                  QStringLiteral("An item named \"%1\" is already there.").arg(toQString(*name)));
+        return;
+    }
+    if (outcome == Outcome::Failed) {
+        showError(&window_, failed,
+                  QStringLiteral("Please verify the entered filename and try again later."));
+        return;
+    }
+    window_.folderContentsChanged(window_.currentNode());
+    window_.selectRow(row);
+}
+
+void FileCommands::newFolder() {
+    const NodePointer parent = window_.currentNode();
+    if (!parent || !parent->acceptsNewItems())
+        return;
+    const QString entered = CConfirmDialog::askName(&window_, QStringLiteral("New Folder"),
+                                                    QStringLiteral("Enter the folder name:"),
+                                                    QStringLiteral("New Folder"));
+    if (entered.isEmpty())
+        return;
+    const std::optional<CZelboString> name = checkedName(entered, true);
+    if (!name)
+        return;
+    const CZelboString path = toForwardSlashes(joinLocalPath(parent->fullPath(), *name));
+    const QString failed =
+        QStringLiteral("Failed to create folder \"%1\" at this moment").arg(toQString(*name));
+    const std::shared_ptr<AFCDirectory> connection = parent->directory();
+    if (!connection) {
+        showError(&window_, failed, QStringLiteral("Please try again later."));
+        return;
+    }
+    bool created = false;
+    window_.runDeviceStep([&] { created = connection->createDirectory(path); });
+    if (!created) {
+        showError(&window_, failed,
+                  QStringLiteral("Please verify the entered folder name and try again later."));
+        return;
+    }
+    window_.folderContentsChanged(parent);
+}

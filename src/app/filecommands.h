@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "app/transferrun.h"
+#include "transfer/transferhistorystore.h"
+#include "transfer/transferqueue.h"
+#include "transfer/transferworker.h"
+
+class CMainWindow;
+
+namespace ZelboLib {
+class FileSystemNode;
+}
+
+/**
+ * The main window's file commands: copying the selection to a folder of this computer, adding
+ * files, folders and dropped items to the device, deleting, renaming and making folders. Copies
+ * go through one queue and one worker thread while a progress window shows the run and the main
+ * window waits disabled; a command given while a worker still runs joins its run. GUI thread.
+ */
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    using NodePointer = std::shared_ptr<ZelboLib::FileSystemNode>;
+
+    /** historyFile: the database of the transfer history. */
+    FileCommands(CMainWindow& window, const QString& historyFile);
+    ~FileCommands() override;
+
+    /** Asks for a local folder, then copies the list's selection there. */
+    void download();
+    /** Copies items of the device into the local folder. */
+    void downloadTo(const std::vector<NodePointer>& items, const QString& folder);
+    /** Asks for files, then adds them to the upload target. */
+    void uploadFiles();
+    /** Asks for a local folder, then adds it to the upload target. */
+    void uploadDirectory();
+    void uploadDropped(const QStringList& paths, const NodePointer& target);
+    /** Copies local files and folders into the device folder target. */
+    void upload(const QStringList& paths, const NodePointer& target);
+    void deleteSelection();
+    void rename();
+    void newFolder();
+
+    bool isTransferring() const { return worker_.isRunning(); }
+    /** Cancels a running transfer and waits for its worker, still delivering its reports. */
+    void shutdown();
+
+    TransferHistoryStore& history() { return history_; }
+
+private:
+    void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder);
+    void runTransfers();
+    void workerEnded();
+    void reportRun();
+    /** The trimmed name, or nothing after telling the user why it cannot be used. */
+    std::optional<CZelboString> checkedName(const QString& entered, bool forFolder);
+
+    CMainWindow& window_;
+    TransferQueue queue_;
+    TransferHistoryStore history_;
+    TransferRun run_;
+    TransferWorker worker_;
+    bool runShown_ = false;
+    bool reportWhenWorkerEnds_ = false;
+};

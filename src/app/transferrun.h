@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "transfer/transferrate.h"
+#include "transfer/transferrunobserver.h"
+
+class AMDevice;
+class CProgressWindow;
+class QWidget;
+
+/**
+ * The state of one transfer run and the worker's observer for it. The worker's reports land in
+ * shared counters; the progress window is brought up to date on the user-interface thread, at
+ * most once per pass of its event loop, so a burst of small files costs no more than one repaint.
+ * The overwrite question is asked on the user-interface thread while the worker waits for the
+ * answer. A run whose device goes away is cancelled at once and remembers which device it was.
+ */
+class TransferRun : public QObject, public TransferRunObserver {
+    Q_OBJECT
+public:
+    /** owner: the window that owns the prompts. */
+    explicit TransferRun(QWidget* owner);
+
+    /** Starts a new run: counters, answers and device loss cleared. GUI thread, no worker. */
+    void reset(const QString& destinationText, bool offerOpenFolder);
+    /** The window progress goes to while it is shown; null while none is. */
+    void setProgressWindow(CProgressWindow* window);
+    void cancel() { cancelRequested_.store(true); }
+
+    bool cancelRequested() const { return cancelRequested_.load(); }
+    int filesCopied() const { return filesCopied_.load(); }
+    /** Files that did not arrive, not counting those the user chose to keep. */
+    int filesFailed() const { return filesFailed_.load(); }
+    const QString& destinationText() const { return destinationText_; }
+    bool offerOpenFolder() const { return offerOpenFolder_; }
+    /** The name of the device that went away during the run; empty when none did. */
+    QString lostDeviceName() const;
+
+    // The worker's reports (worker thread).
+    void jobStarting(const TransferJob& job, int64_t totalBytes) override;
+    void batchFinished(const TransferBatch& batch) override;
+    void workerFinished() override;
+    void fileStarted(const CZelboString& source, const CZelboString& destination,
+                     int64_t size) override;
+    void fileProgress(int64_t done, int64_t total) override;
+    void fileFinished(const CZelboString& source, const CZelboString& destination) override;
+    void itemFailed(const CZelboString& source, const CZelboString& reason) override;
+    void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
+    bool isCancelled() override;
+    bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
+
+signals:
+    /** An upload batch ended: its folder should be shown afresh (GUI thread). */
+    void folderChanged(std::shared_ptr<ZelboLib::FileSystemNode> folder);
+    /** The worker has ended (GUI thread). */
+    void workerEnded();
+
+private:
+    void scheduleUpdate();
+    void showProgress();
+    /** Counts the current file as done with, arrived or not, for the overall figures. */
+    void closeCurrentFile();
+
+    QWidget* owner_;
+    QPointer<CProgressWindow> progressWindow_;
+    QString destinationText_;
+    bool offerOpenFolder_ = false;
+    int overwriteAnswer_ = -1;
+
+    std::atomic<bool> cancelRequested_{false};
+    std::atomic<int> filesCopied_{0};
+    std::atomic<int> filesFailed_{0};
+    // The user chose to keep the current file's target: its end is a skip, not a failure.
+    std::atomic<bool> currentFileKept_{false};
+    std::atomic<bool> updatePending_{false};
+    std::shared_ptr<AMDevice> device_;  // the current job's; worker thread only
+
+    mutable std::mutex mutex_;  // guards what follows
+    QString message_;
+    int percent_ = 0;
+    int64_t totalBytes_ = 0;
+    int64_t bytesOfDoneFiles_ = 0;
+    int64_t currentFileSize_ = 0;
+    int64_t currentFileDone_ = 0;
+    QString lostDeviceName_;
+    QElapsedTimer clock_;  // the rest: GUI thread only
+    TransferRate rate_;
+    QTimer ticker_;  // keeps the speed falling while nothing arrives
+};

@@ -1,0 +1,66 @@
+#include "transfer/transferworker.h"
+
+#include "device/amdevice.h"
+#include "fstree/filesystemnode.h"
+#include "transfer/devicefolderdownload.h"
+#include "transfer/localfolderupload.h"
+#include "transfer/transferqueue.h"
+#include "transfer/transferrecorder.h"
+#include "transfer/transferrunobserver.h"
+#include "transfer/transfersize.h"
+
+TransferWorker::TransferWorker(TransferQueue& queue, TransferHistoryStore* history,
+                               TransferRunObserver& observer)
+    : queue_(queue), history_(history), observer_(observer) {}
+
+TransferWorker::~TransferWorker() {
+    requestStop();
+    join();
+}
+
+void TransferWorker::start() {
+    if (running_.load())
+        return;
+    join();
+    stopRequested_.store(false);
+    running_.store(true);
+    thread_ = std::thread([this] { run(); });
+}
+
+void TransferWorker::join() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TransferWorker::run() {
+    while (!stopRequested_.load()) {
+        if (observer_.isCancelled()) {
+            // A cancel ends the run: batches queued behind it would otherwise start later.
+            queue_.clear();
+            break;
+        }
+        std::optional<TransferBatch> batch = queue_.takeFront();
+        if (!batch)
+            break;
+        for (const TransferJob& job : batch->jobs) {
+            if (observer_.isCancelled() || stopRequested_.load())
+                break;
+            dispatch(job);
+        }
+        observer_.batchFinished(*batch);
+    }
+    running_.store(false);
+    observer_.workerFinished();
+}
+
+void TransferWorker::dispatch(const TransferJob& job) {
+    if (!job.node || job.itemPath.isEmpty() || job.destinationPath.isEmpty())
+        return;
+    const int64_t total = transferSize(job, [this] { return observer_.isCancelled(); });
+    observer_.jobStarting(job, total);
+    TransferRecorder recorder(observer_, history_, job.fromDevice, job.node->device()->name());
+    if (job.fromDevice)
+        DeviceFolderDownload(recorder).run(job.node, job.destinationPath);
+    else
+        LocalFolderUpload(recorder).run(job.itemPath, job.node);
+}

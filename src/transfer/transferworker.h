@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+class TransferHistoryStore;
+class TransferQueue;
+class TransferRunObserver;
+struct TransferJob;
+
+/**
+ * The one thread that carries out queued transfer batches, job by job, until the queue is empty,
+ * the observer cancels (which drops the batches still waiting) or stop is asked. Every file it
+ * tries is written to the history. Its last report is the observer's workerFinished; the owner
+ * then calls join.
+ */
+class TransferWorker {
+public:
+    TransferWorker(TransferQueue& queue, TransferHistoryStore* history,
+                   TransferRunObserver& observer);
+    ~TransferWorker();
+    TransferWorker(const TransferWorker&) = delete;
+    TransferWorker& operator=(const TransferWorker&) = delete;
+
+    /** Starts the thread unless one runs; a finished thread is joined first. */
+    void start();
+    bool isRunning() const { return running_.load(); }
+    /** Asks the thread to end after the current job (at shutdown). */
+    void requestStop() { stopRequested_.store(true); }
+    /** Waits for the thread; call after workerFinished, or when the thread is known to end. */
+    void join();
+
+private:
+    void run();
+    void dispatch(const TransferJob& job);
+
+    TransferQueue& queue_;
+    TransferHistoryStore* history_;
+    TransferRunObserver& observer_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopRequested_{false};
+};

@@ -1,0 +1,146 @@
+#include "transfer/ui/transferprompts.h"
+
+#include <algorithm>
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QUrl>
+
+#include "app/preferences.h"
+#include "transfer/ui/calertdialog.h"
+
+namespace TransferPrompts {
+
+namespace {
+
+const QString kQuestionIcon = QStringLiteral("icons\\help60.png");
+const QString kInfoIcon = QStringLiteral("icons\\info60.png");
+const QString kErrorIcon = QStringLiteral("icons\\error60.png");
+
+// Skin markup opens tags with "<" and "{"; a word joiner after each keeps a name such as
+// "<b>" or "{x 400}" from being read as one, and is not seen.
+QString literal(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1Char('<'), QStringLiteral("<\u2060"));
+    shown.replace(QLatin1Char('{'), QStringLiteral("{\u2060"));
+    return shown;
+}
+
+// Device paths use "/", local ones the platform's separator.
+QString fileNameOf(const QString& path) {
+    const qsizetype cut =
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QDir::separator()));
+    return path.mid(cut + 1);
+}
+
+AlertRequest completionRequest(const QString& destination, bool offerOpenFolder, int filesCopied,
+                               int filesFailed) {
+    AlertRequest request;
+    request.optionText = QStringLiteral("Don't show this message again");
+    if (offerOpenFolder) {
+        request.okText = QStringLiteral("Yes");
+        request.cancelText = QStringLiteral("No");
+    } else {
+        request.cancelText = QStringLiteral("Close");
+    }
+    const QString shownDestination = literal(destination);
+    if (filesFailed == 0) {
+        request.title = QStringLiteral("Information");
+        request.info = QStringLiteral("Successfully Done!");
+        request.icon = kInfoIcon;
+        request.message =
+            offerOpenFolder
+                ? QStringLiteral(
+                      "Files were successfully copied to %1, do you like "
+                      "to open the folder in Explorer?")
+                      .arg(shownDestination)
+                : QStringLiteral("Files were successfully copied to %1.").arg(shownDestination);
+        return request;
+    }
+    request.title = QStringLiteral("Warning");
+    request.info = QStringLiteral("Some files were not copied");
+    request.icon = kErrorIcon;
+    // One arg() call: a "%" in the destination is never taken for a later placeholder.
+    request.message =
+        QStringLiteral(
+            "%1 of %2 files were copied to %3; %4 failed. The Transfers window "
+            "lists each file.")
+            .arg(QString::number(filesCopied), QString::number(filesCopied + filesFailed),
+                 shownDestination, QString::number(filesFailed));
+    if (offerOpenFolder)
+        request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
+    return request;
+}
+
+}  // namespace
+
+bool askOverwrite(QWidget* owner, const QString& path, int& overwriteAnswer,
+                  bool& cancelRequested) {
+    if (overwriteAnswer == OverwriteAll)
+        return true;
+    if (overwriteAnswer == SkipAll)
+        return false;
+
+    AlertRequest request;
+    request.title = QStringLiteral("Overwrite");
+    request.info = QStringLiteral("File already exists!");
+    request.message = QStringLiteral(
+                          "The file %1 already exists, do you want to overwrite the existing "
+                          "file?")
+                          .arg(literal(fileNameOf(path)));
+    request.icon = kQuestionIcon;
+    request.optionText = QStringLiteral("Do this operation on all items?");
+    request.okText = QStringLiteral("Overwrite");
+    request.cancelText = QStringLiteral("Skip");
+    request.otherText = QStringLiteral("Cancel");
+
+    bool forAll = false;
+    const AlertResult result = CAlertDialog::showAlert(owner, request, &forAll);
+    if (result == AlertResult::Other) {
+        cancelRequested = true;
+        return false;
+    }
+    const bool overwrite = result == AlertResult::Ok;
+    if (forAll)
+        overwriteAnswer = overwrite ? OverwriteAll : SkipAll;
+    return overwrite;
+}
+
+void showCompletionMessage(QWidget* owner, const QString& destination, bool offerOpenFolder,
+                           int filesCopied, int filesFailed) {
+    if (!Preferences::readSwitch(Preferences::Switch::ShowTransferMessage))
+        return;
+    if (filesCopied <= 0) {
+        if (filesFailed > 0) {
+            showError(owner, QStringLiteral("No file was copied"),
+                      QStringLiteral("None of the %1 files could be copied to %2. The Transfers "
+                                     "window lists each file.")
+                          .arg(QString::number(filesFailed), destination));
+        }
+        return;
+    }
+
+    bool dontShowAgain = false;
+    const AlertResult result = CAlertDialog::showAlert(
+        owner, completionRequest(destination, offerOpenFolder, filesCopied, filesFailed),
+        &dontShowAgain);
+    Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, !dontShowAgain);
+    if (offerOpenFolder && result == AlertResult::Ok)
+        openFolder(destination);
+}
+
+void showError(QWidget* owner, const QString& info, const QString& message) {
+    AlertRequest request;
+    request.title = QStringLiteral("Error");
+    request.info = literal(info);
+    request.message = literal(message);
+    request.icon = kErrorIcon;
+    request.cancelText = QStringLiteral("Close");
+    CAlertDialog::showAlert(owner, request);
+}
+
+void openFolder(const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+}  // namespace TransferPrompts

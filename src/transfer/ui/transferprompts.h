@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+/**
+ * The questions and messages of a transfer run, each an alert owned by `owner`. Names and paths
+ * are shown as they are, never read as skin markup. GUI thread only: a worker that needs an
+ * answer makes a blocking queued call to the GUI thread.
+ */
+namespace TransferPrompts {
+
+/** The standing answer to overwrite questions; every run starts with AskEachTime. */
+enum OverwriteAnswer : int { AskEachTime = -1, OverwriteAll = 0, SkipAll = 1 };
+
+/**
+ * Whether to replace the existing file at `path`. With a standing answer in `overwriteAnswer` it
+ * is given without asking; otherwise the user chooses Overwrite, Skip or Cancel, and "Do this
+ * operation on all items?" makes Overwrite or Skip (or the close button) the standing answer.
+ * Cancel sets `cancelRequested`, ignores the check box and answers false.
+ */
+bool askOverwrite(QWidget* owner, const QString& path, int& overwriteAnswer, bool& cancelRequested);
+
+/**
+ * The message at the end of a run that was not cancelled, unless the "ShowTransferMessage"
+ * preference is off. All files copied: "Successfully Done!"; some failed: how many of how many
+ * arrived; none arrived: an error. The first two offer to open `destination` when
+ * `offerOpenFolder` is set, and their "Don't show this message again" check box is stored as the
+ * preference. Nothing is shown when no file was copied and none failed.
+ */
+void showCompletionMessage(QWidget* owner, const QString& destination, bool offerOpenFolder,
+                           int filesCopied, int filesFailed);
+
+/** The error alert of rename and new folder; `info` and `message` are plain texts. */
+void showError(QWidget* owner, const QString& info, const QString& message);
+
+/** Opens a local folder in the desktop's file manager. */
+void openFolder(const QString& folder);
+
+}  // namespace TransferPrompts

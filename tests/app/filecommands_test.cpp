@@ -1,0 +1,304 @@
+#include "app/filecommands.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <functional>
+
+#include "app/mainwindowharness.h"
+#include "app/preferences.h"
+#include "temporarysettings.h"
+#include "transfer/ui/calertdialog.h"
+#include "transfer/ui/cconfirmdialog.h"
+
+namespace {
+
+/**
+ * Answers the dialogs a command opens, in order: each step waits for a visible top-level widget
+ * of its kind and acts on it. What the alerts said is kept for the checks.
+ */
+class DialogScript : public QObject {
+public:
+    using Step = std::function<bool(QWidget*)>;  // true once it has acted on the widget
+
+    DialogScript() {
+        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start(10);
+    }
+
+    /**
+     * Presses button of the next alert, ticking its check box when asked; runs before first,
+     * while the alert still waits.
+     */
+    void alert(const char* button, bool tick = false, std::function<void()> before = {}) {
+        steps_.push_back([this, button, tick, before](QWidget* widget) {
+            auto* dialog = qobject_cast<CAlertDialog*>(widget);
+            if (!dialog)
+                return false;
+            if (before)
+                before();
+            alerts.append(textOf(dialog, "info") + QStringLiteral(" | ") + textOf(dialog, "message"));
+            if (tick)
+                dialog->findChild<QCheckBox*>(QStringLiteral("option"))->setChecked(true);
+            dialog->findChild<QAbstractButton*>(QLatin1String(button))->click();
+            return true;
+        });
+    }
+    /** Types text into the next name-entry dialog and confirms it. */
+    void name(const QString& text) {
+        steps_.push_back([text](QWidget* widget) {
+            auto* dialog = qobject_cast<CConfirmDialog*>(widget);
+            if (!dialog)
+                return false;
+            dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(text);
+            dialog->findChild<QAbstractButton*>(QStringLiteral("btnOK"))->click();
+            return true;
+        });
+    }
+    bool finished() const { return steps_.empty(); }
+
+    QStringList alerts;
+
+private:
+    static QString textOf(QWidget* dialog, const char* label) {
+        auto* found = dialog->findChild<QLabel*>(QLatin1String(label));
+        return found ? found->text() : QString();
+    }
+    void poll() {
+        if (steps_.empty())
+            return;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && steps_.front()(widget)) {
+                steps_.erase(steps_.begin());
+                return;
+            }
+        }
+    }
+
+    QTimer timer_;
+    std::vector<Step> steps_;
+};
+
+int countFiles(const fs::path& folder) {
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        count += entry.is_regular_file() ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_SIM_LIBRARY); }
+    // Each test starts with an empty history.
+    void init() {
+        dataFolder_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_DATA_HOME", dataFolder_->path().toUtf8());
+    }
+
+    void aFolderIsDownloadedAndRecorded() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Copy Phone", "bbbb000000000000000000000000000000000001");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        QTemporaryDir target;
+        DialogScript script;
+        script.alert("btnCancel");  // the completion message: "No"
+        shown.list()->selectItem(0);
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
+        QVERIFY(script.finished());
+        const fs::path copied = fs::path(target.path().toStdString()) / "100APPLE";
+        QCOMPARE(fs::file_size(copied / "IMG_0002.JPG"), std::uintmax_t{4096});
+        QCOMPARE(countFiles(copied), 2);
+        QVERIFY(script.alerts.value(0).contains(QStringLiteral("Successfully Done!")));
+        QVERIFY(shown.window.isEnabled());
+
+        const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();
+        QCOMPARE(records.size(), std::size_t{2});
+        QVERIFY(records[0].fromDevice);
+        QCOMPARE(records[0].status, 2);
+        QCOMPARE(toQString(records[0].deviceName), QStringLiteral("Copy Phone"));
+        QVERIFY(toQString(records[1].localFile).endsWith(QStringLiteral("/100APPLE/IMG_0002.JPG")));
+
+        // The same files again: "Skip" with "all" asks once and copies nothing.
+        script.alert("btnCancel", true);
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
+        QVERIFY(script.finished());
+        QCOMPARE(script.alerts.size(), 2);
+        QVERIFY(script.alerts[1].contains(QStringLiteral("File already exists!")));
+        const std::vector<TransferRecord> again = shown.window.fileCommands().history().records();
+        QCOMPARE(again.size(), std::size_t{4});
+        QCOMPARE(again[3].status, 3);
+    }
+
+    void aFolderIsUploadedIntoTheFolderShown() {
+        TemporarySettings settings;
+        Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, false);
+        Window shown;
+        TestDevice device("Upload Phone", "bbbb000000000000000000000000000000000002");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QTemporaryDir source;
+        const fs::path pics = fs::path(source.path().toStdString()) / "Pics";
+        writeFile(pics / "a.jpg", "aaaa");
+        writeFile(pics / "b/c.jpg", "cc");
+        fs::create_directories(pics / "empty");
+
+        shown.window.fileCommands().upload({QString::fromStdString(pics.string())},
+                                           shown.window.currentNode());
+        const fs::path uploaded = fs::path(device.path()) / "Media/Books/Pics";
+        QCOMPARE(fs::file_size(uploaded / "b/c.jpg"), std::uintmax_t{2});
+        QVERIFY(fs::is_directory(uploaded / "empty"));
+        // The folder shown was listed again: the new folder is in the list, and the tree row,
+        // empty before, can be expanded again.
+        QCOMPARE(shown.list()->itemCount(), 1);
+        QCOMPARE(shown.window.text(0, 0), QStringLiteral("Pics"));
+        QVERIFY(!shown.tree()->selectedRow()->knownEmpty);
+
+        const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();
+        QCOMPARE(records.size(), std::size_t{2});
+        QVERIFY(!records[0].fromDevice);
+        QCOMPARE(toQString(records[0].deviceFile), QStringLiteral("/Media/Books/Pics/"));
+
+        // A single chosen file is recorded too.
+        writeFile(fs::path(source.path().toStdString()) / "single.txt", "1");
+        shown.window.fileCommands().upload({source.path() + QStringLiteral("/single.txt")},
+                                           shown.window.currentNode());
+        QCOMPARE(shown.window.fileCommands().history().records().size(), std::size_t{3});
+    }
+
+    void cancelInTheOverwritePromptEndsTheRun() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Cancel Phone", "bbbb000000000000000000000000000000000003");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QTemporaryDir target;
+        writeFile(fs::path(target.path().toStdString()) / "IMG_0001.JPG", "mine");
+        DialogScript script;
+        script.alert("btnOther");  // "Cancel" in the overwrite prompt
+        shown.list()->currentView()->selectAll();
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
+        QVERIFY(script.finished());
+        // The second file was never tried, the kept one is untouched, no success was claimed.
+        QVERIFY(!fs::exists(fs::path(target.path().toStdString()) / "IMG_0002.JPG"));
+        std::ifstream kept(fs::path(target.path().toStdString()) / "IMG_0001.JPG");
+        std::string text;
+        kept >> text;
+        QCOMPARE(text, std::string("mine"));
+        QCOMPARE(script.alerts.size(), 1);
+    }
+
+    void anUnpluggedDeviceEndsTheRunAndIsNamed() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Gone Phone", "bbbb000000000000000000000000000000000004");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        shown.list()->currentView()->selectAll();
+        QTemporaryDir target;
+        writeFile(fs::path(target.path().toStdString()) / "IMG_0001.JPG", "mine");
+        DialogScript script;
+        // While the worker waits on the overwrite prompt, the device goes.
+        script.alert("btnOK", false, [&device] { device.unplug(); });
+        script.alert("btnCancel");  // the message about the device
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
+        QTRY_VERIFY(script.finished());
+        QVERIFY(script.alerts.last().contains(QStringLiteral("Gone Phone")));
+        QVERIFY(!fs::exists(fs::path(target.path().toStdString()) / "IMG_0002.JPG"));
+        for (const auto& entry : fs::directory_iterator(target.path().toStdString()))
+            QVERIFY(entry.path().filename() == "IMG_0001.JPG");  // nothing partial left
+    }
+
+    void deleteRefusesAreasAndRemovesFiles() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Delete Phone", "bbbb000000000000000000000000000000000005");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        DeviceTreeRow* apps = shown.appsRow();
+        shown.tree()->selectRow(apps);
+        shown.list()->selectItem(0);
+        DialogScript script;
+        script.alert("btnCancel");
+        shown.window.fileCommands().deleteSelection();
+        QVERIFY(script.finished());
+        QVERIFY(script.alerts[0].contains(QStringLiteral("can't be deleted")));
+        QVERIFY(fs::exists(fs::path(device.path()) / "Apps/com.example.notes/Container/Documents"));
+
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        shown.list()->selectItem(0);
+        script.alert("btnOK");
+        shown.window.fileCommands().deleteSelection();
+        QVERIFY(script.finished());
+        QVERIFY(!fs::exists(fs::path(device.path()) / "Media/DCIM/100APPLE"));
+        QCOMPARE(shown.list()->itemCount(), 0);
+        QVERIFY(shown.window.isEnabled());
+    }
+
+    void renameAndNewFolderCheckTheirNames() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Name Phone", "bbbb000000000000000000000000000000000006");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
+        const fs::path media = fs::path(device.path()) / "Media";
+        DialogScript script;
+
+        // From the menu, once it has closed; spaces around the name go.
+        script.name(QStringLiteral("  Made Here  "));
+        shown.window.menuItemChosen(QStringLiteral("filemenu.xml"), QStringLiteral("newfolder"));
+        QVERIFY(!script.finished());
+        QTRY_VERIFY(fs::is_directory(media / "Made Here"));
+        QTRY_COMPARE(shown.list()->itemCount(), 4);
+
+        // A separator would move the item elsewhere: refused.
+        const int note = 3;
+        QCOMPARE(shown.window.text(note, 0), QStringLiteral("note.txt"));
+        shown.list()->selectItem(note);
+        script.name(QStringLiteral("../escaped.txt"));
+        script.alert("btnCancel");
+        shown.window.fileCommands().rename();
+        QVERIFY(script.finished());
+        QVERIFY(script.alerts.last().contains(QStringLiteral("Invalid filename!")));
+        QVERIFY(fs::exists(media / "note.txt"));
+
+        // Onto an existing name: refused, nothing replaced.
+        script.name(QStringLiteral("Books"));
+        script.alert("btnCancel");
+        shown.window.fileCommands().rename();
+        QVERIFY(script.finished());
+        QVERIFY(fs::exists(media / "note.txt") && fs::is_directory(media / "Books"));
+
+        // Only spaces: the Part's message.
+        script.name(QStringLiteral("   "));
+        script.alert("btnCancel");
+        shown.window.fileCommands().rename();
+        QVERIFY(script.finished());
+        QVERIFY(script.alerts.last().contains(
+            QStringLiteral("The file name can't be empty or just whitespaces.")));
+
+        // A good name: renamed, and the row at the old place is selected.
+        script.name(QStringLiteral("memo.txt"));
+        shown.window.fileCommands().rename();
+        QVERIFY(script.finished());
+        QVERIFY(fs::exists(media / "memo.txt") && !fs::exists(media / "note.txt"));
+        QCOMPARE(shown.window.selectedRows(), std::vector<int>{note});
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dataFolder_;
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "filecommands_test.moc"
