@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QTimer>
 #include <functional>
 
@@ -12,6 +14,7 @@
 #include "temporarysettings.h"
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/cconfirmdialog.h"
+#include "transfer/ui/cprogresswindow.h"
 
 namespace {
 
@@ -294,6 +297,71 @@ private slots:
         QVERIFY(script.finished());
         QVERIFY(fs::exists(media / "memo.txt") && !fs::exists(media / "note.txt"));
         QCOMPARE(shown.window.selectedRows(), std::vector<int>{note});
+    }
+
+    void escapeHidesTheProgressButTheRunGoesOn() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Escape Phone", "bbbb000000000000000000000000000000000007");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        shown.list()->currentView()->selectAll();
+        QTemporaryDir target;
+        writeFile(fs::path(target.path().toStdString()) / "IMG_0001.JPG", "mine");
+        DialogScript script;
+        QPointer<CProgressWindow> progress;
+        // While the first file waits on its prompt, Escape closes the progress window.
+        script.alert("btnOK", false, [&progress] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* window = qobject_cast<CProgressWindow*>(widget)) {
+                    progress = window;
+                    QTest::keyClick(window, Qt::Key_Escape);
+                }
+            }
+        });
+        script.alert("btnCancel");  // the completion message, once the worker has ended
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
+        QVERIFY(progress.isNull() || !progress->isVisible());
+        QTRY_VERIFY(script.finished());
+        QVERIFY(!shown.window.fileCommands().isTransferring());
+        QCOMPARE(fs::file_size(fs::path(target.path().toStdString()) / "IMG_0001.JPG"),
+                 std::uintmax_t{2048});
+        QVERIFY(fs::exists(fs::path(target.path().toStdString()) / "IMG_0002.JPG"));
+        QVERIFY(script.alerts.last().contains(QStringLiteral("Successfully Done!")));
+    }
+
+    void uploadsGoIntoTheSelectedFolderItem() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Target Phone", "bbbb000000000000000000000000000000000008");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
+        QCOMPARE(shown.window.uploadTarget(), shown.window.currentNode());
+        shown.list()->selectItem(0);  // a folder
+        QCOMPARE(shown.window.uploadTarget(), shown.window.selectedNodes().front());
+        QVERIFY(shown.window.uploadTarget() != shown.window.currentNode());
+        shown.list()->selectItem(2);  // note.txt: a file, so the folder shown
+        QCOMPARE(shown.window.uploadTarget(), shown.window.currentNode());
+        // Nothing to copy: no run, no window.
+        shown.window.fileCommands().upload({}, shown.window.currentNode());
+        QVERIFY(!shown.window.fileCommands().isTransferring());
+    }
+
+    void anEmptyFileShowsAnUnknownShareThenAll() {
+        QWidget owner;
+        TransferRun run(&owner);
+        run.reset(QStringLiteral("/tmp"), false);
+        CProgressWindow progress(&owner, CProgressWindow::Mode::Transfer, QStringLiteral("Copy"));
+        run.setProgressWindow(&progress);
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("workingProgress"));
+        run.fileStarted(u"/Media/empty.txt", u"/tmp/empty.txt", 0);
+        QTRY_COMPARE(bar->maximum(), 0);  // a moving bar: no share to show
+        run.fileFinished(u"/Media/empty.txt", u"/tmp/empty.txt");
+        QTRY_COMPARE(bar->value(), 100);
+        QCOMPARE(run.filesCopied(), 1);
+        run.setProgressWindow(nullptr);
     }
 
 private:
