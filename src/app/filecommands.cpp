@@ -117,6 +117,8 @@ void FileCommands::runTransfers() {
     if (runShown_)
         return;
     runShown_ = true;
+    // This showing reports the run when it ends, also for a run it rejoined after Escape.
+    reportWhenWorkerEnds_ = false;
     CProgressWindow progress(&window_, CProgressWindow::Mode::Transfer, kCopyTitle);
     QEventLoop loop;
     connect(&progress, &CProgressWindow::cancelClicked, &loop, [this] { run_.cancel(); });

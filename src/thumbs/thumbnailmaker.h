@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "thumbs/rgbaimage.h"
+#include "thumbs/thumbnailcache.h"
+
+/**
+ * The largest image file, in bytes, that is read from a device to make a thumbnail. Callers
+ * check the file's size first and do not read a larger file; makeThumbnail refuses more bytes.
+ */
+inline constexpr size_t kMaxThumbnailSourceBytes = size_t{64} * 1024 * 1024;
+
+/** Thumbnails fit a square box of this many pixels on a side. */
+inline constexpr int kThumbnailBoxSide = 200;
+
+/** Images wider or taller than this many pixels get no thumbnail. */
+inline constexpr int kMaxThumbnailSourceSide = 16384;
+
+/** A thumbnail and the size of the image it was made from. */
+struct Thumbnail {
+    RgbaImage image;
+    ImageSize source;
+};
+
+/**
+ * The thumbnail of an image file's contents (PNG, Apple's "CgBI" PNG, JPEG, BMP and the other
+ * formats stb_image reads), fitted into the box by fitIntoBox and shrunk by resampleBox; an image
+ * that fits already is kept as it is.
+ *
+ * Nothing, without decoding the pixels, when there are more than kMaxThumbnailSourceBytes, when
+ * the header does not parse or gives a side above kMaxThumbnailSourceSide, or when a BMP's pixel
+ * rows run past the end. Nothing when the pixels do not decode (corrupt or truncated data).
+ * "CgBI" images come back in red, green, blue, alpha order with their colours still
+ * premultiplied by alpha, as stored.
+ *
+ * May run on several threads at once. It sets stb_image's per-thread switch for "CgBI" images on
+ * the calling thread; stb_image's process-wide un-premultiply switch must stay off.
+ */
+std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes);

@@ -1,0 +1,247 @@
+#include "thumbs/thumbnailmaker.h"
+
+#include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "thumbs/boxfit.h"
+#include "thumbs/boxresampler.h"
+#include "thumbs/thumbnailimagerule.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void appendTo(void* context, void* data, int size) {
+    auto* out = static_cast<Bytes*>(context);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+}
+
+// Colours that change from pixel to pixel, so that a lost or misplaced row shows.
+Bytes gradient(int width, int height, int channels) {
+    Bytes pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < channels; ++c)
+                pixels.push_back(static_cast<uint8_t>(c == 3 ? 255 - y : x * 3 + y * 5 + c * 40));
+        }
+    }
+    return pixels;
+}
+
+Bytes pngFile(int width, int height) {
+    Bytes file;
+    stbi_write_png_to_func(appendTo, &file, width, height, 4, gradient(width, height, 4).data(),
+                           width * 4);
+    return file;
+}
+
+Bytes jpegFile(int width, int height) {
+    Bytes file;
+    stbi_write_jpg_to_func(appendTo, &file, width, height, 3, gradient(width, height, 3).data(),
+                           90);
+    return file;
+}
+
+Bytes bmpFile(int width, int height) {
+    Bytes file;
+    stbi_write_bmp_to_func(appendTo, &file, width, height, 3, gradient(width, height, 3).data());
+    return file;
+}
+
+void appendBigEndian(Bytes& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+uint32_t crc32Of(const Bytes& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
+
+void appendChunk(Bytes& png, const char* type, const Bytes& data) {
+    appendBigEndian(png, static_cast<uint32_t>(data.size()));
+    Bytes typeAndData(type, type + 4);
+    typeAndData.insert(typeAndData.end(), data.begin(), data.end());
+    png.insert(png.end(), typeAndData.begin(), typeAndData.end());
+    appendBigEndian(png, crc32Of(typeAndData));
+}
+
+// A PNG as Apple's tools optimise it: a "CgBI" chunk first, blue-green-red-alpha pixels with
+// premultiplied colours, and image data as a raw deflate stream (here one stored block).
+Bytes cgbiFile(int width, int height, const Bytes& bgraPixels) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    appendChunk(png, "CgBI", {0x50, 0x00, 0x20, 0x06});
+    Bytes header;
+    appendBigEndian(header, static_cast<uint32_t>(width));
+    appendBigEndian(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    appendChunk(png, "IHDR", header);
+    Bytes rows;
+    const size_t stride = static_cast<size_t>(width) * 4;
+    for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+        rows.push_back(0);  // no filter
+        rows.insert(rows.end(), bgraPixels.begin() + static_cast<long>(y * stride),
+                    bgraPixels.begin() + static_cast<long>((y + 1) * stride));
+    }
+    const auto length = static_cast<uint16_t>(rows.size());
+    Bytes deflate = {0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                     static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8)};
+    deflate.insert(deflate.end(), rows.begin(), rows.end());
+    appendChunk(png, "IDAT", deflate);
+    appendChunk(png, "IEND", {});
+    return png;
+}
+
+RgbaImage solid(int width, int height, std::vector<uint8_t> rgba) {
+    RgbaImage image{width, height, {}};
+    for (int i = 0; i < width * height; ++i)
+        image.pixels.insert(image.pixels.end(), rgba.begin(), rgba.end());
+    return image;
+}
+
+TEST(ThumbnailImageRule, AcceptsImageExtensionsInAnyCaseAndAppArtwork) {
+    for (const char16_t* name : {u"Photo.JPG", u"a.png", u"b.jpeg", u"c.Bmp", u"d.jpg.PNG",
+                                 u"iTunesArtwork", u"/iTunesArtwork"})
+        EXPECT_TRUE(wantsThumbnail(name)) << CZelboString(name).toUtf8();
+    for (const char16_t* name : {u"archive.png.zip", u"notes.txt", u"png", u"itunesartwork",
+                                 u"iTunesArtwork.plist", u"photo.gif", u""})
+        EXPECT_FALSE(wantsThumbnail(name)) << CZelboString(name).toUtf8();
+}
+
+TEST(BoxFit, ShrinksTheLongerSideToTheBoxAndNeverEnlarges) {
+    EXPECT_EQ(fitIntoBox(4000, 3000, 200, 200), (FittedSize{200, 150}));
+    EXPECT_EQ(fitIntoBox(3000, 4000, 200, 200), (FittedSize{150, 200}));
+    EXPECT_EQ(fitIntoBox(100, 50, 200, 200), (FittedSize{100, 50}));
+    EXPECT_EQ(fitIntoBox(200, 200, 200, 200), (FittedSize{200, 200}));
+    EXPECT_EQ(fitIntoBox(201, 201, 200, 200), (FittedSize{200, 200}));
+    // 200 * 301 / 401 is 150.12 and 200 * 302 / 401 is 150.62: rounded half up.
+    EXPECT_EQ(fitIntoBox(401, 301, 200, 200), (FittedSize{200, 150}));
+    EXPECT_EQ(fitIntoBox(401, 302, 200, 200), (FittedSize{200, 151}));
+    EXPECT_EQ(fitIntoBox(1, 1000, 200, 200), (FittedSize{1, 200}));
+    EXPECT_EQ(fitIntoBox(16384, 1, 200, 200), (FittedSize{200, 1}));
+}
+
+TEST(BoxResampler, KeepsASolidColourExactly) {
+    for (const std::vector<uint8_t>& colour : std::vector<std::vector<uint8_t>>{
+             {255, 255, 255, 255}, {0, 0, 0, 0}, {1, 128, 254, 77}, {200, 17, 99, 255}}) {
+        const auto small = resampleBox(solid(7, 5, colour), 3, 2);
+        ASSERT_TRUE(small);
+        EXPECT_EQ(*small, solid(3, 2, colour)) << int{colour[0]} << " " << int{colour[1]};
+    }
+}
+
+TEST(BoxResampler, AveragesTheSourcePixelsUnderEachTargetPixel) {
+    // A 4 × 2 checkerboard of red and blue halves into two pixels of half red, half blue.
+    const uint8_t red[] = {255, 0, 0, 255};
+    const uint8_t blue[] = {0, 0, 255, 255};
+    RgbaImage board{4, 2, {}};
+    for (int i = 0; i < 8; ++i) {
+        const uint8_t* colour = (i % 4 + i / 4) % 2 == 0 ? red : blue;
+        board.pixels.insert(board.pixels.end(), colour, colour + 4);
+    }
+    EXPECT_EQ(resampleBox(board, 2, 1), (RgbaImage{2, 1, {128, 0, 128, 255, 128, 0, 128, 255}}));
+
+    // Five pixels into three: the footprints (1.67 source pixels wide, centred on 0.33, 2 and
+    // 3.67) hold pixels 0-1, 2 and 3-4, each counted whole.
+    const RgbaImage row{
+        5, 1, {0, 10, 0, 255, 255, 30, 255, 0, 77, 50, 3, 128, 10, 70, 100, 0, 20, 90, 200, 255}};
+    const RgbaImage expected{3, 1, {128, 20, 128, 128, 77, 50, 3, 128, 15, 80, 150, 128}};
+    EXPECT_EQ(resampleBox(row, 3, 1), expected);
+    // Columns are filtered the same way.
+    const RgbaImage column{1, 5, row.pixels};
+    EXPECT_EQ(resampleBox(column, 1, 3), (RgbaImage{1, 3, expected.pixels}));
+}
+
+TEST(BoxResampler, RefusesToEnlargeOrToReadAnInvalidImage) {
+    EXPECT_FALSE(resampleBox(solid(4, 4, {1, 2, 3, 4}), 5, 4));
+    EXPECT_FALSE(resampleBox(solid(4, 4, {1, 2, 3, 4}), 0, 4));
+    EXPECT_FALSE(resampleBox(RgbaImage{4, 4, Bytes(10)}, 2, 2));
+}
+
+TEST(ThumbnailMaker, ShrinksALargeImageIntoTheBox) {
+    const Bytes png = pngFile(400, 300);
+    const auto thumbnail = makeThumbnail(png);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->source, (ImageSize{400, 300}));
+    EXPECT_EQ(thumbnail->image, resampleBox(*decodeImage(png), 200, 150));
+
+    // The limit is on each side, not on the area.
+    const auto wide = makeThumbnail(pngFile(16384, 1));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->source, (ImageSize{16384, 1}));
+    EXPECT_EQ(wide->image.width, 200);
+    EXPECT_EQ(wide->image.height, 1);
+}
+
+TEST(ThumbnailMaker, KeepsAnImageThatFitsAsDecoded) {
+    for (const Bytes& file : {pngFile(100, 50), jpegFile(100, 50), bmpFile(100, 50)}) {
+        const auto thumbnail = makeThumbnail(file);
+        ASSERT_TRUE(thumbnail);
+        EXPECT_EQ(thumbnail->source, (ImageSize{100, 50}));
+        EXPECT_EQ(thumbnail->image, decodeImage(file));
+    }
+}
+
+TEST(ThumbnailMaker, RefusesImagesAboveTheSizeLimits) {
+    // Both decode, but are refused from their headers.
+    for (const Bytes& file : {pngFile(20000, 10), pngFile(10, 16385)}) {
+        EXPECT_TRUE(decodeImage(file));
+        EXPECT_FALSE(makeThumbnail(file));
+    }
+    // A header that claims 20000 × 10 pixels with the data of one pixel behind it.
+    Bytes claim = pngFile(1, 1);
+    const uint8_t size[] = {0, 0, 0x4E, 0x20, 0, 0, 0, 10};
+    std::memcpy(&claim[16], size, sizeof size);
+    EXPECT_FALSE(makeThumbnail(claim));
+
+    // Too many bytes, however small the image: readers stop at the limit.
+    Bytes padded = pngFile(4, 4);
+    padded.resize(kMaxThumbnailSourceBytes);
+    EXPECT_TRUE(makeThumbnail(padded));
+    padded.push_back(0);
+    EXPECT_FALSE(makeThumbnail(padded));
+}
+
+TEST(ThumbnailMaker, GivesNothingForTruncatedOrCorruptFiles) {
+    EXPECT_FALSE(makeThumbnail({}));
+    const Bytes text(200, 'x');
+    EXPECT_FALSE(makeThumbnail(text));
+    for (const Bytes& file : {pngFile(64, 48), jpegFile(64, 48), bmpFile(64, 48)}) {
+        ASSERT_TRUE(makeThumbnail(file));
+        for (const size_t kept : {size_t{10}, size_t{40}, file.size() / 2, file.size() - 20}) {
+            const Bytes truncated(file.begin(), file.begin() + static_cast<long>(kept));
+            EXPECT_FALSE(makeThumbnail(truncated)) << kept << " of " << file.size();
+        }
+        // Damage anywhere must never crash; what decodes still fits the box.
+        for (size_t at = 0; at < file.size(); at += 7) {
+            Bytes damaged = file;
+            damaged[at] ^= 0xA5;
+            if (const auto thumbnail = makeThumbnail(damaged)) {
+                EXPECT_TRUE(thumbnail->image.isValid());
+                EXPECT_LE(thumbnail->image.width, kThumbnailBoxSide);
+                EXPECT_LE(thumbnail->image.height, kThumbnailBoxSide);
+            }
+        }
+    }
+}
+
+TEST(ThumbnailMaker, ReadsAppleOptimisedPngsInRgbOrderStillPremultiplied) {
+    // Opaque red, then (200, 100, 50) at alpha 128, premultiplied to (100, 50, 25).
+    const Bytes bgra = {0, 0, 255, 255, 25, 50, 100, 128};
+    const auto thumbnail = makeThumbnail(cgbiFile(2, 1, bgra));
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->source, (ImageSize{2, 1}));
+    EXPECT_EQ(thumbnail->image, (RgbaImage{2, 1, {255, 0, 0, 255, 100, 50, 25, 128}}));
+}
+
+}  // namespace
