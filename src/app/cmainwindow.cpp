@@ -179,6 +179,9 @@ void CMainWindow::initialiseControls() {
         tree_->setStepRunner(runner);
         tree_->setBusyIndicatorHost(list_ ? static_cast<QWidget*>(list_) : this);
     }
+    // The transfer history opens from the status line; the layout's bar there stays unused.
+    Controls::setVisible(content(), QStringLiteral("statusTransfer"), true);
+    Controls::setVisible(content(), QStringLiteral("progressTransfer"), false);
     connect(&idleTimer_, &QTimer::timeout, this, &CMainWindow::updateToolbar);
     idleTimer_.start(500);
     updateToolbar();
@@ -199,6 +202,7 @@ void CMainWindow::routeNotifications() {
     onClick("btnFeedback",
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kFeedbackPage))); });
     onClick("btnViewstyle", [this] { openViewStyleMenu(); });
+    onClick("btnShowTasks", [this] { fileCommands_->showTransferManager(); });
     onClick("btnBackward", [this] { goBack(); });
     onClick("btnForward", [this] { goForward(); });
     onClick("btnDownload", [this] { fileCommands_->download(); });

@@ -14,6 +14,7 @@
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/cconfirmdialog.h"
 #include "transfer/ui/cprogresswindow.h"
+#include "transfer/ui/ctransfermanagerwindow.h"
 #include "transfer/ui/folderchooser.h"
 #include "transfer/ui/transferprompts.h"
 #include "values/localpaths.h"
@@ -39,10 +40,32 @@ FileCommands::FileCommands(CMainWindow& window, const QString& historyFile)
     connect(&run_, &TransferRun::folderChanged, this,
             [this](const NodePointer& folder) { window_.folderContentsChanged(folder); });
     connect(&run_, &TransferRun::workerEnded, this, &FileCommands::workerEnded);
+    // Records come from the worker; the newest manager window shows them, one fill per burst.
+    history_.setRecordAddedListener([this](const TransferRecord&) {
+        if (managerFillPending_.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                managerFillPending_.store(false);
+                if (newestManager_)
+                    newestManager_->fill();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 FileCommands::~FileCommands() {
     shutdown();
+    history_.setRecordAddedListener({});
+}
+
+void FileCommands::showTransferManager() {
+    auto* manager = new CTransferManagerWindow(&window_, history_);
+    manager->move(CTransferManagerWindow::placement(window_.frameGeometry(), manager->size()));
+    manager->show();
+    manager->activateWindow();
+    newestManager_ = manager;
 }
 
 // --- Copies ---

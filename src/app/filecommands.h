@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 
 #include "app/transferrun.h"
@@ -10,6 +12,7 @@
 #include "transfer/transferworker.h"
 
 class CMainWindow;
+class CTransferManagerWindow;
 
 namespace ZelboLib {
 class FileSystemNode;
@@ -45,6 +48,10 @@ public:
     void rename();
     void newFolder();
 
+    /** Opens another transfer manager window at the main window's bottom right; only the newest
+     * one gains rows while files are copied. */
+    void showTransferManager();
+
     bool isTransferring() const { return worker_.isRunning(); }
     /** Cancels a running transfer and waits for its worker, still delivering its reports. */
     void shutdown();
@@ -66,4 +73,6 @@ private:
     TransferWorker worker_;
     bool runShown_ = false;
     bool reportWhenWorkerEnds_ = false;
+    QPointer<CTransferManagerWindow> newestManager_;
+    std::atomic<bool> managerFillPending_{false};
 };

@@ -65,10 +65,16 @@ void TransferHistoryStore::addRecord(TransferRecord record) {
 }
 
 std::vector<TransferRecord> TransferHistoryStore::records() {
+    return records(0);
+}
+
+std::vector<TransferRecord> TransferHistoryStore::records(size_t from) {
     const std::lock_guard lock(mutex_);
     if (ensureOpen())
         storeUnstoredRecords();
-    return records_;
+    if (from >= records_.size())
+        return {};
+    return {records_.begin() + static_cast<std::ptrdiff_t>(from), records_.end()};
 }
 
 void TransferHistoryStore::close() {

@@ -31,6 +31,8 @@ public:
     void addRecord(TransferRecord record);
     /** A copy of the list, oldest first. */
     std::vector<TransferRecord> records();
+    /** A copy of the records at index `from` and later; empty when `from` is past the end. */
+    std::vector<TransferRecord> records(size_t from);
     /** Closes the database; a later call opens it again. */
     void close();
     /**

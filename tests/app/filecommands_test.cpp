@@ -15,6 +15,7 @@
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/cconfirmdialog.h"
 #include "transfer/ui/cprogresswindow.h"
+#include "transfer/ui/ctransfermanagerwindow.h"
 
 namespace {
 
@@ -362,6 +363,49 @@ private slots:
         QTRY_COMPARE(bar->value(), 100);
         QCOMPARE(run.filesCopied(), 1);
         run.setProgressWindow(nullptr);
+    }
+
+    void theTransferManagerListsTheRunAndGrowsWhileTheNewestIsOpen() {
+        TemporarySettings settings;
+        Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, false);
+        Window shown;
+        TestDevice device("Tasks Phone", "bbbb000000000000000000000000000000000009");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        shown.list()->selectItem(0);
+        QTemporaryDir first;
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), first.path());
+
+        // The status line's button opens it, placed at the main window's bottom right.
+        const auto rowsOf = [](CTransferManagerWindow* manager) {
+            return manager->findChild<QAbstractItemView*>(QStringLiteral("taskList"))
+                ->model()
+                ->rowCount();
+        };
+        auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnShowTasks"));
+        QVERIFY(button->isVisibleTo(&shown.window));
+        button->click();
+        button->click();
+        QList<CTransferManagerWindow*> managers =
+            shown.window.findChildren<CTransferManagerWindow*>();
+        QCOMPARE(managers.size(), 2);
+        QCOMPARE(rowsOf(managers[0]), 2);
+        QCOMPARE(managers[1]->pos(), CTransferManagerWindow::placement(
+                                         shown.window.frameGeometry(), managers[1]->size()));
+
+        // Another run: only the newer window gains its rows, newest on top.
+        QTemporaryDir second;
+        shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), second.path());
+        QTRY_COMPARE(rowsOf(managers[1]), 4);
+        QCOMPARE(rowsOf(managers[0]), 2);
+        const QString top = managers[1]
+                                ->findChild<QAbstractItemView*>(QStringLiteral("taskList"))
+                                ->model()
+                                ->index(0, 0)
+                                .data()
+                                .toString();
+        QVERIFY(top.startsWith(second.path()));
     }
 
 private:

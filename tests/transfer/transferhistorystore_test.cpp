@@ -154,6 +154,17 @@ TEST_F(TransferHistoryStoreTest, RestartListsEarlierRowsFirstAndReopeningDoesNot
     EXPECT_EQ(tableRows(file), describe(list));
 }
 
+TEST_F(TransferHistoryStoreTest, RecordsFromAnIndexAreTheTailAfterEarlierRows) {
+    TransferHistoryStore(path).addRecord(makeRecord("/tmp/earlier.jpg"));
+    TransferHistoryStore store(path);
+    store.addRecord(makeRecord("/tmp/a.jpg"));
+    store.addRecord(makeRecord("/tmp/b.jpg"));
+    EXPECT_EQ(localFiles(store.records(1)), (std::vector<std::string>{"/tmp/a.jpg", "/tmp/b.jpg"}));
+    EXPECT_EQ(describe(store.records(0)), describe(store.records()));
+    EXPECT_TRUE(store.records(3).empty());
+    EXPECT_TRUE(store.records(1000).empty());
+}
+
 TEST_F(TransferHistoryStoreTest, UnavailableFileKeepsRecordsInMemoryAndStoresThemOnceItOpens) {
     TransferHistoryStore(path).addRecord(makeRecord("/tmp/earlier.jpg"));
     // The data folder goes away and a regular file takes its place, as with an unmounted drive.
