@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QIcon>
 #include <QScreen>
 #include <QStandardPaths>
@@ -90,6 +91,14 @@ bool prepareScreenshot(CMainWindow& window, const Options& options) {
         window.showViewStyle(*options.viewStyle);
     if (options.open.isEmpty())
         return true;
+    // The arrival is queued to this thread; a loaded machine may take a moment to deliver it.
+    QDeadlineTimer deadline(10000);
+    while (window.devices().empty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (window.devices().empty()) {
+        std::fprintf(stderr, "plovik: no device arrived\n");
+        return false;
+    }
     if (window.openDevicePath(options.open))
         return true;
     std::fprintf(stderr, "plovik: no folder %s on the first device\n", qPrintable(options.open));
