@@ -21,8 +21,9 @@
 #include "app/cpreferencesdialog.h"
 #include "app/devicepanel.h"
 #include "app/devicetreecontrol.h"
-#include "app/filecommands.h"
 #include "app/diskthumbnailcachestore.h"
+#include "app/filecommands.h"
+#include "app/listthumbnails.h"
 #include "app/log.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
@@ -116,6 +117,11 @@ CMainWindow::~CMainWindow() {
     fileCommands_.reset();
 }
 
+void CMainWindow::stopThumbnails() {
+    if (thumbnails_)
+        thumbnails_->stopThumbnails();
+}
+
 void CMainWindow::shutdownTransfers() {
     fileCommands_->shutdown();
 }
@@ -170,6 +176,15 @@ void CMainWindow::initialiseControls() {
         list_->setDataSource(this);
         list_->setDelegate(this);
         list_->setStepRunner(runner);
+        const auto fileOfItem = [this](int item) -> NodePointer {
+            const auto& entries = listing_.entries();
+            if (item < 0 || static_cast<std::size_t>(item) >= entries.size() ||
+                listing_.isFolder(item))
+                return nullptr;
+            return entries[static_cast<std::size_t>(item)];
+        };
+        thumbnails_ = std::make_unique<ListThumbnails>(fileOfItem, *list_, this);
+        list_->setThumbnailRequester(thumbnails_.get());
         list_->initialise();
         list_->setViewStyle(Preferences::readViewStyle());
     }
@@ -303,6 +318,7 @@ void CMainWindow::addDevice(const std::shared_ptr<AMDevice>& device) {
 }
 
 void CMainWindow::removeDevice(const std::shared_ptr<AMDevice>& device) {
+    stopThumbnails();
     listing_.showFolder(nullptr);
     if (list_)
         list_->hide();
@@ -570,8 +586,10 @@ void CMainWindow::chooseViewStyle(const QString& itemName) {
 }
 
 void CMainWindow::showViewStyle(ViewStyle style) {
-    if (list_)
+    if (list_ && list_->viewStyle() != static_cast<std::uint32_t>(style)) {
         list_->setViewStyle(static_cast<std::uint32_t>(style));
+        thumbnails_->viewStyleChanged(style);
+    }
     if (auto* button = control<QAbstractButton>(QStringLiteral("btnViewstyle")))
         button->setIcon(QIcon(viewStyleGlyph(style)));
 }

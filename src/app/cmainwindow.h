@@ -21,6 +21,7 @@ class CListviewControl;
 class FileCommands;
 class DeviceTreeControl;
 class LayoutLoader;
+class ListThumbnails;
 class PopupMenu;
 class UpdateChecker;
 
@@ -104,6 +105,8 @@ public:
     NodePointer uploadTarget();
     /** Runs a step that talks to the device on a worker, under the busy indicator. */
     void runDeviceStep(const std::function<void()>& step);
+    /** Stops making thumbnails for the list (before its items are deleted, say). */
+    void stopThumbnails();
     /** Ends a running transfer before the program quits, waiting for its worker. */
     void shutdownTransfers();
     FileCommands& fileCommands() { return *fileCommands_; }
@@ -179,6 +182,8 @@ private:
     std::vector<NodePointer> listedSubfolders_;
 
     CListviewControl* list_ = nullptr;
+    // Makes the list's thumbnails on threads of its own, joined before listing_ goes.
+    std::unique_ptr<ListThumbnails> thumbnails_;
     DeviceTreeControl* tree_ = nullptr;
     PlatformFileTypes fileTypes_;
     std::unique_ptr<PopupMenu> mainMenu_;

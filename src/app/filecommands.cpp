@@ -231,6 +231,8 @@ void FileCommands::deleteSelection() {
     confirm.cancelText = QStringLiteral("Cancel");
     if (CAlertDialog::showAlert(&window_, confirm) != AlertResult::Ok)
         return;
+    // The thumbnail worker must not read what is being deleted.
+    window_.stopThumbnails();
 
     CProgressWindow progress(&window_, CProgressWindow::Mode::Busy, QStringLiteral("Deleting"));
     progress.show();

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "thumbs/rgbaimage.h"
+#include "values/zelbostring.h"
+
+class ThumbnailCache;
+
+namespace ZelboLib {
+class FileSystemNode;
+}
+
+/** One ask for the thumbnail of a device file, and whom to tell when the attempt has ended. */
+struct ThumbnailRequest {
+    std::shared_ptr<ZelboLib::FileSystemNode> node;
+    /** Handed back untouched: the asker's row, node or generation. */
+    std::uintptr_t tag1 = 0;
+    std::uintptr_t tag2 = 0;
+    /**
+     * Runs on the thread that made the attempt, after it ended, whether a thumbnail was made or
+     * not; it may only hand the news on (post to the asker's thread), never block or call back.
+     */
+    std::function<void(const ThumbnailRequest&)> completion;
+};
+
+/**
+ * Makes thumbnails of device images in the background and keeps them in a ThumbnailCache, so
+ * that a file is read and decoded once and then answered from the cache.
+ *
+ * Requests of the file list go to one shared worker thread through a queue that holds each file
+ * (by its full cache key) once; every request for a queued file is told when that file's attempt
+ * ends. Requests of the inspector get a thread of their own, which runs beside the worker.
+ *
+ * A file is read only when it is not a folder and its listed size is between 1 and
+ * kMaxThumbnailSourceBytes; the read ends as soon as the device reports another size or sends
+ * more bytes. A file whose bytes do not match its listed size, or that does not decode, gets no
+ * cache entry and is tried again when it is asked for again.
+ *
+ * getThumbnail and stopThumbnails may be called from any thread but never from a completion.
+ */
+class ThumbCreator {
+public:
+    explicit ThumbCreator(ThumbnailCache& cache);
+    /** Ends reads in progress, drops the queue and joins every thread it started. */
+    ~ThumbCreator();
+    ThumbCreator(const ThumbCreator&) = delete;
+    ThumbCreator& operator=(const ThumbCreator&) = delete;
+
+    /**
+     * The cached thumbnail of the request's node. Nothing when there is no request or node, when
+     * the node's name is not an image's (wantsThumbnail), or when it is not cached yet; in the
+     * last case, with queueIfMissing, the thumbnail is made in the background, on the shared
+     * worker when useSharedWorker is true and on a thread of its own otherwise, and the request's
+     * completion runs when the attempt has ended.
+     */
+    std::optional<RgbaImage> getThumbnail(std::optional<ThumbnailRequest> request,
+                                          bool queueIfMissing, bool useSharedWorker);
+
+    /**
+     * Ends the shared worker's read in progress early (its completion still runs, nothing is
+     * cached for it), waits for the worker to end and drops every queued request without
+     * running its completion. Reads of the inspector's threads that are in progress meanwhile
+     * end early too. Cached thumbnails stay.
+     */
+    void stopThumbnails();
+
+private:
+    struct QueueEntry {
+        std::vector<ThumbnailRequest> requests;
+        std::uint64_t arrival = 0;
+        bool started = false;
+    };
+    struct DedicatedThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+
+    void enqueue(const CZelboString& key, ThumbnailRequest request);
+    void startDedicated(ThumbnailRequest request);
+    void runWorker();
+    /** Reads, decodes and caches node's thumbnail; nothing is cached when any step fails. */
+    void createThumbnail(ZelboLib::FileSystemNode& node) const;
+    void stopWorker();
+
+    ThumbnailCache& cache_;
+    // Raised while stopping: ends reads in progress at their next chunk.
+    std::atomic<bool> stopping_{false};
+
+    // Guards the queue and the worker's state flags.
+    std::mutex queueMutex_;
+    std::map<CZelboString, QueueEntry, ZelboStringLess> queue_;
+    std::uint64_t arrivals_ = 0;
+    bool workerRunning_ = false;
+    bool stopQueue_ = false;
+
+    // Guards the thread objects; never taken by the threads themselves.
+    std::mutex threadsMutex_;
+    std::thread worker_;
+    std::vector<DedicatedThread> dedicated_;
+};
