@@ -17,12 +17,15 @@
 #include "app/caboutdialog.h"
 #include "app/ccapacitycontrol.h"
 #include "app/cdetailsdialog.h"
+#include "app/cimagewellui.h"
+#include "app/clabelexui.h"
 #include "app/clistviewcontrol.h"
 #include "app/cpreferencesdialog.h"
 #include "app/devicepanel.h"
 #include "app/devicetreecontrol.h"
 #include "app/diskthumbnailcachestore.h"
 #include "app/filecommands.h"
+#include "app/fileinspector.h"
 #include "app/listthumbnails.h"
 #include "app/log.h"
 #include "app/preferences.h"
@@ -92,6 +95,10 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
                              [](QWidget* owner) { return new DeviceTreeControl(owner); });
     loader.setControlFactory(QStringLiteral("CapacityControl"),
                              [](QWidget* owner) { return new CCapacityControlUI(owner); });
+    loader.setControlFactory(QStringLiteral("ImageWell"),
+                             [](QWidget* owner) { return new CImageWellUI(owner); });
+    loader.setControlFactory(QStringLiteral("LabelEx"),
+                             [](QWidget* owner) { return new CLabelExUI(owner); });
     loadLayout(loader, QStringLiteral("mainwindow.xml"));
     setWindowTitle(QApplication::applicationName());
     if (auto* title = control<QLabel>(QStringLiteral("labelTitle")))
@@ -202,6 +209,8 @@ void CMainWindow::initialiseControls() {
     updateToolbar();
     Controls::setVisible(content(), QStringLiteral("fileInspector"),
                          Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
+    if (auto* panel = control(QStringLiteral("fileInspector")))
+        inspector_ = std::make_unique<FileInspector>(panel);
 }
 
 void CMainWindow::routeNotifications() {
@@ -319,6 +328,8 @@ void CMainWindow::addDevice(const std::shared_ptr<AMDevice>& device) {
 
 void CMainWindow::removeDevice(const std::shared_ptr<AMDevice>& device) {
     stopThumbnails();
+    if (inspector_)
+        inspector_->clear();
     listing_.showFolder(nullptr);
     if (list_)
         list_->hide();
@@ -696,6 +707,7 @@ void CMainWindow::rightClick(int item, QPoint globalPosition) {
 void CMainWindow::itemChanged(int item) {
     hasSelection_ = item >= 0;
     const auto& entries = listing_.entries();
+    showInInspector(item);
     if (item >= 0 && list_ && list_->selectedItems().size() > 1) {
         writeStatus(QStringLiteral("%1 Selected").arg(list_->selectedItems().size()));
         return;
@@ -721,6 +733,18 @@ void CMainWindow::itemChanged(int item) {
     const std::size_t count = entries.size();
     writeStatus(QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString()
                                                                       : QStringLiteral("s")));
+}
+
+void CMainWindow::showInInspector(int item) {
+    if (!inspector_)
+        return;
+    const auto& entries = listing_.entries();
+    const bool oneItem = item >= 0 && static_cast<std::size_t>(item) < entries.size() &&
+                         !(list_ && list_->selectedItems().size() > 1);
+    if (oneItem)
+        inspector_->show(entries[static_cast<std::size_t>(item)], listing_.isFolder(item));
+    else
+        inspector_->clear();
 }
 
 void CMainWindow::doubleClick(int item) {

@@ -20,6 +20,7 @@ class AMDevice;
 class CListviewControl;
 class FileCommands;
 class DeviceTreeControl;
+class FileInspector;
 class LayoutLoader;
 class ListThumbnails;
 class PopupMenu;
@@ -165,6 +166,8 @@ private:
     void showPreferences();
     void showDetails();
     void writeStatus(const QString& markup);
+    /** Shows the list's item in the inspector when it is the only one selected, else empties it. */
+    void showInInspector(int item);
 
     std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>> devices_;
     NodePointer currentNode_;
@@ -184,6 +187,8 @@ private:
     CListviewControl* list_ = nullptr;
     // Makes the list's thumbnails on threads of its own, joined before listing_ goes.
     std::unique_ptr<ListThumbnails> thumbnails_;
+    // The panel beside the list; its thumbnail threads are joined when it goes.
+    std::unique_ptr<FileInspector> inspector_;
     DeviceTreeControl* tree_ = nullptr;
     PlatformFileTypes fileTypes_;
     std::unique_ptr<PopupMenu> mainMenu_;

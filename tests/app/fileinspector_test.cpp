@@ -1,0 +1,246 @@
+#include "app/fileinspector.h"
+
+#include <stb/stb_image_write.h>
+
+#include <QAbstractItemModel>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QProgressBar>
+#include <QToolTip>
+#include <memory>
+#include <vector>
+
+#include "app/cimagewellui.h"
+#include "app/clabelexui.h"
+#include "app/mainwindowharness.h"
+#include "app/platformfiletypes.h"
+#include "app/preferences.h"
+#include "scopedenvironment.h"
+#include "temporarysettings.h"
+
+namespace {
+
+const QString kLongName =
+    QStringLiteral("a rather long file name that cannot fit the inspector panel at all.txt");
+
+void appendTo(void* context, void* data, int size) {
+    auto* out = static_cast<std::string*>(context);
+    out->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
+// A PNG of one grey, width × height.
+std::string picture(int width, int height) {
+    const std::vector<uint8_t> pixels(static_cast<std::size_t>(width * height * 3), 0x80);
+    std::string file;
+    stbi_write_png_to_func(appendTo, &file, width, height, 3, pixels.data(), width * 3);
+    return file;
+}
+
+int countFiles(const fs::path& folder) {
+    if (!fs::exists(folder))
+        return 0;
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+}  // namespace
+
+/**
+ * The inspector beside the main window's list against the simulator: /Media of a device with a
+ * small and a large picture, and the thumbnail cache in a temporary folder.
+ */
+class FileInspectorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_SIM_LIBRARY); }
+
+    void init() {
+        settings_ = std::make_unique<TemporarySettings>();
+        cacheHome_ = std::make_unique<QTemporaryDir>();
+        cacheHomeSetting_ =
+            std::make_unique<ScopedEnvironment>("XDG_CACHE_HOME", cacheHome_->path().toStdString());
+        device_ = std::make_unique<TestDevice>("Inspector Phone",
+                                               "dddd000000000000000000000000000000000001");
+        writeFile(media() / "small.png", picture(120, 90));
+        writeFile(media() / "large.png", picture(400, 300));
+        writeFile(media() / kLongName.toStdString(), "long");
+    }
+    void cleanup() {
+        shown_.reset();
+        device_.reset();
+        cacheHomeSetting_.reset();
+        cacheHome_.reset();
+        settings_.reset();
+    }
+
+    void aFileShowsItsNameTypeSizeAndDatesAndAFolderNoSize() {
+        showMedia();
+        select("note.txt");
+        QCOMPARE(label("fiFilename")->text(), QStringLiteral("note.txt"));
+        QCOMPARE(label("fiFiletype")->text(),
+                 toQString(PlatformFileTypes::typeName(u"note.txt", false)));
+        QCOMPARE(label("fiFileSize")->text(), QStringLiteral("5 bytes"));
+        QVERIFY(row("sizeRow")->isVisibleTo(&shown_->window));
+        const QString modified = QFileInfo(QString::fromStdString((media() / "note.txt").string()))
+                                     .lastModified()
+                                     .toString(QStringLiteral("MM/dd/yyyy HH:mm"));
+        QCOMPARE(label("fiFileModifiedDate")->text(), modified);
+        QVERIFY(!label("fiFileCreationDate")->text().isEmpty());
+        QVERIFY(!well()->iconImage().isNull());
+        QVERIFY(well()->thumbnail().isNull());
+
+        select("Books");
+        QCOMPARE(label("fiFilename")->text(), QStringLiteral("Books"));
+        QVERIFY(!row("sizeRow")->isVisibleTo(&shown_->window));
+        QVERIFY(row("creationRow")->isVisibleTo(&shown_->window));
+        QVERIFY(row("modifiedRow")->isVisibleTo(&shown_->window));
+
+        // No selection: the panel is empty again.
+        shown_->list()->selectItem(-1);
+        QVERIFY(!label("fiFilename")->isVisibleTo(&shown_->window));
+        QVERIFY(!row("sizeRow")->isVisibleTo(&shown_->window));
+        QVERIFY(well()->iconImage().isNull() && well()->thumbnail().isNull());
+    }
+
+    void anImageShowsItsThumbnailAndSourceSizeOnceMadeThenFromTheCache() {
+        showMedia();
+        select("large.png");
+        QVERIFY(progress()->isVisibleTo(&shown_->window));
+        QTRY_VERIFY(!well()->thumbnail().isNull());
+        QCOMPARE(well()->thumbnail().size(), QSize(200, 150));
+        QCOMPARE(label("fiFileDimensions")->text(), QStringLiteral("400 x 300"));
+        QVERIFY(label("fiFileDimensions")->isVisibleTo(&shown_->window));
+        QVERIFY(!progress()->isVisibleTo(&shown_->window));
+        // Larger than the well: scaled down to its width, keeping the aspect ratio, centred.
+        const QRect drawn = well()->imageRect();
+        QVERIFY(well()->contentsRect().contains(drawn));
+        QCOMPARE(drawn.width(), well()->contentsRect().width());
+        QCOMPARE(drawn.height(), drawn.width() * 3 / 4);
+
+        // Asked again, it comes from the cache at once.
+        select("note.txt");
+        select("large.png");
+        QCOMPARE(well()->thumbnail().size(), QSize(200, 150));
+        QVERIFY(!progress()->isVisibleTo(&shown_->window));
+    }
+
+    void aThumbnailMadeAfterAnotherSelectionIsNeverShown() {
+        showMedia();
+        select("large.png");
+        select("note.txt");
+        QTRY_COMPARE(countFiles(cacheFolder()), 2);
+        QTest::qWait(200);
+        QVERIFY(well()->thumbnail().isNull());
+        QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
+        QVERIFY(!progress()->isVisibleTo(&shown_->window));
+
+        // Of two pictures selected in turn, only the second one's shows.
+        fs::remove_all(cacheFolder());
+        select("large.png");
+        select("small.png");
+        QTRY_COMPARE(countFiles(cacheFolder()), 4);
+        QTRY_VERIFY(!well()->thumbnail().isNull());
+        QTest::qWait(200);
+        QCOMPARE(well()->thumbnail().size(), QSize(120, 90));
+        QCOMPARE(label("fiFileDimensions")->text(), QStringLiteral("120 x 90"));
+    }
+
+    void noThumbnailWorkWhileThumbnailsAreOffOrThePanelIsHidden() {
+        Preferences::writeSwitch(Preferences::Switch::GenerateThumbnail, false);
+        showMedia();
+        select("small.png");
+        QTest::qWait(300);
+        QVERIFY(well()->thumbnail().isNull());
+        QVERIFY(!well()->iconImage().isNull());
+        QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
+
+        Preferences::writeSwitch(Preferences::Switch::GenerateThumbnail, true);
+        shown_->window.findChild<QWidget*>(QStringLiteral("fileInspector"))->hide();
+        select("large.png");
+        QTest::qWait(300);
+        QCOMPARE(countFiles(cacheFolder()), 0);
+        QVERIFY(!label("fiFilename")->isVisibleTo(&shown_->window));
+    }
+
+    void aLongNameIsShortenedInTheMiddleWithTheWholeNameAsToolTip() {
+        showMedia();
+        select(kLongName);
+        auto* name = qobject_cast<CLabelExUI*>(label("fiFilename"));
+        QVERIFY(name && name->pathEllipsis());
+        QCOMPARE(name->text(), kLongName);
+        QCOMPARE(name->toolTip(), kLongName);
+        const QString shown = name->shownText();
+        QVERIFY2(shown.size() < kLongName.size() && shown.contains(QChar(0x2026)),
+                 qPrintable(shown));
+        QVERIFY(shown.startsWith(kLongName.left(4)) && shown.endsWith(QStringLiteral(".txt")));
+        // The name never widens the panel.
+        QVERIFY(name->width() <= name->parentWidget()->width());
+
+        // Without a tool tip of its own, a shortened label shows its whole text as one.
+        CLabelExUI type(&shown_->window);
+        type.setProperty("pathellipsis", QStringLiteral("yes"));
+        QVERIFY(!type.pathEllipsis());
+        type.setProperty("pathellipsis", QStringLiteral("true"));
+        QVERIFY(type.pathEllipsis());
+        type.setText(kLongName);
+        type.setGeometry(0, 0, 80, 20);
+        type.show();
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), type.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&type, &help);
+        QTRY_COMPARE(QToolTip::text(), kLongName);
+    }
+
+    void aDeviceThatGoesAwayEmptiesThePanel() {
+        showMedia();
+        select("small.png");
+        QTRY_VERIFY(!well()->thumbnail().isNull());
+        device_->unplug();
+        QTRY_VERIFY(!label("fiFilename")->isVisibleTo(&shown_->window));
+        QVERIFY(well()->thumbnail().isNull());
+        QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
+    }
+
+private:
+    fs::path media() const { return fs::path(device_->path()) / "Media"; }
+    fs::path cacheFolder() const {
+        return fs::path(cacheHome_->path().toStdString()) / "Orvane/Plovik/zelbocache";
+    }
+    void showMedia() {
+        shown_ = std::make_unique<Window>();
+        device_->plug();
+        QTRY_COMPARE(shown_->window.devices().size(), std::size_t{1});
+        QVERIFY(shown_->window.openDevicePath(QStringLiteral("/Media")));
+    }
+    void select(const QString& name) {
+        QAbstractItemModel* model = shown_->list()->currentView()->model();
+        for (int item = 0; item < model->rowCount(); ++item) {
+            if (model->index(item, 0).data().toString() == name) {
+                shown_->list()->selectItem(item);
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no item ") + name));
+    }
+    QLabel* label(const char* name) const {
+        return shown_->window.findChild<QLabel*>(QLatin1String(name));
+    }
+    QWidget* row(const char* name) const {
+        return shown_->window.findChild<QWidget*>(QLatin1String(name));
+    }
+    CImageWellUI* well() const {
+        return shown_->window.findChild<CImageWellUI*>(QStringLiteral("fileThumbnail"));
+    }
+    QProgressBar* progress() const {
+        return shown_->window.findChild<QProgressBar*>(QStringLiteral("fileThumbProgress"));
+    }
+
+    std::unique_ptr<TemporarySettings> settings_;
+    std::unique_ptr<QTemporaryDir> cacheHome_;
+    std::unique_ptr<ScopedEnvironment> cacheHomeSetting_;
+    std::unique_ptr<TestDevice> device_;
+    std::unique_ptr<Window> shown_;
+};
+
+QTEST_MAIN(FileInspectorTest)
+#include "fileinspector_test.moc"
