@@ -9,8 +9,15 @@
 #include "transfer/ui/cprogresswindow.h"
 #include "transfer/ui/transferprompts.h"
 
+namespace {
+
+// The progress window shows the run's state this often; a report of the worker only updates it.
+constexpr int kUpdateMilliseconds = 100;
+
+}  // namespace
+
 TransferRun::TransferRun(QWidget* owner) : owner_(owner) {
-    ticker_.setInterval(1000);
+    ticker_.setInterval(kUpdateMilliseconds);
     connect(&ticker_, &QTimer::timeout, this, &TransferRun::showProgress);
 }
 
@@ -55,7 +62,6 @@ void TransferRun::jobStarting(const TransferJob& job, int64_t totalBytes) {
         if (totalBytes > 0)
             totalBytes_ += totalBytes;
     }
-    scheduleUpdate();
 }
 
 void TransferRun::batchFinished(const TransferBatch& batch) {
@@ -81,7 +87,6 @@ void TransferRun::fileStarted(const CZelboString& source, const CZelboString& de
         currentFileDone_ = 0;
         percent_ = size == 0 ? -1 : 0;
     }
-    scheduleUpdate();
 }
 
 void TransferRun::fileProgress(int64_t done, int64_t total) {
@@ -92,7 +97,6 @@ void TransferRun::fileProgress(int64_t done, int64_t total) {
                               : static_cast<int>(std::lround(static_cast<double>(done) * 100.0 /
                                                              static_cast<double>(total)));
     }
-    scheduleUpdate();
 }
 
 void TransferRun::fileFinished(const CZelboString&, const CZelboString&) {
@@ -102,7 +106,6 @@ void TransferRun::fileFinished(const CZelboString&, const CZelboString&) {
         percent_ = 100;
         closeCurrentFile();
     }
-    scheduleUpdate();
 }
 
 void TransferRun::itemFailed(const CZelboString&, const CZelboString&) {
@@ -112,7 +115,6 @@ void TransferRun::itemFailed(const CZelboString&, const CZelboString&) {
         const std::lock_guard lock(mutex_);
         closeCurrentFile();
     }
-    scheduleUpdate();
 }
 
 void TransferRun::itemSkipped(const CZelboString&, const CZelboString&) {}
@@ -152,13 +154,7 @@ bool TransferRun::shouldOverwrite(const CZelboString& path, CopyTarget) {
     return overwrite;
 }
 
-void TransferRun::scheduleUpdate() {
-    if (!updatePending_.exchange(true))
-        QMetaObject::invokeMethod(this, &TransferRun::showProgress, Qt::QueuedConnection);
-}
-
 void TransferRun::showProgress() {
-    updatePending_.store(false);
     if (!progressWindow_)
         return;
     QString message;

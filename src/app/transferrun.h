@@ -18,8 +18,8 @@ class QWidget;
 
 /**
  * The state of one transfer run and the worker's observer for it. The worker's reports land in
- * shared counters; the progress window is brought up to date on the user-interface thread, at
- * most once per pass of its event loop, so a burst of small files costs no more than one repaint.
+ * shared counters, and a timer on the user-interface thread brings the progress window up to
+ * date ten times a second, so a run of small files costs the worker no messages at all.
  * The overwrite question is asked on the user-interface thread while the worker waits for the
  * answer. A run whose device goes away is cancelled at once and remembers which device it was.
  */
@@ -64,7 +64,6 @@ signals:
     void workerEnded();
 
 private:
-    void scheduleUpdate();
     void showProgress();
     /** Counts the current file as done with, arrived or not, for the overall figures. */
     void closeCurrentFile();
@@ -80,7 +79,6 @@ private:
     std::atomic<int> filesFailed_{0};
     // The user chose to keep the current file's target: its end is a skip, not a failure.
     std::atomic<bool> currentFileKept_{false};
-    std::atomic<bool> updatePending_{false};
     std::shared_ptr<AMDevice> device_;  // the current job's; worker thread only
 
     mutable std::mutex mutex_;  // guards what follows
@@ -93,5 +91,5 @@ private:
     QString lostDeviceName_;
     QElapsedTimer clock_;  // the rest: GUI thread only
     TransferRate rate_;
-    QTimer ticker_;  // keeps the speed falling while nothing arrives
+    QTimer ticker_;
 };

@@ -38,7 +38,8 @@ bool DeviceFolderDownload::downloadFolder(FileSystemNode& folder, const CZelboSt
         return false;
     }
     // Listed afresh: a listing made earlier may miss what arrived since.
-    folder.loadChildren();
+    if (listing_ == Listing::Fresh || !folder.childrenLoaded())
+        folder.loadChildren();
     const FileSystemNode::NodeList children = folder.children();
     if (children.empty() && listingFailed(folder)) {
         observer_.itemFailed(folder.displayPath(), u"Can't list folder");

@@ -19,7 +19,11 @@ class TransferObserver;
  */
 class DeviceFolderDownload {
 public:
-    explicit DeviceFolderDownload(TransferObserver& observer) : observer_(observer) {}
+    /** How folders are listed: afresh, or as a walk just before listed them (AsListed). */
+    enum class Listing { Fresh, AsListed };
+
+    explicit DeviceFolderDownload(TransferObserver& observer, Listing listing = Listing::Fresh)
+        : observer_(observer), listing_(listing) {}
 
     /**
      * Copies item into localFolder, which must exist. True when every file and folder arrived
@@ -36,4 +40,5 @@ private:
     bool listingFailed(ZelboLib::FileSystemNode& folder);
 
     TransferObserver& observer_;
+    Listing listing_;
 };

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kBusyTimeoutMs = 60000;
+constexpr int kCommitEvery = 100;
+constexpr std::chrono::milliseconds kCommitAfter{250};
 
 constexpr const char* kCountTables =
     "select count(*) from sqlite_master where type='table' and name='transfers'";
@@ -48,6 +50,10 @@ TransferRecord recordFromRow(const SqliteDatabase::Statement& row) {
 TransferHistoryStore::TransferHistoryStore(CZelboString databasePath)
     : databasePath_(std::move(databasePath)) {}
 
+TransferHistoryStore::~TransferHistoryStore() {
+    close();
+}
+
 void TransferHistoryStore::addRecord(TransferRecord record) {
     RecordAddedListener listener;
     TransferRecord added;
@@ -70,8 +76,10 @@ std::vector<TransferRecord> TransferHistoryStore::records() {
 
 std::vector<TransferRecord> TransferHistoryStore::records(size_t from) {
     const std::lock_guard lock(mutex_);
-    if (ensureOpen())
+    if (ensureOpen()) {
         storeUnstoredRecords();
+        commit();
+    }
     if (from >= records_.size())
         return {};
     return {records_.begin() + static_cast<std::ptrdiff_t>(from), records_.end()};
@@ -79,7 +87,29 @@ std::vector<TransferRecord> TransferHistoryStore::records(size_t from) {
 
 void TransferHistoryStore::close() {
     const std::lock_guard lock(mutex_);
+    commit();
     database_.close();
+}
+
+void TransferHistoryStore::flush() {
+    const std::lock_guard lock(mutex_);
+    commit();
+}
+
+void TransferHistoryStore::commit() {
+    if (!inTransaction_)
+        return;
+    inTransaction_ = false;
+    uncommitted_ = 0;
+    try {
+        database_.execute("COMMIT;");
+    } catch (const SqliteDatabase::Error&) {
+        try {
+            database_.execute("ROLLBACK;");
+        } catch (const SqliteDatabase::Error&) {
+            // Closing the connection ends the transaction.
+        }
+    }
 }
 
 void TransferHistoryStore::setRecordAddedListener(RecordAddedListener listener) {
@@ -121,13 +151,28 @@ void TransferHistoryStore::loadEarlierRecords() {
 }
 
 void TransferHistoryStore::storeUnstoredRecords() {
+    if (firstUnstored_ >= records_.size())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!inTransaction_) {
+        try {
+            database_.execute("BEGIN;");
+        } catch (const SqliteDatabase::Error&) {
+            return;  // kept in memory, stored with the next record
+        }
+        inTransaction_ = true;
+        transactionStart_ = now;
+    }
     for (; firstUnstored_ < records_.size(); ++firstUnstored_) {
         try {
             insert(records_[firstUnstored_]);
+            ++uncommitted_;
         } catch (const SqliteDatabase::Error&) {
             // The record stays in memory only; the history is no reason to stop a transfer.
         }
     }
+    if (uncommitted_ >= kCommitEvery || now - transactionStart_ >= kCommitAfter)
+        commit();
 }
 
 void TransferHistoryStore::insert(TransferRecord& record) {

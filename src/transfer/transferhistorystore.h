@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -26,6 +27,10 @@ public:
 
     /** databasePath: the local path of the SQLite file; missing folders on it are created. */
     explicit TransferHistoryStore(CZelboString databasePath);
+    /** Commits what is pending and closes the database. */
+    ~TransferHistoryStore();
+    TransferHistoryStore(const TransferHistoryStore&) = delete;
+    TransferHistoryStore& operator=(const TransferHistoryStore&) = delete;
 
     /** Appends the record and stores it; once stored it carries the row's time stamp. */
     void addRecord(TransferRecord record);
@@ -35,6 +40,8 @@ public:
     std::vector<TransferRecord> records(size_t from);
     /** Closes the database; a later call opens it again. */
     void close();
+    /** Writes the records stored since the last commit through to the disk. */
+    void flush();
     /**
      * Called after each addRecord, with the record as the list holds it, on the adding thread and
      * outside the lock.
@@ -42,6 +49,7 @@ public:
     void setRecordAddedListener(RecordAddedListener listener);
 
 private:
+    void commit();
     bool ensureOpen();
     void loadEarlierRecords();
     void storeUnstoredRecords();
@@ -55,4 +63,9 @@ private:
     size_t firstUnstored_ = 0;
     bool earlierRecordsLoaded_ = false;
     RecordAddedListener recordAdded_;
+    // Inserts share a transaction, committed every so many records or so long, on reads, flush
+    // and close: a commit per record cost a run of small files more than the copies.
+    bool inTransaction_ = false;
+    int uncommitted_ = 0;
+    std::chrono::steady_clock::time_point transactionStart_;
 };

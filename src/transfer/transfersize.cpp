@@ -14,8 +14,10 @@ int64_t deviceSize(FileSystemNode& item, const std::function<bool()>& stop) {
         return item.fileSize();
     if (item.isSymbolicLink() || stop())
         return 0;
+    // Listed afresh, so that the copy that follows can use this listing.
+    item.loadChildren();
     int64_t total = 0;
-    for (const auto& child : item.ensureChildren())
+    for (const auto& child : item.children())
         total += deviceSize(*child, stop);
     return total;
 }

@@ -4,6 +4,7 @@
 #include "fstree/filesystemnode.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
+#include "transfer/transferhistorystore.h"
 #include "transfer/transferqueue.h"
 #include "transfer/transferrecorder.h"
 #include "transfer/transferrunobserver.h"
@@ -59,8 +60,12 @@ void TransferWorker::dispatch(const TransferJob& job) {
     const int64_t total = transferSize(job, [this] { return observer_.isCancelled(); });
     observer_.jobStarting(job, total);
     TransferRecorder recorder(observer_, history_, job.fromDevice, job.node->device()->name());
+    // The size walk has just listed the job's folders: the copy uses those listings.
     if (job.fromDevice)
-        DeviceFolderDownload(recorder).run(job.node, job.destinationPath);
+        DeviceFolderDownload(recorder, DeviceFolderDownload::Listing::AsListed)
+            .run(job.node, job.destinationPath);
     else
         LocalFolderUpload(recorder).run(job.itemPath, job.node);
+    if (history_)
+        history_->flush();
 }
