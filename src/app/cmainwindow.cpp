@@ -59,9 +59,8 @@ const QString kImportMenu = QStringLiteral("importmenu.xml");
 const QString kFileMenu = QStringLiteral("filemenu.xml");
 
 // The items of the file and import menus that run a file command.
-constexpr std::array<const char*, 6> kFileMenuItems{"download",       "rename",
-                                                    "delete",         "uploadFiles",
-                                                    "uploadDirectory", "newfolder"};
+constexpr std::array<const char*, 6> kFileMenuItems{"download",    "rename",          "delete",
+                                                    "uploadFiles", "uploadDirectory", "newfolder"};
 
 constexpr std::array<ViewStyle, 6> kViewStyles{ViewStyle::Details,    ViewStyle::SmallIcons,
                                                ViewStyle::LargeIcons, ViewStyle::List,
@@ -113,7 +112,8 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
             [this](const UpdateCheckResult& result) { UpdateMessage(result, this).exec(); });
 
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    fileCommands_ = std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
+    fileCommands_ =
+        std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
     routeNotifications();
     initialiseControls();
 }
@@ -179,7 +179,8 @@ void CMainWindow::initialiseControls() {
         // The Delete key deletes the selection, refusing what cannot be removed as the menu does.
         auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
         deleteKey->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(deleteKey, &QShortcut::activated, this, [this] { fileCommands_->deleteSelection(); });
+        connect(deleteKey, &QShortcut::activated, this,
+                [this] { fileCommands_->deleteSelection(); });
         list_->setDataSource(this);
         list_->setDelegate(this);
         list_->setStepRunner(runner);
@@ -731,8 +732,8 @@ void CMainWindow::itemChanged(int item) {
         return;
     }
     const std::size_t count = entries.size();
-    writeStatus(QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString()
-                                                                      : QStringLiteral("s")));
+    writeStatus(
+        QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString() : QStringLiteral("s")));
 }
 
 void CMainWindow::showInInspector(int item) {

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <thread>
 
+#include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
 #include "app/qtextconversion.h"
-#include "afc/afcdirectory.h"
 #include "device/amdevice.h"
 #include "fstree/filesystemnode.h"
 #include "transfer/ui/calertdialog.h"
@@ -25,10 +25,6 @@ using ZelboLib::RefreshParent;
 namespace {
 
 const QString kCopyTitle = QStringLiteral("Copy to Folder");
-
-void showError(QWidget* owner, const QString& info, const QString& message) {
-    TransferPrompts::showError(owner, info, message);
-}
 
 }  // namespace
 
@@ -181,16 +177,16 @@ void FileCommands::workerEnded() {
 void FileCommands::reportRun() {
     const QString lostDevice = run_.lostDeviceName();
     if (!lostDevice.isEmpty()) {
-        showError(&window_, QStringLiteral("The device \"%1\" was disconnected").arg(lostDevice),
-                  QStringLiteral("%1 files were copied before it went away; the others were not.")
-                      .arg(run_.filesCopied()));
+        TransferPrompts::showError(
+            &window_, QStringLiteral("The device \"%1\" was disconnected").arg(lostDevice),
+            QStringLiteral("%1 files were copied before it went away; the others were not.")
+                .arg(run_.filesCopied()));
         return;
     }
     if (run_.cancelRequested() || run_.filesCopied() + run_.filesFailed() == 0)
         return;
-    TransferPrompts::showCompletionMessage(&window_, run_.destinationText(),
-                                           run_.offerOpenFolder(), run_.filesCopied(),
-                                           run_.filesFailed());
+    TransferPrompts::showCompletionMessage(&window_, run_.destinationText(), run_.offerOpenFolder(),
+                                           run_.filesCopied(), run_.filesFailed());
 }
 
 void FileCommands::shutdown() {
@@ -213,12 +209,14 @@ void FileCommands::shutdown() {
 
 void FileCommands::deleteSelection() {
     const std::vector<NodePointer> items = window_.selectedNodes();
-    const bool refused = std::any_of(items.begin(), items.end(),
-                                     [](const NodePointer& item) { return !item->canRemoveOrRename(); });
+    const bool refused = std::any_of(items.begin(), items.end(), [](const NodePointer& item) {
+        return !item->canRemoveOrRename();
+    });
     if (refused) {
-        showError(&window_, QStringLiteral("These items can't be deleted"),
-                  QStringLiteral("The areas of the device and the apps' containers stay; select "
-                                 "the files and folders inside them."));
+        TransferPrompts::showError(
+            &window_, QStringLiteral("These items can't be deleted"),
+            QStringLiteral("The areas of the device and the apps' containers stay; select "
+                           "the files and folders inside them."));
         return;
     }
     AlertRequest confirm;
@@ -265,19 +263,21 @@ std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bo
     CZelboString name = toZelboString(entered);
     name.trimLeadingSpaces();
     name.trimTrailing(u' ');
-    const QString invalid = forFolder ? QStringLiteral("Invalid folder name!")
-                                      : QStringLiteral("Invalid filename!");
+    const QString invalid =
+        forFolder ? QStringLiteral("Invalid folder name!") : QStringLiteral("Invalid filename!");
     if (name.isEmpty()) {
-        showError(&window_, invalid,
-                  forFolder ? QStringLiteral("The folder name can't be empty or just whitespaces.")
-                            : QStringLiteral("The file name can't be empty or just whitespaces."));
+        TransferPrompts::showError(
+            &window_, invalid,
+            forFolder ? QStringLiteral("The folder name can't be empty or just whitespaces.")
+                      : QStringLiteral("The file name can't be empty or just whitespaces."));
         return std::nullopt;
     }
     // A separator would put the item elsewhere ("../x" even outside the folder).
     const std::u16string_view text = name.view();
     if (text.find_first_of(u"/\\") != std::u16string_view::npos || text == u"." || text == u"..") {
-        showError(&window_, invalid,
-                  QStringLiteral("A name can't contain \"/\" or \"\\\", nor be \".\" or \"..\"."));
+        TransferPrompts::showError(
+            &window_, invalid,
+            QStringLiteral("A name can't contain \"/\" or \"\\\", nor be \".\" or \"..\"."));
         return std::nullopt;
     }
     return name;
@@ -304,9 +304,10 @@ void FileCommands::rename() {
     if (newPath == oldPath)
         return;
     const std::shared_ptr<AFCDirectory> connection = item->directory();
-    const QString failed = QStringLiteral("Failed to rename the file \"%1\" at this moment").arg(oldName);
+    const QString failed =
+        QStringLiteral("Failed to rename the file \"%1\" at this moment").arg(oldName);
     if (!connection) {
-        showError(&window_, failed, QStringLiteral("Please try again later."));
+        TransferPrompts::showError(&window_, failed, QStringLiteral("Please try again later."));
         return;
     }
     enum class Outcome { Renamed, Exists, Failed } outcome = Outcome::Failed;
@@ -318,13 +319,15 @@ void FileCommands::rename() {
             outcome = Outcome::Renamed;
     });
     if (outcome == Outcome::Exists) {
-        showError(&window_, failed,
-                  QStringLiteral("An item named \"%1\" is already there.").arg(toQString(*name)));
+        TransferPrompts::showError(
+            &window_, failed,
+            QStringLiteral("An item named \"%1\" is already there.").arg(toQString(*name)));
         return;
     }
     if (outcome == Outcome::Failed) {
-        showError(&window_, failed,
-                  QStringLiteral("Please verify the entered filename and try again later."));
+        TransferPrompts::showError(
+            &window_, failed,
+            QStringLiteral("Please verify the entered filename and try again later."));
         return;
     }
     window_.folderContentsChanged(window_.currentNode());
@@ -348,14 +351,15 @@ void FileCommands::newFolder() {
         QStringLiteral("Failed to create folder \"%1\" at this moment").arg(toQString(*name));
     const std::shared_ptr<AFCDirectory> connection = parent->directory();
     if (!connection) {
-        showError(&window_, failed, QStringLiteral("Please try again later."));
+        TransferPrompts::showError(&window_, failed, QStringLiteral("Please try again later."));
         return;
     }
     bool created = false;
     window_.runDeviceStep([&] { created = connection->createDirectory(path); });
     if (!created) {
-        showError(&window_, failed,
-                  QStringLiteral("Please verify the entered folder name and try again later."));
+        TransferPrompts::showError(
+            &window_, failed,
+            QStringLiteral("Please verify the entered folder name and try again later."));
         return;
     }
     window_.folderContentsChanged(parent);

@@ -109,8 +109,9 @@ bool prepareScreenshot(CMainWindow& window, const Options& options) {
 // system's themes are searched, and Adwaita stands in for a theme or behind the one named.
 void useSystemIconThemes() {
     QStringList paths = QIcon::themeSearchPaths();
-    const QStringList systemPaths = QStandardPaths::locateAll(
-        QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+    const QStringList systemPaths =
+        QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                  QStandardPaths::LocateDirectory);
     for (const QString& path : systemPaths) {
         if (!paths.contains(path))
             paths.append(path);

@@ -35,8 +35,8 @@ QIcon PlatformFileTypes::icon(const QString& name, bool isFolder) {
     const auto cached = icons_.constFind(key);
     if (cached != icons_.constEnd())
         return *cached;
-    const QIcon standard = QApplication::style()->standardIcon(isFolder ? QStyle::SP_DirIcon
-                                                                         : QStyle::SP_FileIcon);
+    const QIcon standard =
+        QApplication::style()->standardIcon(isFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
     const QIcon icon =
         QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), standard));
     icons_.insert(key, icon);

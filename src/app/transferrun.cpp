@@ -74,7 +74,8 @@ void TransferRun::batchFinished(const TransferBatch& batch) {
 
 void TransferRun::workerFinished() {
     device_.reset();
-    QMetaObject::invokeMethod(this, [this] { emit workerEnded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit workerEnded(); }, Qt::QueuedConnection);
 }
 
 void TransferRun::fileStarted(const CZelboString& source, const CZelboString& destination,
@@ -82,7 +83,8 @@ void TransferRun::fileStarted(const CZelboString& source, const CZelboString& de
     currentFileKept_.store(false);
     {
         const std::lock_guard lock(mutex_);
-        message_ = QStringLiteral("Copy %1 to %2...").arg(toQString(source), toQString(destination));
+        message_ =
+            QStringLiteral("Copy %1 to %2...").arg(toQString(source), toQString(destination));
         currentFileSize_ = size > 0 ? size : 0;
         currentFileDone_ = 0;
         percent_ = size == 0 ? -1 : 0;

@@ -43,7 +43,8 @@ public:
                 return false;
             if (before)
                 before();
-            alerts.append(textOf(dialog, "info") + QStringLiteral(" | ") + textOf(dialog, "message"));
+            alerts.append(textOf(dialog, "info") + QStringLiteral(" | ") +
+                          textOf(dialog, "message"));
             if (tick)
                 dialog->findChild<QCheckBox*>(QStringLiteral("option"))->setChecked(true);
             dialog->findChild<QAbstractButton*>(QLatin1String(button))->click();
@@ -391,8 +392,8 @@ private slots:
             shown.window.findChildren<CTransferManagerWindow*>();
         QCOMPARE(managers.size(), 2);
         QCOMPARE(rowsOf(managers[0]), 2);
-        QCOMPARE(managers[1]->pos(), CTransferManagerWindow::placement(
-                                         shown.window.frameGeometry(), managers[1]->size()));
+        QCOMPARE(managers[1]->pos(), CTransferManagerWindow::placement(shown.window.frameGeometry(),
+                                                                       managers[1]->size()));
 
         // Another run: only the newer window gains its rows, newest on top.
         QTemporaryDir second;

@@ -16,6 +16,7 @@
 #include "app/clistviewcontrol.h"
 #include "app/cmainwindow.h"
 #include "app/devicetreecontrol.h"
+#include "app/mainwindowharness.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
 #include "device/amdevice.h"
@@ -23,7 +24,6 @@
 #include "fstree/devicefilesystemnode.h"
 #include "temporarysettings.h"
 #include "ui/layoutloader.h"
-#include "app/mainwindowharness.h"
 
 class MainWindowBrowsingTest : public QObject {
     Q_OBJECT
@@ -222,8 +222,7 @@ private slots:
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
         const std::uint32_t generation = shown.list()->generation();
 
-        shown.window.menuItemChosen(QStringLiteral("viewstylemenu.xml"),
-                                    QStringLiteral("tiles"));
+        shown.window.menuItemChosen(QStringLiteral("viewstylemenu.xml"), QStringLiteral("tiles"));
         QTRY_COMPARE(shown.list()->viewStyle(), std::uint32_t{5});
         QCOMPARE(Preferences::readViewStyle(), std::uint32_t{5});
         QCOMPARE(shown.list()->generation(), generation);  // no reload

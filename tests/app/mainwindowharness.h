@@ -141,4 +141,3 @@ struct Window {
 }  // namespace mainwindowharness
 
 using namespace mainwindowharness;
-
