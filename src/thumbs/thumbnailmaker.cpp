@@ -7,6 +7,7 @@
 
 #include "thumbs/boxfit.h"
 #include "thumbs/boxresampler.h"
+#include "thumbs/exiforientation.h"
 
 namespace {
 
@@ -64,13 +65,17 @@ std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes) {
     std::optional<RgbaImage> decoded = decodeImage(bytes);
     if (!decoded)
         return std::nullopt;
-    const ImageSize source{decoded->width, decoded->height};
+    const ImageSize stored{decoded->width, decoded->height};
     const FittedSize fitted =
         fitIntoBox(decoded->width, decoded->height, kThumbnailBoxSide, kThumbnailBoxSide);
-    if (fitted == FittedSize{decoded->width, decoded->height})
-        return Thumbnail{std::move(*decoded), source};
-    std::optional<RgbaImage> shrunk = resampleBox(*decoded, fitted.width, fitted.height);
-    if (!shrunk)
+    std::optional<RgbaImage> thumbnail = std::move(decoded);
+    if (fitted != FittedSize{thumbnail->width, thumbnail->height})
+        thumbnail = resampleBox(*thumbnail, fitted.width, fitted.height);
+    if (!thumbnail)
         return std::nullopt;
-    return Thumbnail{std::move(*shrunk), source};
+    // Turned after shrinking, where it costs least; the box is square, so the fit is the same.
+    const int orientation = exifOrientation(bytes);
+    const ImageSize source =
+        orientationTurnsSideways(orientation) ? ImageSize{stored.height, stored.width} : stored;
+    return Thumbnail{orientUpright(*thumbnail, orientation), source};
 }

@@ -29,7 +29,8 @@ struct Thumbnail {
 /**
  * The thumbnail of an image file's contents (PNG, Apple's "CgBI" PNG, JPEG, BMP and the other
  * formats stb_image reads), fitted into the box by fitIntoBox and shrunk by resampleBox; an image
- * that fits already is kept as it is.
+ * that fits already is kept as it is. A JPEG is then turned upright as its Exif orientation says,
+ * and its source size is the upright one (sides swapped for an image stored sideways).
  *
  * Nothing, without decoding the pixels, when there are more than kMaxThumbnailSourceBytes, when
  * the header does not parse or gives a side above kMaxThumbnailSourceSide, or when a BMP's pixel

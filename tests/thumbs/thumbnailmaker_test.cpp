@@ -9,6 +9,7 @@
 
 #include "thumbs/boxfit.h"
 #include "thumbs/boxresampler.h"
+#include "thumbs/exiforientation.h"
 #include "thumbs/thumbnailimagerule.h"
 
 namespace {
@@ -100,6 +101,82 @@ Bytes cgbiFile(int width, int height, const Bytes& bgraPixels) {
     appendChunk(png, "IDAT", deflate);
     appendChunk(png, "IEND", {});
     return png;
+}
+
+enum class ByteOrder { Intel, Motorola };
+
+void appendTiff(Bytes& out, ByteOrder order, uint32_t value, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        const size_t shift = 8 * (order == ByteOrder::Intel ? i : size - 1 - i);
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+struct IfdEntry {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint32_t value = 0;
+};
+
+// A TIFF header and IFD0 holding the entries, with entryCount as the IFD's claimed count.
+Bytes tiffWith(ByteOrder order, const std::vector<IfdEntry>& entries, uint32_t entryCount,
+               uint32_t ifdOffset = 8) {
+    Bytes tiff = order == ByteOrder::Intel ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
+    appendTiff(tiff, order, 42, 2);
+    appendTiff(tiff, order, ifdOffset, 4);
+    appendTiff(tiff, order, entryCount, 2);
+    for (const IfdEntry& entry : entries) {
+        appendTiff(tiff, order, entry.tag, 2);
+        appendTiff(tiff, order, entry.type, 2);
+        appendTiff(tiff, order, entry.count, 4);
+        // A short value sits in the first bytes of the value field.
+        appendTiff(tiff, order, entry.value, 2);
+        appendTiff(tiff, order, 0, 2);
+    }
+    appendTiff(tiff, order, 0, 4);  // no next IFD
+    return tiff;
+}
+
+// An orientation entry after an unrelated one (the camera make, an ASCII offset).
+Bytes orientationTiff(ByteOrder order, uint16_t orientation) {
+    return tiffWith(order, {{0x010F, 2, 6, 100}, {0x0112, 3, 1, orientation}}, 2);
+}
+
+// The JPEG with an APP1 Exif segment holding the TIFF data right after its start marker.
+Bytes withExif(const Bytes& jpeg, const Bytes& tiff) {
+    Bytes segment = {0xFF, 0xE1};
+    const size_t length = 2 + 6 + tiff.size();
+    segment.push_back(static_cast<uint8_t>(length >> 8));
+    segment.push_back(static_cast<uint8_t>(length));
+    segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    out.insert(out.end(), segment.begin(), segment.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+// A JPEG whose top left quarter is red and the rest blue, in blocks large enough to survive
+// compression.
+Bytes cornerJpeg(int width, int height) {
+    Bytes pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool corner = x < width / 2 && y < height / 2;
+            const uint8_t red = corner ? 255 : 0;
+            pixels.insert(pixels.end(), {red, 0, static_cast<uint8_t>(255 - red)});
+        }
+    }
+    Bytes file;
+    stbi_write_jpg_to_func(appendTo, &file, width, height, 3, pixels.data(), 95);
+    return file;
+}
+
+bool isRedAt(const RgbaImage& image, int x, int y) {
+    const size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 4;
+    return image.pixels[at] > 200 && image.pixels[at + 2] < 60;
 }
 
 RgbaImage solid(int width, int height, std::vector<uint8_t> rgba) {
@@ -242,6 +319,124 @@ TEST(ThumbnailMaker, ReadsAppleOptimisedPngsInRgbOrderStillPremultiplied) {
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->source, (ImageSize{2, 1}));
     EXPECT_EQ(thumbnail->image, (RgbaImage{2, 1, {255, 0, 0, 255, 100, 50, 25, 128}}));
+}
+
+TEST(ExifOrientation, TurnsImagesUprightForEachOrientation) {
+    // Pixels 0 to 5 of a 3 × 2 image, one channel standing for each pixel:
+    //   0 1 2
+    //   3 4 5
+    RgbaImage image{3, 2, {}};
+    for (uint8_t p = 0; p < 6; ++p)
+        image.pixels.insert(image.pixels.end(), {p, p, p, p});
+    const auto upright = [](int width, int height, std::vector<uint8_t> order) {
+        RgbaImage result{width, height, {}};
+        for (const uint8_t p : order)
+            result.pixels.insert(result.pixels.end(), {p, p, p, p});
+        return result;
+    };
+    EXPECT_EQ(orientUpright(image, 1), image);
+    EXPECT_EQ(orientUpright(image, 2), upright(3, 2, {2, 1, 0, 5, 4, 3}));
+    EXPECT_EQ(orientUpright(image, 3), upright(3, 2, {5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(orientUpright(image, 4), upright(3, 2, {3, 4, 5, 0, 1, 2}));
+    EXPECT_EQ(orientUpright(image, 5), upright(2, 3, {0, 3, 1, 4, 2, 5}));
+    EXPECT_EQ(orientUpright(image, 6), upright(2, 3, {3, 0, 4, 1, 5, 2}));
+    EXPECT_EQ(orientUpright(image, 7), upright(2, 3, {5, 2, 4, 1, 3, 0}));
+    EXPECT_EQ(orientUpright(image, 8), upright(2, 3, {2, 5, 1, 4, 0, 3}));
+    EXPECT_EQ(orientUpright(image, 0), image);
+    EXPECT_EQ(orientUpright(image, 9), image);
+}
+
+TEST(ExifOrientation, ReadsTheTagInEitherByteOrder) {
+    const Bytes jpeg = jpegFile(8, 8);
+    EXPECT_EQ(exifOrientation(jpeg), 1);
+    for (const ByteOrder order : {ByteOrder::Intel, ByteOrder::Motorola}) {
+        for (uint16_t orientation = 1; orientation <= 8; ++orientation)
+            EXPECT_EQ(exifOrientation(withExif(jpeg, orientationTiff(order, orientation))),
+                      orientation);
+    }
+    // Only JPEG files carry it: the same bytes behind another signature count for nothing.
+    Bytes notJpeg = withExif(jpeg, orientationTiff(ByteOrder::Intel, 6));
+    notJpeg[1] = 0xD9;
+    EXPECT_EQ(exifOrientation(notJpeg), 1);
+}
+
+TEST(ExifOrientation, GivesUprightForMalformedOrHostileSegments) {
+    const Bytes jpeg = jpegFile(8, 8);
+    const ByteOrder intel = ByteOrder::Intel;
+    const IfdEntry six{0x0112, 3, 1, 6};
+    const std::vector<Bytes> hostile = {
+        // IFD0 past the end, and at an offset that wraps a 32-bit sum.
+        tiffWith(intel, {six}, 1, 4000),
+        tiffWith(intel, {six}, 1, 0xFFFFFFF8u),
+        // Far more entries claimed than present, none of them the orientation.
+        tiffWith(intel, {{0x010F, 2, 6, 100}}, 0xFFFF),
+        // Out-of-range values, a wrong type, a wrong count.
+        tiffWith(intel, {{0x0112, 3, 1, 0}}, 1),
+        tiffWith(intel, {{0x0112, 3, 1, 9}}, 1),
+        tiffWith(intel, {{0x0112, 4, 1, 6}}, 1),
+        tiffWith(intel, {{0x0112, 3, 2, 6}}, 1),
+        // Not a TIFF header.
+        Bytes{'I', 'M', 42, 0, 8, 0, 0, 0},
+        Bytes{'I', 'I', 43, 0, 8, 0, 0, 0},
+        Bytes{'I', 'I', 42},
+        Bytes{},
+    };
+    for (size_t i = 0; i < hostile.size(); ++i)
+        EXPECT_EQ(exifOrientation(withExif(jpeg, hostile[i])), 1) << i;
+
+    // The entry is still found when the claimed count overstates what follows it.
+    EXPECT_EQ(exifOrientation(withExif(jpeg, tiffWith(intel, {six}, 0xFFFF))), 6);
+
+    // Cut anywhere before the orientation's value is whole, and with a segment length that
+    // runs past the end of the file.
+    const Bytes full = withExif(jpeg, orientationTiff(ByteOrder::Motorola, 6));
+    const size_t valueEnd = 2 + 4 + 6 + 8 + 2 + 2 * 12;
+    for (size_t kept = 0; kept < valueEnd; ++kept) {
+        const Bytes truncated(full.begin(), full.begin() + static_cast<long>(kept));
+        EXPECT_EQ(exifOrientation(truncated), 1) << kept;
+    }
+    Bytes longSegment = full;
+    longSegment[4] = 0xFF;
+    longSegment.resize(100);
+    EXPECT_EQ(exifOrientation(longSegment), 1);
+    // Damage anywhere must never read outside the bytes.
+    for (size_t at = 0; at < valueEnd; ++at) {
+        Bytes damaged = full;
+        damaged[at] ^= 0xA5;
+        const int orientation = exifOrientation(damaged);
+        EXPECT_GE(orientation, 1);
+        EXPECT_LE(orientation, 8);
+    }
+}
+
+TEST(ThumbnailMaker, StandsPortraitJpegsUpright) {
+    // Stored sideways: one that fits the box and one shrunk before it is turned.
+    struct Case {
+        int storedWidth, storedHeight, thumbWidth, thumbHeight;
+    };
+    for (const Case c : {Case{80, 40, 40, 80}, Case{400, 200, 100, 200}}) {
+        const Bytes plain = cornerJpeg(c.storedWidth, c.storedHeight);
+        const auto stored = makeThumbnail(plain);
+        ASSERT_TRUE(stored);
+        for (const ByteOrder order : {ByteOrder::Intel, ByteOrder::Motorola}) {
+            const auto thumbnail = makeThumbnail(withExif(plain, orientationTiff(order, 6)));
+            ASSERT_TRUE(thumbnail);
+            EXPECT_EQ(thumbnail->source, (ImageSize{c.storedHeight, c.storedWidth}));
+            const RgbaImage& image = thumbnail->image;
+            ASSERT_EQ(image.width, c.thumbWidth);
+            ASSERT_EQ(image.height, c.thumbHeight);
+            // The red corner stored at the top left belongs at the top right.
+            EXPECT_TRUE(isRedAt(image, image.width - 2, 1));
+            EXPECT_FALSE(isRedAt(image, 1, 1));
+            EXPECT_FALSE(isRedAt(image, image.width - 2, image.height - 2));
+            EXPECT_EQ(image, orientUpright(stored->image, 6));
+        }
+        // Half round keeps the sides; the corner goes to the bottom right.
+        const auto turned = makeThumbnail(withExif(plain, orientationTiff(ByteOrder::Intel, 3)));
+        ASSERT_TRUE(turned);
+        EXPECT_EQ(turned->source, (ImageSize{c.storedWidth, c.storedHeight}));
+        EXPECT_TRUE(isRedAt(turned->image, turned->image.width - 2, turned->image.height - 2));
+    }
 }
 
 }  // namespace
