@@ -17,6 +17,7 @@
 #include "app/platformfiletypes.h"
 #include "app/preferences.h"
 #include "scopedenvironment.h"
+#include "support/imagebytes.h"
 #include "temporarysettings.h"
 
 namespace {
@@ -24,24 +25,13 @@ namespace {
 const QString kLongName =
     QStringLiteral("a rather long file name that cannot fit the inspector panel at all.txt");
 
-void appendTo(void* context, void* data, int size) {
-    auto* out = static_cast<std::string*>(context);
-    out->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
-}
-
 // A PNG of one grey, width × height.
 std::string picture(int width, int height) {
     const std::vector<uint8_t> pixels(static_cast<std::size_t>(width * height * 3), 0x80);
     std::string file;
-    stbi_write_png_to_func(appendTo, &file, width, height, 3, pixels.data(), width * 3);
+    stbi_write_png_to_func(appendWritten<std::string>, &file, width, height, 3, pixels.data(),
+                           width * 3);
     return file;
-}
-
-int countFiles(const fs::path& folder) {
-    if (!fs::exists(folder))
-        return 0;
-    return static_cast<int>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 }  // namespace
@@ -129,7 +119,7 @@ private slots:
         showMedia();
         select("large.png");
         select("note.txt");
-        QTRY_COMPARE(countFiles(cacheFolder()), 2);
+        QTRY_COMPARE(entryCount(cacheFolder()), 2);
         QTest::qWait(200);
         QVERIFY(well()->thumbnail().isNull());
         QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
@@ -139,7 +129,7 @@ private slots:
         fs::remove_all(cacheFolder());
         select("large.png");
         select("small.png");
-        QTRY_COMPARE(countFiles(cacheFolder()), 4);
+        QTRY_COMPARE(entryCount(cacheFolder()), 4);
         QTRY_VERIFY(!well()->thumbnail().isNull());
         QTest::qWait(200);
         QCOMPARE(well()->thumbnail().size(), QSize(120, 90));
@@ -159,7 +149,7 @@ private slots:
         shown_->window.findChild<QWidget*>(QStringLiteral("fileInspector"))->hide();
         select("large.png");
         QTest::qWait(300);
-        QCOMPARE(countFiles(cacheFolder()), 0);
+        QCOMPARE(entryCount(cacheFolder()), 0);
         QVERIFY(!label("fiFilename")->isVisibleTo(&shown_->window));
     }
 

@@ -12,16 +12,12 @@
 #include "app/preferences.h"
 #include "app/viewstyle.h"
 #include "scopedenvironment.h"
+#include "support/imagebytes.h"
 #include "temporarysettings.h"
 
 namespace {
 
 constexpr QRgb kPhotoColour = 0xFFDC1E28;
-
-void appendTo(void* context, void* data, int size) {
-    auto* out = static_cast<std::string*>(context);
-    out->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
-}
 
 // A JPEG of one colour, 120 × 90: it fits the thumbnail box as it is.
 std::string photo() {
@@ -32,7 +28,7 @@ std::string photo() {
                                      static_cast<uint8_t>(qBlue(kPhotoColour))});
     }
     std::string file;
-    stbi_write_jpg_to_func(appendTo, &file, 120, 90, 3, pixels.data(), 95);
+    stbi_write_jpg_to_func(appendWritten<std::string>, &file, 120, 90, 3, pixels.data(), 95);
     return file;
 }
 
@@ -40,13 +36,6 @@ bool nearPhotoColour(const QColor& colour) {
     return std::abs(colour.red() - qRed(kPhotoColour)) < 12 &&
            std::abs(colour.green() - qGreen(kPhotoColour)) < 12 &&
            std::abs(colour.blue() - qBlue(kPhotoColour)) < 12;
-}
-
-int countFiles(const fs::path& folder) {
-    if (!fs::exists(folder))
-        return 0;
-    return static_cast<int>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 }  // namespace
@@ -85,7 +74,7 @@ private slots:
         QTRY_VERIFY(!thumbnailOf(row).isNull());
         QCOMPARE(thumbnailOf(row).size(), QSize(120, 90));
         QVERIFY2(nearPhotoColour(pixelAtImageOf(row)), qPrintable(pixelAtImageOf(row).name()));
-        QCOMPARE(countFiles(cacheFolder()), 2);  // the thumbnail and its source size
+        QCOMPARE(entryCount(cacheFolder()), 2);  // the thumbnail and its source size
     }
 
     void nothingIsAskedWhileThumbnailsAreOff() {
@@ -96,7 +85,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(thumbnailOf(row).isNull());
         QVERIFY(!nearPhotoColour(pixelAtImageOf(row)));
-        QCOMPARE(countFiles(cacheFolder()), 0);
+        QCOMPARE(entryCount(cacheFolder()), 0);
     }
 
     void aThumbnailAskedBeforeAReloadIsDropped() {
@@ -114,7 +103,7 @@ private slots:
         auto* thumbnails = shown_->window.findChild<ListThumbnails*>();
         QVERIFY(thumbnails);
         thumbnails->requestThumbnail(row, before);
-        QTRY_COMPARE(countFiles(cacheFolder()), 2);
+        QTRY_COMPARE(entryCount(cacheFolder()), 2);
         QTest::qWait(200);
         QVERIFY(thumbnailOf(row).isNull());
 

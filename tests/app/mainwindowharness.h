@@ -34,6 +34,14 @@ inline void flushNotifications() {
     simulator<int()>("PlovikSimFlushNotifications")();
 }
 
+/** The number of entries in folder; 0 when it does not exist. */
+inline int entryCount(const fs::path& folder) {
+    if (!fs::exists(folder))
+        return 0;
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
 inline void writeFile(const fs::path& file, const std::string& contents) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << contents;

@@ -16,6 +16,7 @@
 
 #include "device/mobiledevicelibrary.h"
 #include "fstree/simulatedtree.h"
+#include "support/imagebytes.h"
 #include "support/simulateddevice.h"
 #include "support/temporaryfolder.h"
 #include "thumbs/thumbnailcache.h"
@@ -30,18 +31,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
-void appendTo(void* context, void* data, int size) {
-    auto* out = static_cast<Bytes*>(context);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
-
 Bytes png(int width, int height, uint8_t red) {
     Bytes pixels;
     for (int i = 0; i < width * height; ++i)
         pixels.insert(pixels.end(), {red, 40, 90, 255});
     Bytes file;
-    stbi_write_png_to_func(appendTo, &file, width, height, 4, pixels.data(), width * 4);
+    stbi_write_png_to_func(appendWritten<Bytes>, &file, width, height, 4, pixels.data(), width * 4);
     return file;
 }
 

@@ -12,15 +12,11 @@
 #include "thumbs/exiforientation.h"
 #include "thumbs/thumbnailimagerule.h"
 
+#include "support/imagebytes.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void appendTo(void* context, void* data, int size) {
-    auto* out = static_cast<Bytes*>(context);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
 
 // Colours that change from pixel to pixel, so that a lost or misplaced row shows.
 Bytes gradient(int width, int height, int channels) {
@@ -36,21 +32,22 @@ Bytes gradient(int width, int height, int channels) {
 
 Bytes pngFile(int width, int height) {
     Bytes file;
-    stbi_write_png_to_func(appendTo, &file, width, height, 4, gradient(width, height, 4).data(),
-                           width * 4);
+    stbi_write_png_to_func(appendWritten<Bytes>, &file, width, height, 4,
+                           gradient(width, height, 4).data(), width * 4);
     return file;
 }
 
 Bytes jpegFile(int width, int height) {
     Bytes file;
-    stbi_write_jpg_to_func(appendTo, &file, width, height, 3, gradient(width, height, 3).data(),
-                           90);
+    stbi_write_jpg_to_func(appendWritten<Bytes>, &file, width, height, 3,
+                           gradient(width, height, 3).data(), 90);
     return file;
 }
 
 Bytes bmpFile(int width, int height) {
     Bytes file;
-    stbi_write_bmp_to_func(appendTo, &file, width, height, 3, gradient(width, height, 3).data());
+    stbi_write_bmp_to_func(appendWritten<Bytes>, &file, width, height, 3,
+                           gradient(width, height, 3).data());
     return file;
 }
 
@@ -169,7 +166,7 @@ Bytes cornerJpeg(int width, int height) {
         }
     }
     Bytes file;
-    stbi_write_jpg_to_func(appendTo, &file, width, height, 3, pixels.data(), 95);
+    stbi_write_jpg_to_func(appendWritten<Bytes>, &file, width, height, 3, pixels.data(), 95);
     return file;
 }
 
