@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "benchsupport.h"
 #include "fstree/devicefilesystemnode.h"
 #include "support/simulateddevice.h"
 #include "support/temporaryfolder.h"
@@ -22,6 +23,7 @@
 #include "transfer/transferobserver.h"
 
 namespace fs = std::filesystem;
+using namespace benchsupport;
 
 namespace {
 
@@ -32,61 +34,10 @@ struct Options {
     int repeat = 1;
 };
 
-/** Counts failures; a benchmark whose copies fail measures nothing. */
-class FailureCounter : public TransferObserver {
-public:
-    void fileStarted(const CZelboString&, const CZelboString&, int64_t) override {}
-    void fileProgress(int64_t, int64_t) override {}
-    void fileFinished(const CZelboString&, const CZelboString&) override {}
-    void itemFailed(const CZelboString& source, const CZelboString& reason) override {
-        std::fprintf(stderr, "failed: %s: %s\n", source.toUtf8().c_str(), reason.toUtf8().c_str());
-        ++failures;
-    }
-    void itemSkipped(const CZelboString&, const CZelboString&) override {}
-    int failures = 0;
-};
-
-double secondsOf(const std::function<void()>& work) {
-    // Dirty pages of the previous run would otherwise be written back during this one.
-    sync();
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void runCp(const fs::path& from, const fs::path& into) {
     const std::string command = "cp -r '" + from.string() + "' '" + into.string() + "'";
     if (std::system(command.c_str()) != 0)
         std::fprintf(stderr, "failed: %s\n", command.c_str());
-}
-
-void writeRandomFile(const fs::path& file, int64_t bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    std::vector<uint64_t> block(1 << 17);
-    uint64_t state = 0x9e3779b97f4a7c15u;
-    for (int64_t written = 0; written < bytes;) {
-        for (uint64_t& word : block) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        const int64_t count =
-            std::min<int64_t>(bytes - written, static_cast<int64_t>(block.size() * 8));
-        out.write(reinterpret_cast<const char*>(block.data()), count);
-        written += count;
-    }
-}
-
-/** smallFiles files of smallKiB each, 50 to a folder, folders two levels deep. */
-void writeSmallFiles(const fs::path& folder, const Options& options) {
-    for (int index = 0; index < options.smallFiles; ++index) {
-        char name[64];
-        std::snprintf(name, sizeof name, "g%02d/f%03d/file%05d.bin", index / 500 % 100,
-                      index / 50 % 10, index);
-        writeRandomFile(folder / name, int64_t{options.smallKiB} * 1024);
-    }
 }
 
 struct Measurement {
@@ -162,8 +113,8 @@ int main(int argc, char** argv) {
     const int64_t smallBytes = int64_t{options.smallFiles} * options.smallKiB * 1024;
     writeRandomFile(phone.media() / "Large/large.bin", largeBytes);
     writeRandomFile(source / "Large/large.bin", largeBytes);
-    writeSmallFiles(phone.media() / "Small", options);
-    writeSmallFiles(source / "Small", options);
+    writeSmallFiles(phone.media() / "Small", options.smallFiles, options.smallKiB);
+    writeSmallFiles(source / "Small", options.smallFiles, options.smallKiB);
 
     FailureCounter failures;
     const auto pull = [&](const char16_t* path) {

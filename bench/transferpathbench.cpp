@@ -32,6 +32,7 @@
 
 #include "app/qtextconversion.h"
 #include "app/transferrun.h"
+#include "benchsupport.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/filesystemnode.h"
 #include "support/simulateddevice.h"
@@ -48,6 +49,7 @@
 #include "transfer/ui/cprogresswindow.h"
 
 namespace fs = std::filesystem;
+using namespace benchsupport;
 using ZelboLib::FileSystemNode;
 
 namespace {
@@ -59,20 +61,6 @@ struct Options {
     int repeat = 1;
     // Also times parts of the window path on their own.
     bool pieces = false;
-};
-
-/** Counts failures; a benchmark whose copies fail measures nothing. */
-class FailureCounter : public TransferObserver {
-public:
-    void fileStarted(const CZelboString&, const CZelboString&, int64_t) override {}
-    void fileProgress(int64_t, int64_t) override {}
-    void fileFinished(const CZelboString&, const CZelboString&) override {}
-    void itemFailed(const CZelboString& source, const CZelboString& reason) override {
-        std::fprintf(stderr, "failed: %s: %s\n", source.toUtf8().c_str(), reason.toUtf8().c_str());
-        ++failures;
-    }
-    void itemSkipped(const CZelboString&, const CZelboString&) override {}
-    int failures = 0;
 };
 
 /** What the window path leaves behind besides its copies. */
@@ -230,43 +218,6 @@ private:
     long folderChanges_ = 0;
 };
 
-double secondsOf(const std::function<void()>& work) {
-    // Dirty pages of the previous run would otherwise be written back during this one.
-    sync();
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void writeRandomFile(const fs::path& file, int64_t bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    std::vector<uint64_t> block(1 << 17);
-    uint64_t state = 0x9e3779b97f4a7c15u;
-    for (int64_t written = 0; written < bytes;) {
-        for (uint64_t& word : block) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        const int64_t count =
-            std::min<int64_t>(bytes - written, static_cast<int64_t>(block.size() * 8));
-        out.write(reinterpret_cast<const char*>(block.data()), count);
-        written += count;
-    }
-}
-
-/** smallFiles files of smallKiB each, 50 to a folder, folders two levels deep. */
-void writeSmallFiles(const fs::path& folder, const Options& options) {
-    for (int index = 0; index < options.smallFiles; ++index) {
-        char name[64];
-        std::snprintf(name, sizeof name, "g%02d/f%03d/file%05d.bin", index / 500 % 100,
-                      index / 50 % 10, index);
-        writeRandomFile(folder / name, int64_t{options.smallKiB} * 1024);
-    }
-}
-
 /**
  * A new, empty target folder on either side for every copy. Nothing is deleted while copies are
  * timed: ext4 without a journal passes over the inodes freed in the last half minute when it
@@ -419,8 +370,8 @@ int main(int argc, char** argv) {
     const int64_t largeBytes = options.largeMiB * 1024 * 1024;
     writeRandomFile(phone.media() / "Large/large.bin", largeBytes);
     writeRandomFile(source / "Large/large.bin", largeBytes);
-    writeSmallFiles(phone.media() / "Small", options);
-    writeSmallFiles(source / "Small", options);
+    writeSmallFiles(phone.media() / "Small", options.smallFiles, options.smallKiB);
+    writeSmallFiles(source / "Small", options.smallFiles, options.smallKiB);
 
     FailureCounter failures;
     int windowFailures = 0;
