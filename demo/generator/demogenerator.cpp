@@ -1,5 +1,5 @@
 // Completes the build-tree copy of the demo device with what is not kept in the repository:
-// camera-roll pictures drawn here, a video-sized file of pseudo-random bytes, the symbolic links
+// camera-roll photos drawn here (JPEG and HEIC, some stored sideways), a video-sized file of pseudo-random bytes, the symbolic links
 // of the root file system and the empty folders a device has.
 //
 // Usage: plovik-demo-generator <device folder>
@@ -7,7 +7,6 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,43 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "samplephotos.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kPhotoWidth = 640;
-constexpr int kPhotoHeight = 480;
+constexpr int kPhotoWidth = 1280;
+constexpr int kPhotoHeight = 960;
+// The Exif thumbnail's and the HEIC thumbnail's longer side, as cameras and phones make them.
+constexpr int kJpegPreviewSide = 160;
+constexpr int kHeicThumbnailSide = 320;
 constexpr std::uint64_t kVideoBytes = 64ull * 1024 * 1024;
-
-// A picture in RGB: a sky-to-ground gradient with a sun, varied per seed so the thumbnails of
-// the camera roll differ.
-std::vector<unsigned char> drawLandscape(int seed) {
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(kPhotoWidth * kPhotoHeight * 3));
-    const double sunX = kPhotoWidth * (0.2 + 0.15 * seed);
-    const double sunY = kPhotoHeight * (0.25 + 0.05 * seed);
-    const int horizon = kPhotoHeight * (55 + 5 * seed) / 100;
-    for (int y = 0; y < kPhotoHeight; ++y) {
-        for (int x = 0; x < kPhotoWidth; ++x) {
-            unsigned char* pixel = &pixels[static_cast<std::size_t>((y * kPhotoWidth + x) * 3)];
-            const double t = static_cast<double>(y) / kPhotoHeight;
-            if (std::hypot(x - sunX, y - sunY) < 40.0) {
-                pixel[0] = 255;
-                pixel[1] = 214;
-                pixel[2] = 80;
-            } else if (y < horizon) {
-                pixel[0] = static_cast<unsigned char>(80 + 120 * t);
-                pixel[1] = static_cast<unsigned char>(140 + 80 * t);
-                pixel[2] = static_cast<unsigned char>(235 - 30 * seed);
-            } else {
-                const bool stripe = ((x / (16 + 4 * seed)) + (y / 12)) % 2 == 0;
-                pixel[0] = static_cast<unsigned char>(40 + 20 * seed);
-                pixel[1] = static_cast<unsigned char>(stripe ? 150 : 120);
-                pixel[2] = 60;
-            }
-        }
-    }
-    return pixels;
-}
 
 // A picture in RGBA, like a screenshot: a light background with a grid of coloured tiles.
 std::vector<unsigned char> drawScreenshot() {
@@ -95,6 +69,15 @@ bool writeVideo(const fs::path& path) {
     return static_cast<bool>(file);
 }
 
+bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty())
+        return false;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
 bool makeLink(const fs::path& link, const fs::path& target) {
     std::error_code error;
     fs::remove(link, error);
@@ -122,17 +105,28 @@ int main(int argc, char** argv) {
     }
 
     bool ok = true;
+    // Photos 3 and 7 were taken upright, so they are stored sideways with their orientation.
     for (int photo = 0; photo < 4; ++photo) {
-        const std::vector<unsigned char> pixels = drawLandscape(photo);
+        const int orientation = photo == 2 ? 6 : 1;
+        const SamplePicture upright = orientation == 6
+                                          ? drawLandscape(kPhotoHeight, kPhotoWidth, photo)
+                                          : drawLandscape(kPhotoWidth, kPhotoHeight, photo);
         char name[32];
         std::snprintf(name, sizeof name, "IMG_%04d.JPG", photo + 1);
-        ok = ok && stbi_write_jpg((camera / name).c_str(), kPhotoWidth, kPhotoHeight, 3,
-                                  pixels.data(), 85) != 0;
+        ok = ok && writeFile(camera / name,
+                             cameraJpeg(storedForOrientation(upright, orientation), orientation,
+                                        kJpegPreviewSide));
     }
     const std::vector<unsigned char> screenshot = drawScreenshot();
     ok = ok && stbi_write_png((camera / "IMG_0005.PNG").c_str(), 390, 844, 4, screenshot.data(),
                               390 * 4) != 0;
     ok = ok && writeVideo(camera / "IMG_0006.MOV");
+    const SamplePicture portrait = drawLandscape(kPhotoHeight, kPhotoWidth, 5);
+    ok = ok && writeFile(camera / "IMG_0007.HEIC",
+                         cameraHeic(storedForOrientation(portrait, 6), 6, kHeicThumbnailSide));
+    ok = ok && writeFile(camera / "IMG_0008.HEIC",
+                         cameraHeic(drawLandscape(kPhotoWidth, kPhotoHeight, 6), 1,
+                                    kHeicThumbnailSide));
 
     // The root file system's links, as on a device: relative, so they stay inside the folder.
     ok = ok && makeLink(device / "Root/var", "private/var");

@@ -38,6 +38,14 @@ bool AFCFileReference::seekTo(AFCSeekOrigin origin) {
                         "AFCFileRefSeek");
 }
 
+bool AFCFileReference::seekToOffset(int64_t offset) {
+    if (!checkOpen())
+        return false;
+    return reportResult(
+        MobileDevice::AFCFileRefSeek(connection_, fileHandle_, offset, kAFCSeekFromStart),
+        "AFCFileRefSeek");
+}
+
 int64_t AFCFileReference::tell() {
     if (!checkOpen())
         return -1;

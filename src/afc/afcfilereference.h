@@ -18,6 +18,8 @@ public:
     bool close();
     /** Moves to the start (kAFCSeekFromStart) or the end (kAFCSeekFromEnd). */
     bool seekTo(AFCSeekOrigin origin);
+    /** Moves to offset bytes from the start. */
+    bool seekToOffset(int64_t offset);
     /** The position, or -1. */
     int64_t tell();
     /** Bytes read into buffer; 0 at the end of the file and on failure (errorText tells). */

@@ -192,8 +192,12 @@ void CListviewControl::Private::reportSelection(const QItemSelection& selected) 
 }
 
 void CListviewControl::Private::requestThumbnail(int row) {
-    if (requester && model->takeThumbnailRequest(row))
+    if (!requester)
+        return;
+    if (model->takeThumbnailRequest(row))
         requester->requestThumbnail(row, generation);
+    else
+        requester->thumbnailStillWanted(row, generation);
 }
 
 QAbstractItemView* CListviewControl::Private::view() const {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <algorithm>
 #include <utility>
 
 #include "app/cimagewellui.h"
@@ -69,6 +70,7 @@ FileInspector::FileInspector(QWidget* panel, QObject* parent)
 FileInspector::~FileInspector() = default;
 
 void FileInspector::clear() {
+    cancelRead();
     ++token_;
     waitingForThumbnail_ = false;
     shown_.reset();
@@ -88,6 +90,7 @@ void FileInspector::show(const NodePointer& node, bool isFolder) {
     // The same item again (the list tells of every change of focus): a request underway stays.
     if (node == shown_)
         return;
+    cancelRead();
     ++token_;
     waitingForThumbnail_ = false;
     shown_ = node;
@@ -111,9 +114,22 @@ void FileInspector::showPicture(const NodePointer& node, bool isFolder) {
     requestThumbnail(node);
 }
 
+void FileInspector::cancelRead() {
+    if (readCancelled_)
+        *readCancelled_ = true;
+    readCancelled_.reset();
+}
+
 void FileInspector::requestThumbnail(const NodePointer& node) {
     ThumbnailRequest request;
     request.node = node;
+    readCancelled_ = std::make_shared<std::atomic<bool>>(false);
+    request.cancelled = readCancelled_;
+    request.progress = [this, token = token_](std::int64_t total, std::int64_t done) {
+        QMetaObject::invokeMethod(
+            this, [this, token, total, done] { showReadProgress(token, total, done); },
+            Qt::QueuedConnection);
+    };
     request.completion = [this, token = token_](const ThumbnailRequest& done) {
         // On the creator's thread: the news only travels to the user-interface thread. The
         // creator is joined before this object goes, so it is still here to take the call.
@@ -134,6 +150,7 @@ void FileInspector::thumbnailMade(std::uint64_t token, const NodePointer& node) 
     if (token != token_ || !waitingForThumbnail_)
         return;
     waitingForThumbnail_ = false;
+    readCancelled_.reset();
     showProgress(false);
     ThumbnailRequest lookUp;
     lookUp.node = node;
@@ -154,10 +171,19 @@ void FileInspector::showThumbnail(const RgbaImage& thumbnail, const FileSystemNo
     dimensions_->setVisible(source.has_value());
 }
 
+void FileInspector::showReadProgress(std::uint64_t token, std::int64_t total, std::int64_t done) {
+    if (token != token_ || !waitingForThumbnail_ || !progress_ || total <= 0)
+        return;
+    progress_->setRange(0, 100);
+    progress_->setValue(static_cast<int>((std::clamp<std::int64_t>(done, 0, total) * 200 + total) /
+                                         (2 * total)));
+    progress_->show();
+}
+
 void FileInspector::showProgress(bool busy) {
     if (!progress_)
         return;
-    // The creator tells of no progress within a file: the bar shows that one is being read.
+    // Until the first read is reported, the bar shows only that the file is being opened.
     if (busy)
         progress_->setRange(0, 0);
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -21,9 +22,9 @@ class FileSystemNode;
  * The inspector panel beside the file list ("fileInspector"): the picture, pixel size, name,
  * type, dates and size of the one selected item. An image file's picture is its thumbnail from
  * the user's thumbnail cache; one that is not cached yet is made on a thread of its own while the
- * panel shows the type icon and a busy progress bar, and appears once made. Only the latest
- * selection's thumbnail is ever shown: a newer show or clear makes every earlier request's
- * answer count for nothing. Controls missing from the panel are skipped.
+ * panel shows the type icon and the share of the file read, and appears once made. Only the
+ * latest selection's thumbnail is ever shown: a newer show or clear ends the read of the earlier
+ * request early and makes its answer count for nothing. Controls missing from the panel are skipped.
  *
  * GUI thread only; it never waits for a device. The node's file information must already be
  * known (a listed node's is), and reading the file happens on the creator's threads, which its
@@ -50,6 +51,10 @@ private:
     void showTexts(ZelboLib::FileSystemNode& node, bool isFolder);
     void setTextsVisible(bool visible);
     void requestThumbnail(const NodePointer& node);
+    /** Ends the read of the request underway early, if any; its answer is dropped. */
+    void cancelRead();
+    /** The percentage of the file read for the request of token. */
+    void showReadProgress(std::uint64_t token, std::int64_t total, std::int64_t done);
     void thumbnailMade(std::uint64_t token, const NodePointer& node);
     /** Shows thumbnail and the source size the cache holds for node. */
     void showThumbnail(const RgbaImage& thumbnail, const ZelboLib::FileSystemNode& node);
@@ -70,6 +75,8 @@ private:
     // Raised by every show and clear; an answer that carries an older one is dropped.
     std::uint64_t token_ = 0;
     bool waitingForThumbnail_ = false;
+    // Raised to end the read of the request underway.
+    std::shared_ptr<std::atomic<bool>> readCancelled_;
 
     ThumbnailCache cache_;
     // Declared last: destroyed first, it ends and joins its threads while the rest still lives.

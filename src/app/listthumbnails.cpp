@@ -35,6 +35,12 @@ void ListThumbnails::requestThumbnail(int item, std::uint32_t generation) {
     ask(item, {generation, std::move(node)});
 }
 
+void ListThumbnails::thumbnailStillWanted(int item, std::uint32_t generation) {
+    const auto asked = unanswered_.find(item);
+    if (asked != unanswered_.end() && asked->second.generation == generation)
+        creator_.bringForward(*asked->second.node);
+}
+
 void ListThumbnails::stopThumbnails() {
     creator_.stopThumbnails();
     unanswered_.clear();

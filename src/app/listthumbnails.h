@@ -39,6 +39,7 @@ public:
     ListThumbnails(NodeOfItem nodeOfItem, CListviewControl& list, QObject* parent = nullptr);
 
     void requestThumbnail(int item, std::uint32_t generation) override;
+    void thumbnailStillWanted(int item, std::uint32_t generation) override;
     void stopThumbnails() override;
     /** Stops the thumbnails in the making after the list changed to style. */
     void viewStyleChanged(ViewStyle style);

@@ -8,27 +8,30 @@
 #include "thumbs/thumbnailcache.h"
 #include "thumbs/thumbnailcachekey.h"
 #include "thumbs/thumbnailimagerule.h"
-#include "thumbs/thumbnailmaker.h"
+#include "thumbs/deviceimagefile.h"
+#include "thumbs/thumbnailreader.h"
 
 namespace {
 
-// Ends a read when the creator stops, and as soon as the file turns out to differ from its
-// listed size, so that a file that grew on the device is never read whole.
-class ListedSizeRead : public ZelboLib::FileSystemNodeDelegate {
+// Ends a read when the creator stops or the request is cancelled, and tells the request of
+// the read's progress.
+class RequestedRead : public ZelboLib::FileSystemNodeDelegate {
 public:
-    ListedSizeRead(const std::atomic<bool>& stopping, int64_t listedSize)
-        : stopping_(stopping), listedSize_(listedSize) {}
+    RequestedRead(const std::atomic<bool>& stopping, const ThumbnailRequest* request)
+        : stopping_(stopping), request_(request) {}
 
     void readProgress(int64_t total, int64_t done) override {
-        if (total != listedSize_ || done > listedSize_)
-            sizeDiffers_ = true;
+        if (request_ != nullptr && request_->progress)
+            request_->progress(total, done);
     }
-    bool shouldContinueReading() override { return !stopping_ && !sizeDiffers_; }
+    bool shouldContinueReading() override {
+        return !stopping_ &&
+               (request_ == nullptr || !request_->cancelled || !*request_->cancelled);
+    }
 
 private:
     const std::atomic<bool>& stopping_;
-    const int64_t listedSize_;
-    bool sizeDiffers_ = false;
+    const ThumbnailRequest* request_;
 };
 
 void complete(const ThumbnailRequest& request) {
@@ -64,6 +67,13 @@ std::optional<RgbaImage> ThumbCreator::getThumbnail(std::optional<ThumbnailReque
     return std::nullopt;
 }
 
+void ThumbCreator::bringForward(const ZelboLib::FileSystemNode& node) {
+    const CZelboString key = thumbnailCacheKey(node);
+    const std::lock_guard lock(queueMutex_);
+    if (const auto entry = queue_.find(key); entry != queue_.end())
+        entry->second.arrival = arrivals_++;
+}
+
 void ThumbCreator::stopThumbnails() {
     stopping_ = true;
     stopWorker();
@@ -91,8 +101,7 @@ void ThumbCreator::enqueue(const CZelboString& key, ThumbnailRequest request) {
         const std::lock_guard lock(queueMutex_);
         QueueEntry& entry = queue_[key];
         // A file already queued is made once; every asker is told when it is done.
-        if (entry.requests.empty())
-            entry.arrival = arrivals_++;
+        entry.arrival = arrivals_++;
         entry.requests.push_back(std::move(request));
         startWorker = !workerRunning_;
         workerRunning_ = true;
@@ -116,7 +125,7 @@ void ThumbCreator::startDedicated(ThumbnailRequest request) {
     });
     auto finished = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([this, request = std::move(request), finished] {
-        createThumbnail(*request.node);
+        createThumbnail(*request.node, &request);
         complete(request);
         *finished = true;
     });
@@ -129,11 +138,10 @@ void ThumbCreator::runWorker() {
         std::shared_ptr<ZelboLib::FileSystemNode> node;
         {
             const std::lock_guard lock(queueMutex_);
-            // The oldest request first: the rows drawn first are the ones on show.
             auto next = queue_.end();
             for (auto entry = queue_.begin(); entry != queue_.end(); ++entry) {
                 if (!entry->second.started &&
-                    (next == queue_.end() || entry->second.arrival < next->second.arrival))
+                    (next == queue_.end() || entry->second.arrival > next->second.arrival))
                     next = entry;
             }
             if (stopQueue_ || next == queue_.end()) {
@@ -146,7 +154,7 @@ void ThumbCreator::runWorker() {
         }
         // An inspector's thread may have made it since it was queued.
         if (!cache_.readThumbnail(key))
-            createThumbnail(*node);
+            createThumbnail(*node, nullptr);
         std::vector<ThumbnailRequest> finished;
         {
             const std::lock_guard lock(queueMutex_);
@@ -159,17 +167,18 @@ void ThumbCreator::runWorker() {
     }
 }
 
-void ThumbCreator::createThumbnail(ZelboLib::FileSystemNode& node) const {
+void ThumbCreator::createThumbnail(ZelboLib::FileSystemNode& node,
+                                   const ThumbnailRequest* request) const {
     if (node.isDirectory())
         return;
     // 0 also stands for a size that cannot be read (the device is gone, say).
     const int64_t listedSize = node.fileSize();
-    if (listedSize <= 0 || static_cast<uint64_t>(listedSize) > kMaxThumbnailSourceBytes)
+    if (listedSize <= 0)
         return;
-    ListedSizeRead read(stopping_, listedSize);
-    const std::optional<std::vector<uint8_t>> contents = node.readContents(&read);
-    if (!contents || contents->size() != static_cast<uint64_t>(listedSize))
+    RequestedRead read(stopping_, request);
+    DeviceImageFile file(&read);
+    if (!file.open(node, static_cast<uint64_t>(listedSize)))
         return;
-    if (const std::optional<Thumbnail> thumbnail = makeThumbnail(*contents))
+    if (const std::optional<Thumbnail> thumbnail = readThumbnail(file))
         cache_.writeThumbnail(thumbnailCacheKey(node), thumbnail->image, thumbnail->source);
 }

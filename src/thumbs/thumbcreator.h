@@ -30,6 +30,13 @@ struct ThumbnailRequest {
      * not; it may only hand the news on (post to the asker's thread), never block or call back.
      */
     std::function<void(const ThumbnailRequest&)> completion;
+    /**
+     * For requests with a thread of their own: runs on that thread after each read from the
+     * device with the file's size and the bytes read so far; it may only hand the news on.
+     */
+    std::function<void(int64_t total, int64_t done)> progress;
+    /** For requests with a thread of their own: once raised, the read ends early. */
+    std::shared_ptr<const std::atomic<bool>> cancelled;
 };
 
 /**
@@ -40,10 +47,14 @@ struct ThumbnailRequest {
  * (by its full cache key) once; every request for a queued file is told when that file's attempt
  * ends. Requests of the inspector get a thread of their own, which runs beside the worker.
  *
- * A file is read only when it is not a folder and its listed size is between 1 and
- * kMaxThumbnailSourceBytes; the read ends as soon as the device reports another size or sends
- * more bytes. A file whose bytes do not match its listed size, or that does not decode, gets no
- * cache entry and is tried again when it is asked for again.
+ * Only what readThumbnail needs of a file is read: its headers and embedded preview where that
+ * serves, the whole file otherwise. A file is read only when it is not a folder and the device
+ * reports its listed size (at least 1 byte) when it is opened. A file whose reads fail, or that
+ * does not decode, gets no cache entry and is tried again when it is asked for again.
+ *
+ * The shared worker takes the newest request first, and a request for a queued file makes it
+ * the newest again: the rows drawn last are the ones on show, and rows that scrolled out of
+ * view wait.
  *
  * getThumbnail and stopThumbnails may be called from any thread but never from a completion.
  */
@@ -64,6 +75,9 @@ public:
      */
     std::optional<RgbaImage> getThumbnail(std::optional<ThumbnailRequest> request,
                                           bool queueIfMissing, bool useSharedWorker);
+
+    /** Makes node's request on the shared worker's queue, if any, the newest one. */
+    void bringForward(const ZelboLib::FileSystemNode& node);
 
     /**
      * Ends the shared worker's read in progress early (its completion still runs, nothing is
@@ -87,8 +101,11 @@ private:
     void enqueue(const CZelboString& key, ThumbnailRequest request);
     void startDedicated(ThumbnailRequest request);
     void runWorker();
-    /** Reads, decodes and caches node's thumbnail; nothing is cached when any step fails. */
-    void createThumbnail(ZelboLib::FileSystemNode& node) const;
+    /**
+     * Reads, decodes and caches node's thumbnail; nothing is cached when any step fails. The
+     * request, when given, may cancel the read and is told its progress.
+     */
+    void createThumbnail(ZelboLib::FileSystemNode& node, const ThumbnailRequest* request) const;
     void stopWorker();
 
     ThumbnailCache& cache_;

@@ -58,7 +58,8 @@ std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes) {
     // A BMP stored top row first reports a negative height.
     const long long rows = std::llabs(static_cast<long long>(height));
     if (width < 1 || rows < 1 || width > kMaxThumbnailSourceSide ||
-        rows > kMaxThumbnailSourceSide || !bmpRowsPresent(bytes, width, static_cast<int>(rows)))
+        rows > kMaxThumbnailSourceSide || width * rows > kMaxThumbnailSourcePixels ||
+        !bmpRowsPresent(bytes, width, static_cast<int>(rows)))
         return std::nullopt;
 
     stbi_convert_iphone_png_to_rgb_thread(1);
@@ -66,11 +67,7 @@ std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes) {
     if (!decoded)
         return std::nullopt;
     const ImageSize stored{decoded->width, decoded->height};
-    const FittedSize fitted =
-        fitIntoBox(decoded->width, decoded->height, kThumbnailBoxSide, kThumbnailBoxSide);
-    std::optional<RgbaImage> thumbnail = std::move(decoded);
-    if (fitted != FittedSize{thumbnail->width, thumbnail->height})
-        thumbnail = resampleBox(*thumbnail, fitted.width, fitted.height);
+    const std::optional<RgbaImage> thumbnail = fitThumbnail(std::move(*decoded));
     if (!thumbnail)
         return std::nullopt;
     // Turned after shrinking, where it costs least; the box is square, so the fit is the same.
@@ -78,4 +75,25 @@ std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes) {
     const ImageSize source =
         orientationTurnsSideways(orientation) ? ImageSize{stored.height, stored.width} : stored;
     return Thumbnail{orientUpright(*thumbnail, orientation), source};
+}
+
+std::optional<RgbaImage> fitThumbnail(RgbaImage image) {
+    const FittedSize fitted =
+        fitIntoBox(image.width, image.height, kThumbnailBoxSide, kThumbnailBoxSide);
+    if (fitted == FittedSize{image.width, image.height})
+        return image;
+    return resampleBox(image, fitted.width, fitted.height);
+}
+
+bool previewIsEnough(ImageSize preview, ImageSize picture) {
+    if (preview.width < 1 || preview.height < 1 || picture.width < 1 || picture.height < 1)
+        return false;
+    const int64_t previewShape = int64_t{preview.width} * picture.height;
+    const int64_t pictureShape = int64_t{preview.height} * picture.width;
+    if (std::llabs(previewShape - pictureShape) * 100 > pictureShape)
+        return false;
+    const FittedSize drawn = fitIntoBox(picture.width, picture.height, kLargestDrawnThumbnailSide,
+                                        kLargestDrawnThumbnailSide);
+    // A pixel less is rounding, not a smaller picture.
+    return preview.width + 1 >= drawn.width && preview.height + 1 >= drawn.height;
 }

@@ -20,6 +20,15 @@ inline constexpr int kThumbnailBoxSide = 200;
 /** Images wider or taller than this many pixels get no thumbnail. */
 inline constexpr int kMaxThumbnailSourceSide = 16384;
 
+/**
+ * Images of more pixels than this are not decoded whole: at 4 bytes a pixel their decoded
+ * pixels alone would take 400 MB. An embedded preview may still give them a thumbnail.
+ */
+inline constexpr int64_t kMaxThumbnailSourcePixels = 100'000'000;
+
+/** The longest side the file list draws a thumbnail at (the extra large icons). */
+inline constexpr int kLargestDrawnThumbnailSide = 160;
+
 /** A thumbnail and the size of the image it was made from. */
 struct Thumbnail {
     RgbaImage image;
@@ -33,7 +42,8 @@ struct Thumbnail {
  * and its source size is the upright one (sides swapped for an image stored sideways).
  *
  * Nothing, without decoding the pixels, when there are more than kMaxThumbnailSourceBytes, when
- * the header does not parse or gives a side above kMaxThumbnailSourceSide, or when a BMP's pixel
+ * the header does not parse or gives a side above kMaxThumbnailSourceSide or more than
+ * kMaxThumbnailSourcePixels pixels, or when a BMP's pixel
  * rows run past the end. Nothing when the pixels do not decode (corrupt or truncated data).
  * "CgBI" images come back in red, green, blue, alpha order with their colours still
  * premultiplied by alpha, as stored.
@@ -42,3 +52,13 @@ struct Thumbnail {
  * the calling thread; stb_image's process-wide un-premultiply switch must stay off.
  */
 std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes);
+
+/** The image fitted into the box by fitIntoBox and shrunk by resampleBox when it does not fit. */
+std::optional<RgbaImage> fitThumbnail(RgbaImage image);
+
+/**
+ * Whether an embedded preview of a picture is enough for its thumbnail: it has the picture's
+ * shape (within 1 %, so that a preview with bars added does not pass) and is at least as large
+ * as the list draws the picture's thumbnail.
+ */
+bool previewIsEnough(ImageSize preview, ImageSize picture);

@@ -105,9 +105,13 @@ public:
     void requestThumbnail(int item, std::uint32_t generation) override {
         requests << qMakePair(item, generation);
     }
+    void thumbnailStillWanted(int item, std::uint32_t generation) override {
+        stillWanted << qMakePair(item, generation);
+    }
     void stopThumbnails() override { ++stops; }
 
     QList<QPair<int, std::uint32_t>> requests;
+    QList<QPair<int, std::uint32_t>> stillWanted;
     int stops = 0;
 };
 
@@ -272,6 +276,11 @@ void CListviewControlTest::thumbnailsForPaintedFilesOnce() {
     QVERIFY(!requested.contains(1));   // a folder shows its icon
     QVERIFY(!requested.contains(39));  // not painted
     QVERIFY(requested.size() < 20);
+    // Painted again without a thumbnail, a row is still wanted rather than asked for again.
+    harness.requester.stillWanted.clear();
+    harness.settle();
+    QVERIFY(harness.requester.stillWanted.contains(qMakePair(0, generation)));
+    QCOMPARE(harness.requester.requests.size(), requested.size());
 
     QAbstractItemView* view = harness.list.currentView();
     const QRect image =

@@ -117,10 +117,10 @@ private slots:
 
     void aThumbnailMadeAfterAnotherSelectionIsNeverShown() {
         showMedia();
+        // The first read is ended early or its answer dropped.
         select("large.png");
         select("note.txt");
-        QTRY_COMPARE(entryCount(cacheFolder()), 2);
-        QTest::qWait(200);
+        QTest::qWait(300);
         QVERIFY(well()->thumbnail().isNull());
         QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
         QVERIFY(!progress()->isVisibleTo(&shown_->window));
@@ -129,7 +129,6 @@ private slots:
         fs::remove_all(cacheFolder());
         select("large.png");
         select("small.png");
-        QTRY_COMPARE(entryCount(cacheFolder()), 4);
         QTRY_VERIFY(!well()->thumbnail().isNull());
         QTest::qWait(200);
         QCOMPARE(well()->thumbnail().size(), QSize(120, 90));

@@ -22,7 +22,7 @@ TEST_F(DemoDeviceTest, AttachesAndServesEveryArea) {
     AFCConnectionRef media = openAfc(device);
     const auto camera = list(media, "/DCIM/100APPLE");
     ASSERT_TRUE(camera);
-    EXPECT_EQ(8u, camera->size());
+    EXPECT_EQ(10u, camera->size());
     EXPECT_EQ(std::to_string(64 * 1024 * 1024),
               info(media, "/DCIM/100APPLE/IMG_0006.MOV").at("st_size"));
     EXPECT_EQ(0, SIM_CALL(AFCConnectionClose, media));
