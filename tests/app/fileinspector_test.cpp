@@ -8,6 +8,7 @@
 #include <QHelpEvent>
 #include <QProgressBar>
 #include <QToolTip>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -112,6 +113,21 @@ private slots:
         select("note.txt");
         select("large.png");
         QCOMPARE(well()->thumbnail().size(), QSize(200, 150));
+        QVERIFY(!progress()->isVisibleTo(&shown_->window));
+    }
+
+    void aPhonesPortraitHeicShowsUprightWithItsUprightSize() {
+        std::filesystem::copy_file(std::filesystem::path(PLOVIK_HEIC_SAMPLES) /
+                                       "portrait-thumbnail.heic",
+                                   media() / "IMG_0001.HEIC");
+        showMedia();
+        select("IMG_0001.HEIC");
+        QTRY_VERIFY(!well()->thumbnail().isNull());
+        QCOMPARE(well()->thumbnail().size(), QSize(150, 200));
+        QCOMPARE(label("fiFileDimensions")->text(), QStringLiteral("1536 x 2048"));
+        // The red corner drawn at the upright picture's top left.
+        const QColor corner = well()->thumbnail().pixelColor(2, 2);
+        QVERIFY2(corner.red() > 170 && corner.green() < 90, qPrintable(corner.name()));
         QVERIFY(!progress()->isVisibleTo(&shown_->window));
     }
 
