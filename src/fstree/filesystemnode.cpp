@@ -2,7 +2,11 @@
 
 #include <new>
 
+#include "afc/afcapplicationdirectory.h"
 #include "afc/afcdirectory.h"
+#include "afc/afcmediadirectory.h"
+#include "afc/afcrootdirectory.h"
+#include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/devicepath.h"
 #include "fstree/filesystemnodedelegate.h"
@@ -87,6 +91,22 @@ std::shared_ptr<AFCDirectory> FileSystemNode::directory() const {
     if (area_ != DeviceArea::AppContainer)
         return directory_;
     return SharedAppConnection::instance().connectionFor(device_, appIdentifier_);
+}
+
+std::shared_ptr<AFCDirectory> FileSystemNode::openAnotherConnection() const {
+    if (!device_)
+        return nullptr;
+    switch (area_) {
+        case DeviceArea::Media:
+            return device_->openMediaDirectory();
+        case DeviceArea::FileSystem:
+            return device_->openRootDirectory();
+        case DeviceArea::AppContainer:
+            return device_->openApplicationDirectory(appIdentifier_.toUtf8().c_str());
+        case DeviceArea::None:
+            break;
+    }
+    return nullptr;
 }
 
 FileSystemNode::NodeList FileSystemNode::children() const {

@@ -74,6 +74,12 @@ public:
      * and release every file opened on it before letting go of it.
      */
     std::shared_ptr<AFCDirectory> directory() const;
+    /**
+     * A new AFC connection of its own to the node's area (the media area, the whole file system
+     * or its app's container), for work beside the shared one; null for the upper nodes and when
+     * the device will not open one.
+     */
+    std::shared_ptr<AFCDirectory> openAnotherConnection() const;
 
     /** The children as listed last (empty before the first listing). */
     NodeList children() const;

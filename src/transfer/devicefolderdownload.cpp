@@ -1,8 +1,11 @@
 #include "transfer/devicefolderdownload.h"
 
+#include <filesystem>
+
 #include "afc/afcdirectory.h"
 #include "fstree/localname.h"
 #include "transfer/copyprogressrelay.h"
+#include "transfer/parallelcopies.h"
 #include "transfer/transferobserver.h"
 #include "values/localpaths.h"
 #include "values/nsarray.h"
@@ -11,7 +14,13 @@ using ZelboLib::FileSystemNode;
 
 bool DeviceFolderDownload::run(const std::shared_ptr<FileSystemNode>& item,
                                const CZelboString& localFolder) {
-    return downloadItem(*item, localFolder);
+    if (!item->isDirectory())
+        return downloadItem(*item, localFolder);
+    ParallelCopies parallel(observer_, [&item] { return item->openAnotherConnection(); });
+    parallel_ = &parallel;
+    const bool copied = downloadItem(*item, localFolder);
+    parallel_ = nullptr;
+    return parallel.finish() && copied;
 }
 
 bool DeviceFolderDownload::downloadItem(FileSystemNode& item, const CZelboString& localFolder) {
@@ -49,6 +58,8 @@ bool DeviceFolderDownload::downloadFolder(FileSystemNode& folder, const CZelboSt
     for (const auto& child : children) {
         if (!downloadItem(*child, target))
             copied = false;
+        if (parallel_ != nullptr)
+            parallel_->reportEnded();
         if (observer_.isCancelled())
             return false;
     }
@@ -56,6 +67,12 @@ bool DeviceFolderDownload::downloadFolder(FileSystemNode& folder, const CZelboSt
 }
 
 bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString& target) {
+    std::error_code error;
+    const bool targetMissing = std::filesystem::symlink_status(target.toUtf8(), error).type() ==
+                               std::filesystem::file_type::not_found;
+    if (parallel_ != nullptr && targetMissing && !file.isSymbolicLink() &&
+        parallel_->take({true, file.fullPath(), target, file.displayPath(), target, file.fileSize()}))
+        return true;
     observer_.fileStarted(file.displayPath(), target, file.fileSize());
     const std::shared_ptr<AFCDirectory> connection = file.directory();
     if (!connection) {

@@ -5,6 +5,7 @@
 #include "fstree/filesystemnode.h"
 #include "values/zelbostring.h"
 
+class ParallelCopies;
 class TransferObserver;
 
 /**
@@ -16,6 +17,10 @@ class TransferObserver;
  * chosen folder. Links to folders are skipped, never descended (links under "Root" may form
  * cycles); a link to a file is copied as the file's contents. A file counts as copied only when
  * every byte arrived: the copy stages it beside its target and renames it into place.
+ *
+ * In a folder's download, small files whose local target does not exist yet are copied on
+ * connections of their own (ParallelCopies) and reported as they end; the others are copied on
+ * the walk's thread, where an existing target is asked about.
  */
 class DeviceFolderDownload {
 public:
@@ -41,4 +46,6 @@ private:
 
     TransferObserver& observer_;
     Listing listing_;
+    // While a folder is downloaded.
+    ParallelCopies* parallel_ = nullptr;
 };

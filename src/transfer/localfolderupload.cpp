@@ -7,7 +7,10 @@
 #include "fstree/devicepath.h"
 #include "fstree/localname.h"
 #include "transfer/copyprogressrelay.h"
+#include "transfer/parallelcopies.h"
 #include "transfer/transferobserver.h"
+#include "values/cautostring.h"
+#include "values/nsarray.h"
 
 namespace fs = std::filesystem;
 using ZelboLib::FileSystemNode;
@@ -16,6 +19,16 @@ namespace {
 
 CZelboString textOf(const fs::path& path) {
     return CZelboString::fromUtf8(path.native());
+}
+
+// Device file systems may ignore case: "IMG_1.JPG" and "img_1.jpg" count as one name.
+std::u16string foldedName(const CZelboString& name) {
+    std::u16string folded(name.view());
+    for (char16_t& unit : folded) {
+        if (unit >= u'A' && unit <= u'Z')
+            unit = static_cast<char16_t>(unit - u'A' + u'a');
+    }
+    return folded;
 }
 
 }  // namespace
@@ -37,11 +50,19 @@ bool LocalFolderUpload::run(const CZelboString& localPath,
         observer_.itemFailed(localPath, u"The device folder cannot be reached");
         return false;
     }
-    return uploadItem(*connection, item, {targetFolder->fullPath(), targetFolder->displayPath()});
+    const DevicePlace place{targetFolder->fullPath(), targetFolder->displayPath()};
+    if (!fs::is_directory(item, error))
+        return uploadItem(*connection, item, place, nullptr);
+    ParallelCopies parallel(observer_,
+                            [&targetFolder] { return targetFolder->openAnotherConnection(); });
+    parallel_ = &parallel;
+    const bool copied = uploadItem(*connection, item, place, nullptr);
+    parallel_ = nullptr;
+    return parallel.finish() && copied;
 }
 
 bool LocalFolderUpload::uploadItem(AFCDirectory& connection, const fs::path& item,
-                                   const DevicePlace& folder) {
+                                   const DevicePlace& folder, const Names* namesInFolder) {
     if (observer_.isCancelled())
         return false;
     const CZelboString name = textOf(item.filename());
@@ -67,14 +88,27 @@ bool LocalFolderUpload::uploadItem(AFCDirectory& connection, const fs::path& ite
         observer_.itemFailed(textOf(item), u"Not a regular file");
         return false;
     }
-    return uploadFile(connection, item, target);
+    return uploadFile(connection, item, target,
+                      namesInFolder != nullptr && !namesInFolder->contains(foldedName(name)));
 }
 
 bool LocalFolderUpload::uploadFolder(AFCDirectory& connection, const fs::path& item,
                                      const DevicePlace& target) {
-    if (!connection.pathExists(target.path) && !connection.createDirectory(target.path)) {
-        observer_.itemFailed(textOf(item), connection.errorText());
-        return false;
+    Names names;
+    bool namesKnown = true;
+    if (!connection.pathExists(target.path)) {
+        if (!connection.createDirectory(target.path)) {
+            observer_.itemFailed(textOf(item), connection.errorText());
+            return false;
+        }
+    } else if (const ZelboLib::Owned<ZelboLib::NSArray> listed =
+                   connection.listDirectory(target.path)) {
+        for (int index = 0; index < listed->count(); ++index) {
+            if (const auto* name = dynamic_cast<const ZelboLib::CAutoString*>(listed->objectAtIndex(index)))
+                names.insert(foldedName(name->text()));
+        }
+    } else {
+        namesKnown = false;
     }
     std::error_code error;
     std::vector<fs::path> entries;
@@ -89,8 +123,10 @@ bool LocalFolderUpload::uploadFolder(AFCDirectory& connection, const fs::path& i
     std::sort(entries.begin(), entries.end());
     bool copied = true;
     for (const fs::path& entry : entries) {
-        if (!uploadItem(connection, entry, target))
+        if (!uploadItem(connection, entry, target, namesKnown ? &names : nullptr))
             copied = false;
+        if (parallel_ != nullptr)
+            parallel_->reportEnded();
         if (observer_.isCancelled())
             return false;
     }
@@ -98,10 +134,14 @@ bool LocalFolderUpload::uploadFolder(AFCDirectory& connection, const fs::path& i
 }
 
 bool LocalFolderUpload::uploadFile(AFCDirectory& connection, const fs::path& item,
-                                   const DevicePlace& target) {
+                                   const DevicePlace& target, bool targetIsNew) {
     std::error_code error;
     const uintmax_t size = fs::file_size(item, error);
     const CZelboString source = textOf(item);
+    if (targetIsNew && parallel_ != nullptr && !error &&
+        parallel_->take({false, source, target.path, source, target.displayPath,
+                         static_cast<int64_t>(size)}))
+        return true;
     observer_.fileStarted(source, target.displayPath, error ? -1 : static_cast<int64_t>(size));
     CopyProgressRelay relay(observer_);
     if (!connection.copyFileToDevice(source, target.path, &relay)) {

@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "fstree/filesystemnode.h"
 #include "values/zelbostring.h"
 
 class AFCDirectory;
+class ParallelCopies;
 class TransferObserver;
 
 /**
@@ -16,6 +19,10 @@ class TransferObserver;
  * to a file is copied as the file's contents. Anything that is neither a regular file nor a
  * folder (a FIFO would block the copy forever) fails. Each file is staged on the device and takes
  * its name only when every byte arrived.
+ *
+ * In a folder's upload, small files whose name the device folder does not hold yet (in any letter
+ * case) are copied on connections of their own (ParallelCopies) and reported as they end; the
+ * others are copied on the walk's thread, where an existing target is asked about.
  */
 class LocalFolderUpload {
 public:
@@ -36,12 +43,17 @@ private:
         DevicePlace child(const CZelboString& name) const;
     };
 
+    /** The names a device folder holds, letter case folded. */
+    using Names = std::set<std::u16string>;
+
     bool uploadItem(AFCDirectory& connection, const std::filesystem::path& item,
-                    const DevicePlace& folder);
+                    const DevicePlace& folder, const Names* namesInFolder);
     bool uploadFolder(AFCDirectory& connection, const std::filesystem::path& item,
                       const DevicePlace& target);
     bool uploadFile(AFCDirectory& connection, const std::filesystem::path& item,
-                    const DevicePlace& target);
+                    const DevicePlace& target, bool targetIsNew);
 
     TransferObserver& observer_;
+    // While a folder is uploaded.
+    ParallelCopies* parallel_ = nullptr;
 };

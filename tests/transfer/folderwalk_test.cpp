@@ -1,14 +1,19 @@
 // The folder walks of transfers (download into a local folder, upload into a device folder)
-// against the simulator: trees, links, hostile names, unplugs, overwrites and cancels.
+// against the simulator: trees, links, hostile names, unplugs, overwrites, cancels and the small
+// files copied on connections of their own.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/mobiledevicelibrary.h"
@@ -44,6 +49,7 @@ std::vector<std::string> tree(const fs::path& folder) {
 class RecordingObserver : public TransferObserver {
 public:
     void fileStarted(const CZelboString& source, const CZelboString&, int64_t size) override {
+        threads.insert(std::this_thread::get_id());
         events.push_back("start " + source.toUtf8() + " " + std::to_string(size));
     }
     void fileProgress(int64_t done, int64_t total) override {
@@ -52,6 +58,7 @@ public:
             onProgress(done, total);
     }
     void fileFinished(const CZelboString& source, const CZelboString&) override {
+        threads.insert(std::this_thread::get_id());
         events.push_back("done " + source.toUtf8());
         ++finished;
     }
@@ -63,10 +70,16 @@ public:
         events.push_back("skipped " + source.toUtf8());
     }
     bool isCancelled() override { return cancelAfterFiles >= 0 && finished >= cancelAfterFiles; }
-    bool shouldOverwrite(const CZelboString&, CopyTarget) override { return overwrite; }
+    bool shouldOverwrite(const CZelboString& path, CopyTarget) override {
+        threads.insert(std::this_thread::get_id());
+        questions.push_back(path.toUtf8());
+        return overwrite;
+    }
 
     std::vector<std::string> events;
     std::vector<std::string> failures;
+    std::vector<std::string> questions;
+    std::set<std::thread::id> threads;
     std::function<void(int64_t, int64_t)> onProgress;
     int progressCalls = 0;
     int finished = 0;
@@ -94,6 +107,20 @@ protected:
         return upload.run(CZelboString::fromUtf8(item.string()), node(deviceFolder));
     }
 
+    // Each file reported once, its start right before its end, all on the walk's thread.
+    void expectEachFileReportedOnceInPairs(size_t files) {
+        ASSERT_EQ(observer.events.size(), 2 * files);
+        std::set<std::string> seen;
+        for (size_t i = 0; i < observer.events.size(); i += 2) {
+            const std::string& start = observer.events[i];
+            ASSERT_EQ(start.rfind("start ", 0), 0u) << start;
+            const std::string source = start.substr(6, start.rfind(' ') - 6);
+            EXPECT_EQ(observer.events[i + 1], "done " + source);
+            EXPECT_TRUE(seen.insert(source).second) << source;
+        }
+        EXPECT_EQ(observer.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    }
+
     SimulatedDevice phone;
     std::shared_ptr<ZelboLib::DeviceFileSystemNode> deviceNode = deviceNodeOf(phone);
     TemporaryFolder local;
@@ -109,10 +136,14 @@ TEST_F(FolderWalkTest, DownloadRecreatesTheTreeWithEmptyFoldersAndReportsEachFil
     EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Album", "Album/a.jpg", "Album/empty",
                                                             "Album/sub", "Album/sub/b.txt"}));
     EXPECT_EQ(contents(local / "Album/sub/b.txt"), "bee");
-    EXPECT_EQ(observer.events,
-              (std::vector<std::string>{"start /Media/Album/a.jpg 4", "done /Media/Album/a.jpg",
-                                        "start /Media/Album/sub/b.txt 3",
-                                        "done /Media/Album/sub/b.txt"}));
+    // In the order the files ended.
+    expectEachFileReportedOnceInPairs(2);
+    std::vector<std::string> events = observer.events;
+    std::sort(events.begin(), events.end());
+    EXPECT_EQ(events, (std::vector<std::string>{"done /Media/Album/a.jpg",
+                                                "done /Media/Album/sub/b.txt",
+                                                "start /Media/Album/a.jpg 4",
+                                                "start /Media/Album/sub/b.txt 3"}));
 }
 
 TEST_F(FolderWalkTest, DownloadSkipsLinksToFoldersSoLoopsEnd) {
@@ -168,12 +199,18 @@ TEST_F(FolderWalkTest, OverwritingIsTheObserversChoice) {
     EXPECT_EQ(contents(phone.media() / "note.txt"), "new");
 }
 
-TEST_F(FolderWalkTest, CancelStopsBeforeTheNextFile) {
-    for (const char* name : {"1.txt", "2.txt", "3.txt"})
-        writeOnDevice(phone.media() / "Many" / name, name);
-    observer.cancelAfterFiles = 1;
+TEST_F(FolderWalkTest, CancelStartsNoFurtherFileAndLeavesOnlyWholeFiles) {
+    for (int i = 0; i < 30; ++i)
+        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"), std::string(5000, 'x'));
+    observer.cancelAfterFiles = 3;
     EXPECT_FALSE(pull(u"/Media/Many", local.path()));
-    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Many", "Many/1.txt"}));
+    // Files already on their way when the cancel came may still arrive, whole; no other starts.
+    const std::vector<std::string> arrived = tree(local / "Many");
+    EXPECT_GE(arrived.size(), 3u);
+    EXPECT_LT(arrived.size(), 30u);
+    EXPECT_EQ(static_cast<size_t>(observer.finished), arrived.size());
+    for (const std::string& name : arrived)
+        EXPECT_EQ(contents(local / "Many" / name), std::string(5000, 'x')) << name;
 }
 
 TEST_F(FolderWalkTest, UploadMirrorsTheTreeAndLeavesOutLinksToFoldersAndSpecialFiles) {
@@ -196,6 +233,126 @@ TEST_F(FolderWalkTest, UploadMirrorsTheTreeAndLeavesOutLinksToFoldersAndSpecialF
     EXPECT_NE(std::find(observer.events.begin(), observer.events.end(),
                         "skipped " + (local / "Pics/b/up").string()),
               observer.events.end());
+}
+
+// Counts how many file reads and writes are in flight at once, each held a moment.
+std::atomic<int> inFlight{0};
+std::atomic<int> mostInFlight{0};
+using FileRead = int (*)(AFCConnectionRef, AFCFileRef, void*, uint32_t*);
+using FileWrite = int (*)(AFCConnectionRef, AFCFileRef, const void*, uint32_t);
+FileRead realFileRead = nullptr;
+FileWrite realFileWrite = nullptr;
+
+template <class Call>
+int heldInFlight(Call call) {
+    const int now = ++inFlight;
+    for (int most = mostInFlight; now > most && !mostInFlight.compare_exchange_weak(most, now);) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const int result = call();
+    --inFlight;
+    return result;
+}
+
+int countedFileRead(AFCConnectionRef connection, AFCFileRef file, void* buffer, uint32_t* length) {
+    return heldInFlight([&] { return realFileRead(connection, file, buffer, length); });
+}
+
+int countedFileWrite(AFCConnectionRef connection, AFCFileRef file, const void* buffer,
+                     uint32_t length) {
+    return heldInFlight([&] { return realFileWrite(connection, file, buffer, length); });
+}
+
+class ParallelWalkTest : public FolderWalkTest {
+protected:
+    ParallelWalkTest() {
+        mostInFlight = 0;
+        realFileRead = reinterpret_cast<FileRead>(SimulatedDevice::simulatorEntry("AFCFileRefRead"));
+        realFileWrite =
+            reinterpret_cast<FileWrite>(SimulatedDevice::simulatorEntry("AFCFileRefWrite"));
+        MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
+            if (std::strcmp(name, "AFCFileRefRead") == 0)
+                return reinterpret_cast<void*>(&countedFileRead);
+            if (std::strcmp(name, "AFCFileRefWrite") == 0)
+                return reinterpret_cast<void*>(&countedFileWrite);
+            return SimulatedDevice::simulatorEntry(name);
+        });
+    }
+    ~ParallelWalkTest() override { MobileDeviceLibrary::instance().setResolver({}); }
+
+};
+
+TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnTheWalks) {
+    for (int i = 0; i < 24; ++i)
+        writeOnDevice(phone.media() / "Roll" / ("IMG_" + std::to_string(i) + ".JPG"),
+                      std::string(3000 + i, static_cast<char>('a' + i)));
+    writeOnDevice(phone.media() / "Roll/large.mov", std::string(5 << 20, 'm'));
+    fs::create_directories(phone.media() / "Back");
+
+    EXPECT_TRUE(pull(u"/Media/Roll", local.path()));
+    EXPECT_GT(mostInFlight, 1);
+    expectEachFileReportedOnceInPairs(25);
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(contents(local / "Roll" / ("IMG_" + std::to_string(i) + ".JPG")),
+                  std::string(3000 + i, static_cast<char>('a' + i)));
+    EXPECT_EQ(fs::file_size(local / "Roll/large.mov"), 5u << 20);
+
+    observer.events.clear();
+    mostInFlight = 0;
+    EXPECT_TRUE(push(local / "Roll", u"/Media/Back"));
+    EXPECT_GT(mostInFlight, 1);
+    expectEachFileReportedOnceInPairs(25);
+    EXPECT_EQ(tree(phone.media() / "Back/Roll"), tree(local / "Roll"));
+    EXPECT_EQ(contents(phone.media() / "Back/Roll/IMG_7.JPG"), std::string(3007, 'h'));
+}
+
+TEST_F(ParallelWalkTest, ExistingTargetsAreAskedAboutOnTheWalksThreadAndKept) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        writeOnDevice(phone.media() / "Docs" / name, std::string("device ") + name);
+    local.write("Docs/b.txt", "mine");
+    EXPECT_FALSE(pull(u"/Media/Docs", local.path()));
+    EXPECT_EQ(observer.questions, std::vector<std::string>{(local / "Docs/b.txt").string()});
+    EXPECT_EQ(contents(local / "Docs/b.txt"), "mine");
+    EXPECT_EQ(contents(local / "Docs/d.txt"), "device d.txt");
+
+    observer.questions.clear();
+    fs::remove_all(phone.media() / "Docs");
+    writeOnDevice(phone.media() / "Docs/b.txt", "device b");
+    EXPECT_FALSE(push(local / "Docs", u"/Media"));
+    EXPECT_EQ(observer.questions.size(), 1u);
+    EXPECT_EQ(observer.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(contents(phone.media() / "Docs/b.txt"), "device b");
+    EXPECT_EQ(contents(phone.media() / "Docs/a.txt"), "device a.txt");
+}
+
+TEST_F(ParallelWalkTest, UnplugAmongSmallFilesFailsTheRestAndLeavesOnlyWholeFiles) {
+    for (int i = 0; i < 40; ++i)
+        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"), std::string(9000, 'u'));
+    observer.onProgress = [&](int64_t, int64_t) {
+        if (observer.finished == 3)
+            phone.unplug();
+    };
+    EXPECT_FALSE(pull(u"/Media/Many", local.path()));
+    const std::vector<std::string> arrived = tree(local / "Many");
+    EXPECT_LT(arrived.size(), 40u);
+    EXPECT_EQ(static_cast<size_t>(observer.finished), arrived.size());
+    for (const std::string& name : arrived)
+        EXPECT_EQ(contents(local / "Many" / name), std::string(9000, 'u')) << name;
+}
+
+TEST_F(ParallelWalkTest, ADeviceRefusingMoreConnectionsGetsEveryFileOnTheWalksOwn) {
+    for (int i = 0; i < 6; ++i)
+        writeOnDevice(phone.media() / "Few" / (std::to_string(i) + ".txt"), std::to_string(i));
+    const auto few = node(u"/Media/Few");
+    few->ensureChildren();
+    setSimulatorFault("AFCConnectionOpen", 1);
+    const bool copied =
+        DeviceFolderDownload(observer).run(few, CZelboString::fromUtf8(local.path().string()));
+    setSimulatorFault("AFCConnectionOpen", 0);
+    EXPECT_TRUE(copied);
+    EXPECT_EQ(mostInFlight, 1);
+    expectEachFileReportedOnceInPairs(6);
+    EXPECT_EQ(contents(local / "Few/5.txt"), "5");
 }
 
 // Names are swapped on their way out of the simulator, as a hostile device would send them.
