@@ -9,8 +9,9 @@
 #include "thumbs/thumbnailcache.h"
 
 /**
- * The largest image file, in bytes, that is read from a device to make a thumbnail. Callers
+ * The largest image file, in bytes, that is read whole from a device to make a thumbnail. Callers
  * check the file's size first and do not read a larger file; makeThumbnail refuses more bytes.
+ * An embedded preview may still serve a larger file.
  */
 inline constexpr size_t kMaxThumbnailSourceBytes = size_t{64} * 1024 * 1024;
 
