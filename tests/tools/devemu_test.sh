@@ -80,6 +80,15 @@ expect 0 0 ls /Media/DCIM
 expect 1 1 ls /Media/../../..
 expect 1 1 pull /Media/../device.plist "$work/down"
 
+# What crossed the link is counted once the emulator stops: the listing's requests, by operation
+# and in all.
+startEmulator --link none --stats "$work/stats"
+expect 0 0 ls /Media/DCIM
+stopEmulator
+check 'grep -q "^afc ReadDirectory [1-9]" "$work/stats"'
+check '[[ $(awk "/^afc /{n += \$3} END{print n}" "$work/stats") == \
+      $(awk "/^afc-requests /{print \$2}" "$work/stats") ]]'
+
 # The library logs why it waits for a device on stderr, one line per state.
 startEmulator --fault locked
 expect 0 1 devices

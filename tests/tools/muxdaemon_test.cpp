@@ -8,6 +8,7 @@
 #include "plistframing.h"
 #include "serviceports.h"
 #include "socketio.h"
+#include "traffictally.h"
 #include "usblink.h"
 
 #include "devicefolder.h"
@@ -24,6 +25,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -124,7 +126,8 @@ protected:
         ASSERT_EQ(plovik::sim::DeviceFolder::open((folder_ / "device").c_str(), deviceFolder), 0);
         daemon_ = std::make_unique<MuxDaemon>(socketPath());
         daemon_->attach(std::make_shared<EmulatedDevice>(
-            1, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), faults_, link));
+            1, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), faults_, link,
+            tally_));
         ASSERT_TRUE(daemon_->start());
     }
 
@@ -132,8 +135,19 @@ protected:
 
     fs::path folder_;
     FaultPlan faults_;
+    std::shared_ptr<TrafficTally> tally_ = std::make_shared<TrafficTally>();
     std::unique_ptr<MuxDaemon> daemon_;
 };
+
+std::string afcRequest(uint64_t operation, const std::string& arguments, uint64_t packetNumber) {
+    // Without payload a request is laid out as a STATUS-like reply: both lengths equal.
+    return encodeAfcReply(packetNumber, AfcReply{operation, arguments});
+}
+
+std::string numberArguments(uint64_t first, uint64_t second) {
+    const uint64_t numbers[2] = {first, second};
+    return std::string(reinterpret_cast<const char*>(numbers), sizeof numbers);
+}
 
 TEST_F(MuxDaemonTest, ListsTheDeviceAndConnectsToLockdownThroughTheSwappedPort) {
     startDaemon();
@@ -238,15 +252,73 @@ TEST_F(MuxDaemonTest, DetachingAfterABudgetOfBytesCutsTheReplyAndAnnouncesIt) {
     EXPECT_NE(Connection(socketPath()).connectTo(1, kLockdownPort), kMuxOk);
 }
 
-TEST(UsbLink, PacesTransfersAtTheProfilesBandwidth) {
+TEST_F(MuxDaemonTest, ARequestSentAheadOfTheReplyBeforeCostsNoSecondRoundTrip) {
+    std::ofstream(folder_ / "device/Media/DCIM/clip.mov") << std::string(1'400'000, 'v');
+    // 20 ms of the link per read below, 50 ms for every round trip.
+    startDaemon(*LinkProfile::parse("35,50"));
+    Connection afc(socketPath());
+    ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
+    std::string open(8, '\0');
+    open[0] = 1;
+    open += std::string("/DCIM/clip.mov\0", 15);
+    const AfcReply opened = afc.afc(kAfcFileOpen, open, 1);
+    ASSERT_EQ(opened.operation, kAfcFileOpenResult);
+    uint64_t file = 0;
+    std::memcpy(&file, opened.body.data(), sizeof file);
+
+    const auto start = std::chrono::steady_clock::now();
+    const std::string reads = afcRequest(kAfcFileRead, numberArguments(file, 700'000), 2) +
+                              afcRequest(kAfcFileRead, numberArguments(file, 700'000), 3);
+    ASSERT_TRUE(writeAll(afc.socket(), reads.data(), reads.size()));
+    std::string replies(2 * (40 + 700'000), '\0');
+    char* position = replies.data();
+    ASSERT_TRUE(readExactly(afc.socket(), position, 40, 5000));
+    const auto firstBytes = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(readExactly(afc.socket(), position + 40, replies.size() - 40, 5000));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // One turnaround and both replies back to back (90 ms), not a turnaround each (140 ms);
+    // the first reply's bytes arrive while it crosses, not in a burst at its end (70 ms).
+    EXPECT_GE(elapsed, std::chrono::milliseconds(89));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(130));
+    EXPECT_LT(firstBytes, std::chrono::milliseconds(65));
+    EXPECT_EQ(replies.substr(40, 700'000), std::string(700'000, 'v'));
+
+    afc.afc(kAfcFileClose, numberArguments(file, 0).substr(0, 8), 4);
+    daemon_.reset();
+    const std::string report = tally_->report();
+    EXPECT_NE(report.find("afc-connections 1\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("afc-requests 4\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("afc-round-trips 3\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("afc FileRead 2\n"), std::string::npos) << report;
+}
+
+TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     const auto usb2 = LinkProfile::parse("usb2");
     ASSERT_TRUE(usb2);
     UsbLink link(*usb2);
+    int sockets[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
     const auto start = std::chrono::steady_clock::now();
-    link.carry(3'500'000);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(elapsed, std::chrono::milliseconds(95));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+    std::thread sender([&] {
+        const std::string bytes(3'500'000, 'x');
+        EXPECT_TRUE(link.transmit(sockets[0], bytes.data(), bytes.size(), start, nullptr));
+    });
+    std::string received(3'500'000, '\0');
+    ASSERT_TRUE(readExactly(sockets[1], received.data(), 1, 5000));
+    const auto firstByte = std::chrono::steady_clock::now() - start;
+    // 10 ms of request bytes while the 100 ms reply crosses: not held back behind it.
+    const auto arrived = std::chrono::steady_clock::now();
+    const auto crossed = link.receive(350'000, arrived);
+    ASSERT_TRUE(readExactly(sockets[1], received.data() + 1, received.size() - 1, 5000));
+    const auto lastByte = std::chrono::steady_clock::now() - start;
+    sender.join();
+    close(sockets[0]);
+    close(sockets[1]);
+    EXPECT_LT(firstByte, std::chrono::milliseconds(30));
+    EXPECT_GE(lastByte, std::chrono::milliseconds(99));
+    EXPECT_LT(lastByte, std::chrono::milliseconds(1000));
+    const double requestMs = std::chrono::duration<double, std::milli>(crossed - arrived).count();
+    EXPECT_NEAR(requestMs, 10, 0.01);
     for (const char* bad : {"usb4", "35", "35,", ",1", "-1,1", "35,x"}) {
         EXPECT_FALSE(LinkProfile::parse(bad)) << bad;
     }

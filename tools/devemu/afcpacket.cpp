@@ -2,6 +2,7 @@
 
 #include "socketio.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace plovik::devemu {
@@ -18,6 +19,45 @@ std::string encoded(uint64_t value) {
 }
 
 }  // namespace
+
+std::string afcOperationName(uint64_t operation) {
+    switch (operation) {
+        case kAfcStatus:
+            return "Status";
+        case kAfcData:
+            return "Data";
+        case kAfcReadDirectory:
+            return "ReadDirectory";
+        case kAfcRemovePath:
+            return "RemovePath";
+        case kAfcMakeDirectory:
+            return "MakeDirectory";
+        case kAfcGetFileInfo:
+            return "GetFileInfo";
+        case kAfcGetDeviceInfo:
+            return "GetDeviceInfo";
+        case kAfcFileOpen:
+            return "FileOpen";
+        case kAfcFileRead:
+            return "FileRead";
+        case kAfcFileWrite:
+            return "FileWrite";
+        case kAfcFileSeek:
+            return "FileSeek";
+        case kAfcFileTell:
+            return "FileTell";
+        case kAfcFileClose:
+            return "FileClose";
+        case kAfcRenamePath:
+            return "RenamePath";
+        default: {
+            char name[32];
+            std::snprintf(name, sizeof name, "Op0x%llx",
+                          static_cast<unsigned long long>(operation));
+            return name;
+        }
+    }
+}
 
 uint64_t AfcRequest::number(std::size_t offset) const {
     uint64_t value = 0;

@@ -28,6 +28,9 @@ enum AfcOperation : uint64_t {
     kAfcRenamePath = 0x18,
 };
 
+// The operation's name as statistics print it, "Op0x.." for one this emulator does not know.
+std::string afcOperationName(uint64_t operation);
+
 struct AfcRequest {
     uint64_t packetNumber = 0;
     uint64_t operation = 0;

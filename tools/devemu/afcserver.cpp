@@ -1,6 +1,7 @@
 #include "afcserver.h"
 
 #include "afcerror.h"
+#include "requestwatch.h"
 
 #include <poll.h>
 
@@ -12,6 +13,9 @@ namespace {
 
 // A client asks for whole buffers at once; a device answers at most this much per read.
 constexpr uint64_t kLargestRead = 16 << 20;
+// A host that stays silent this long has gone; the connection ends.
+constexpr int kIdleTimeoutMs = 30000;
+constexpr std::size_t kAfcHeaderSize = 40;
 
 std::string joined(const std::vector<std::string>& texts) {
     std::string body;
@@ -43,9 +47,17 @@ void stallUntilClosed(int socket) {
 }  // namespace
 
 void AfcServer::serve(int socket) {
+    device_.tally().afcConnectionOpened();
+    RequestWatch watch(socket);
     AfcRequest request;
-    while (receiveAfcRequest(socket, request)) {
-        device_.received(request.arguments.size() + request.payload.size());
+    for (;;) {
+        const auto arrived = watch.nextRequest(kIdleTimeoutMs);
+        if (!arrived || !receiveAfcRequest(socket, request)) {
+            return;
+        }
+        const auto crossed = device_.received(
+            kAfcHeaderSize + request.arguments.size() + request.payload.size(), arrived->at);
+        device_.tally().afcRequest(request.operation, arrived->sentAhead);
         const RequestFault fault = device_.nextAfcRequest();
         if (fault == RequestFault::Detach) {
             device_.detach();
@@ -55,11 +67,15 @@ void AfcServer::serve(int socket) {
             stallUntilClosed(socket);
             return;
         }
+        // The device acts on a request only once all of it is there.
+        watch.waitUntil(crossed);
+        const auto working = EmulatedDevice::Clock::now();
         const AfcReply reply = answer(request);
+        const auto work = EmulatedDevice::Clock::now() - working;
         // A reply to another packet is how a stream that lost its place looks to the host.
         const uint64_t packetNumber =
             fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
-        if (!device_.send(socket, encodeAfcReply(packetNumber, reply))) {
+        if (!device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work, watch)) {
             return;
         }
     }

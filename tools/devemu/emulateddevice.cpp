@@ -1,16 +1,17 @@
 #include "emulateddevice.h"
 
-#include "socketio.h"
-
 #include "device/mobiledevice.h"
 
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace plovik::devemu {
 
 EmulatedDevice::EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> model,
-                               const FaultPlan& faults, LinkProfile link)
-    : id_(id), model_(std::move(model)), faults_(faults), link_(link) {}
+                               const FaultPlan& faults, LinkProfile link,
+                               std::shared_ptr<TrafficTally> tally)
+    : id_(id), model_(std::move(model)), faults_(faults), tally_(std::move(tally)), link_(link) {}
 
 bool EmulatedDevice::paired() const {
     return !faults_.unpaired() && model_->accessState() != kAMDeviceAccessUntrusted;
@@ -21,7 +22,16 @@ bool EmulatedDevice::locked() const {
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes) {
-    link_.turnaround();
+    return transmit(socket, bytes, Clock::now() + link_.latency(), nullptr);
+}
+
+bool EmulatedDevice::send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
+                          Clock::duration work, RequestWatch& watch) {
+    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work), &watch);
+}
+
+bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
+                              RequestWatch* watch) {
     std::size_t allowed = bytes.size();
     {
         const std::lock_guard lock(mutex_);
@@ -34,8 +44,8 @@ bool EmulatedDevice::send(int socket, const std::string& bytes) {
         }
         bytesSent_ += allowed;
     }
-    link_.carry(allowed);
-    const bool sent = writeAll(socket, bytes.data(), allowed);
+    tally_->fromDevice(allowed);
+    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore, watch);
     if (allowed < bytes.size()) {
         detach();
         return false;
@@ -43,8 +53,10 @@ bool EmulatedDevice::send(int socket, const std::string& bytes) {
     return sent;
 }
 
-void EmulatedDevice::received(std::size_t bytes) {
-    link_.carry(bytes);
+EmulatedDevice::Clock::time_point EmulatedDevice::received(std::size_t bytes,
+                                                           Clock::time_point arrived) {
+    tally_->toDevice(bytes);
+    return link_.receive(bytes, arrived);
 }
 
 RequestFault EmulatedDevice::nextAfcRequest() {

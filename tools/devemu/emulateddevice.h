@@ -4,6 +4,7 @@
 #define PLOVIK_DEVEMU_EMULATEDDEVICE_H
 
 #include "faultplan.h"
+#include "traffictally.h"
 #include "usblink.h"
 
 #include "simcontrols.h"
@@ -20,16 +21,23 @@
 
 namespace plovik::devemu {
 
+class RequestWatch;
+
 class EmulatedDevice {
 public:
+    using Clock = UsbLink::Clock;
+
+    // The tally counts the device's traffic; devices of one run may share one.
     EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> model, const FaultPlan& faults,
-                   LinkProfile link);
+                   LinkProfile link,
+                   std::shared_ptr<TrafficTally> tally = std::make_shared<TrafficTally>());
 
     uint32_t id() const { return id_; }
     const std::string& udid() const { return model_->uniqueDeviceId(); }
     const std::shared_ptr<sim::SimDevice>& model() const { return model_; }
     const sim::SimControls& controls() const { return controls_; }
     const FaultPlan& faults() const { return faults_; }
+    TrafficTally& tally() const { return *tally_; }
     // The lockdown values of device.plist.
     plist_t values() const { return model_->folder().values(); }
 
@@ -37,11 +45,18 @@ public:
     bool paired() const;
     bool locked() const;
 
-    // Sends service bytes across the link. With a byte budget set by the faults, the device is
-    // pulled out once it is spent, part of the bytes sent; false then or when the peer is gone.
+    // Sends service bytes across the link, a turnaround from now. With a byte budget set by the
+    // faults, the device is pulled out once it is spent, part of the bytes sent; false then or
+    // when the peer is gone.
     bool send(int socket, const std::string& bytes);
-    // Paces bytes that came in from the host.
-    void received(std::size_t bytes);
+    // The same for the reply to a request that crossed at requestCrossed and took work to
+    // answer, waiting through watch. The turnaround covers the work, as on a device that works
+    // on a request while the reply before still crosses; only longer work delays the reply.
+    bool send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
+              Clock::duration work, RequestWatch& watch);
+    // Books a request of bytes from the host that began to arrive at arrived; the time it has
+    // crossed the link.
+    Clock::time_point received(std::size_t bytes, Clock::time_point arrived);
     // The fault for the next AFC request of the device, counted across its connections.
     RequestFault nextAfcRequest();
 
@@ -58,9 +73,13 @@ public:
     }
 
 private:
+    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
+                  RequestWatch* watch);
+
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;
     const FaultPlan& faults_;
+    const std::shared_ptr<TrafficTally> tally_;
     sim::SimControls controls_;
     UsbLink link_;
     std::function<void(uint32_t)> detachedHandler_;

@@ -1,16 +1,21 @@
 // plovik-devemu: an emulated iOS device behind a usbmuxd socket, for libusbmuxd and
-// libimobiledevice to talk to as they talk to a real one. Runs until SIGINT or SIGTERM; SIGUSR1
-// unplugs the devices and SIGUSR2 plugs them in again, under new device ids as usbmuxd gives.
+// libimobiledevice to talk to as they talk to a real one. Runs until SIGINT or SIGTERM, then
+// writes what crossed its links to the --stats file; SIGUSR1 unplugs the devices and SIGUSR2
+// plugs them in again, under new device ids as usbmuxd gives.
 #include "emulateddevice.h"
 #include "faultplan.h"
 #include "muxdaemon.h"
+#include "traffictally.h"
 #include "usblink.h"
 
 #include "devicefolder.h"
 
+#include <sys/prctl.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -22,6 +27,7 @@ using namespace plovik::devemu;
 
 struct Options {
     std::string socketPath;
+    std::string statsPath;
     std::vector<std::string> deviceFolders;
     LinkProfile link;
     FaultPlan faults;
@@ -31,7 +37,8 @@ int usage(const char* problem) {
     std::fprintf(stderr,
                  "plovik-devemu: %s\n"
                  "usage: plovik-devemu --socket PATH --device FOLDER [--device FOLDER]...\n"
-                 "                     [--link usb2|usb3|none|MBPS,MS] [--fault FAULT]...\n%s"
+                 "                     [--link usb2|usb3|none|MBPS,MS] [--stats FILE]\n"
+                 "                     [--fault FAULT]...\n%s"
                  "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
                  "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again.\n",
                  problem, FaultPlan::usage());
@@ -48,6 +55,8 @@ std::string parse(int argc, char** argv, Options& options) {
         const char* value = argv[++index];
         if (option == "--socket") {
             options.socketPath = value;
+        } else if (option == "--stats") {
+            options.statsPath = value;
         } else if (option == "--device") {
             options.deviceFolders.emplace_back(value);
         } else if (option == "--link") {
@@ -71,7 +80,8 @@ std::string parse(int argc, char** argv, Options& options) {
 }
 
 // Attaches a device for each folder, numbered from nextId on; false when a folder is unusable.
-bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId) {
+bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
+            const std::shared_ptr<TrafficTally>& tally) {
     std::set<std::string> udids;
     for (const std::string& folder : options.deviceFolders) {
         std::unique_ptr<plovik::sim::DeviceFolder> deviceFolder;
@@ -88,7 +98,7 @@ bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId) {
         }
         daemon.attach(std::make_shared<EmulatedDevice>(
             nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)),
-            options.faults, options.link));
+            options.faults, options.link, tally));
     }
     return true;
 }
@@ -100,6 +110,10 @@ int main(int argc, char** argv) {
     if (const std::string problem = parse(argc, argv, options); !problem.empty()) {
         return usage(problem.c_str());
     }
+    // The link's waits are a fraction of a millisecond each; the default slack of the kernel's
+    // timers (50 us) would add up over the thousands of requests of a small-file copy. Set before
+    // any thread starts, every thread inherits it.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     // Blocked before any thread starts, so that only sigwait below receives them.
     sigset_t signals;
     sigemptyset(&signals);
@@ -108,27 +122,33 @@ int main(int argc, char** argv) {
     }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    MuxDaemon daemon(options.socketPath);
-    uint32_t nextId = 1;
-    if (!plugIn(daemon, options, nextId)) {
-        return 1;
-    }
-    if (!daemon.start()) {
-        std::fprintf(stderr, "plovik-devemu: %s: %s\n", options.socketPath.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
-    for (;;) {
-        int signal = 0;
-        sigwait(&signals, &signal);
-        if (signal == SIGUSR1) {
-            daemon.detachAll();
-        } else if (signal == SIGUSR2) {
-            daemon.detachAll();
-            // A folder that became unusable is reported and left unplugged.
-            plugIn(daemon, options, nextId);
-        } else {
-            return 0;
+    const auto tally = std::make_shared<TrafficTally>();
+    {
+        MuxDaemon daemon(options.socketPath);
+        uint32_t nextId = 1;
+        if (!plugIn(daemon, options, nextId, tally)) {
+            return 1;
+        }
+        if (!daemon.start()) {
+            std::fprintf(stderr, "plovik-devemu: %s: %s\n", options.socketPath.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        for (int signal = 0; signal != SIGINT && signal != SIGTERM;) {
+            sigwait(&signals, &signal);
+            if (signal == SIGUSR1) {
+                daemon.detachAll();
+            } else if (signal == SIGUSR2) {
+                daemon.detachAll();
+                // A folder that became unusable is reported and left unplugged.
+                plugIn(daemon, options, nextId, tally);
+            }
         }
     }
+    // Written once every connection has ended, so the counts are complete.
+    if (!options.statsPath.empty() && !(std::ofstream(options.statsPath) << tally->report())) {
+        std::fprintf(stderr, "plovik-devemu: cannot write %s\n", options.statsPath.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -1,5 +1,8 @@
 #include "usblink.h"
 
+#include "requestwatch.h"
+#include "socketio.h"
+
 #include <algorithm>
 #include <charconv>
 #include <thread>
@@ -7,6 +10,10 @@
 namespace plovik::devemu {
 
 namespace {
+
+// Small enough that the host sees a long reply arrive steadily, large enough that pacing it
+// costs little: 1.9 ms of a USB 2 link.
+constexpr std::size_t kSlice = 64 << 10;
 
 std::optional<double> nonNegative(std::string_view text) {
     double value = 0;
@@ -43,25 +50,52 @@ std::optional<LinkProfile> LinkProfile::parse(std::string_view text) {
     return LinkProfile{*megabytes * 1e6, microseconds(static_cast<long>(*milliseconds * 1000))};
 }
 
-void UsbLink::carry(std::size_t bytes) {
+UsbLink::Booking UsbLink::book(Clock::time_point& direction, Clock::time_point& otherDirection,
+                               std::size_t bytes, Clock::time_point notBefore) {
     if (profile_.bytesPerSecond <= 0) {
-        return;
+        return {notBefore, notBefore};
     }
     const auto duration = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(static_cast<double>(bytes) / profile_.bytesPerSecond));
-    Clock::time_point done;
-    {
-        const std::lock_guard lock(mutex_);
-        busyUntil_ = std::max(busyUntil_, Clock::now()) + duration;
-        done = busyUntil_;
+    const std::lock_guard lock(mutex_);
+    const Clock::time_point start = std::max(direction, notBefore);
+    direction = start + duration;
+    if (otherDirection > start) {
+        otherDirection += duration;
     }
-    std::this_thread::sleep_until(done);
+    return {start, direction};
 }
 
-void UsbLink::turnaround() const {
-    if (profile_.latency.count() > 0) {
-        std::this_thread::sleep_for(profile_.latency);
+UsbLink::Clock::time_point UsbLink::receive(std::size_t bytes, Clock::time_point arrived) {
+    return book(toDeviceUntil_, toHostUntil_, bytes, arrived).end;
+}
+
+bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
+                       Clock::time_point notBefore, RequestWatch* watch) {
+    // Slices whose time came while the emulator prepared the reply go out at once: the caller's
+    // notBefore already counts the device's work, which the emulator's own speed must not add to.
+    const Booking booking = book(toHostUntil_, toDeviceUntil_, length, notBefore);
+    const auto wait = [watch](Clock::time_point deadline) {
+        if (watch != nullptr) {
+            watch->waitUntil(deadline);
+        } else {
+            std::this_thread::sleep_until(deadline);
+        }
+    };
+    wait(booking.start);
+    const auto span = booking.end - booking.start;
+    const std::size_t sliceSize = span > Clock::duration::zero() ? kSlice : length;
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t slice = std::min(sliceSize, length - done);
+        // Each slice is written once it has crossed, so the last byte lands at the booked end.
+        const double crossed = static_cast<double>(done + slice) / static_cast<double>(length);
+        wait(booking.start + std::chrono::duration_cast<Clock::duration>(span * crossed));
+        if (!writeAll(socket, bytes + done, slice)) {
+            return false;
+        }
+        done += slice;
     }
+    return true;
 }
 
 }  // namespace plovik::devemu

@@ -1,5 +1,11 @@
-// The simulated USB link of one device: every transfer takes its share of the bandwidth, and
-// every request a turnaround, so timings resemble a real cable.
+// The simulated USB link of one device, one cable that every connection of the device shares:
+// transfers in one direction are booked back to back at the profile's bandwidth, their bytes
+// arrive as they cross rather than in one burst at the end, and a reply starts the profile's
+// latency after its request crossed, the device's work on it included. The two directions share
+// the cable packet by packet: a transfer overlapping one the other way holds that one back by
+// its own length, so the sum never exceeds the bandwidth, yet a short request never waits behind
+// a long reply. A host that sends its next request before the last reply has arrived thus keeps
+// the cable busy, as it would on a real one.
 #ifndef PLOVIK_DEVEMU_USBLINK_H
 #define PLOVIK_DEVEMU_USBLINK_H
 
@@ -11,6 +17,8 @@
 
 namespace plovik::devemu {
 
+class RequestWatch;
+
 struct LinkProfile {
     double bytesPerSecond = 0;  // 0: unlimited
     std::chrono::microseconds latency{0};
@@ -21,19 +29,36 @@ struct LinkProfile {
 
 class UsbLink {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit UsbLink(LinkProfile profile) : profile_(profile) {}
 
-    // Returns once the bytes would have crossed the link; transfers of all connections of the
-    // device queue behind each other as on one cable.
-    void carry(std::size_t bytes);
-    void turnaround() const;
+    Clock::duration latency() const { return profile_.latency; }
+
+    // Books a request of bytes from the host that began to arrive at arrived; the time it has
+    // crossed completely, before which the device must not act on it.
+    Clock::time_point receive(std::size_t bytes, Clock::time_point arrived);
+    // Writes bytes to the socket as they cross the link, slice by slice, starting at notBefore
+    // (even when that has passed) or after every transfer booked before. Waits through watch when
+    // given, so that it notes the host's next request meanwhile. false when the peer is gone.
+    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore,
+                  RequestWatch* watch);
 
 private:
-    using Clock = std::chrono::steady_clock;
+    struct Booking {
+        Clock::time_point start;
+        Clock::time_point end;
+    };
+
+    // Books bytes behind what was booked in their direction; what crosses the other way
+    // meanwhile is held back by as long.
+    Booking book(Clock::time_point& direction, Clock::time_point& otherDirection, std::size_t bytes,
+                 Clock::time_point notBefore);
 
     const LinkProfile profile_;
     std::mutex mutex_;
-    Clock::time_point busyUntil_{};
+    Clock::time_point toDeviceUntil_{};
+    Clock::time_point toHostUntil_{};
 };
 
 }  // namespace plovik::devemu
