@@ -5,6 +5,7 @@
 #include "serviceconnection.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace plovik::usbmux {
 
@@ -13,6 +14,8 @@ namespace {
 // Listings and file information are a few hundred kilobytes at most; anything near this is a
 // stream that went wrong, not a reply to allocate for.
 constexpr uint64_t kLargestBufferedBody = uint64_t{64} << 20;
+// AFC's "r": the only open mode whose file position nobody but the reader moves.
+constexpr uint64_t kReadOnlyMode = 1;
 
 std::vector<uint8_t> pathArgument(const char* path) {
     std::vector<uint8_t> arguments;
@@ -23,6 +26,12 @@ std::vector<uint8_t> pathArgument(const char* path) {
 std::vector<uint8_t> fileArgument(uint64_t file) {
     std::vector<uint8_t> arguments;
     appendUint64(arguments, file);
+    return arguments;
+}
+
+std::vector<uint8_t> readArguments(uint64_t file, uint32_t length) {
+    std::vector<uint8_t> arguments = fileArgument(file);
+    appendUint64(arguments, length);
     return arguments;
 }
 
@@ -82,17 +91,17 @@ int AfcConnection::discard(uint64_t length) {
     return kSuccess;
 }
 
-int AfcConnection::receiveHeader(AfcHeader* header) {
+int AfcConnection::receiveHeader(AfcHeader* header, uint64_t packetNumber) {
     uint8_t bytes[AfcHeader::kSize];
     if (const int result = receiveExactly(bytes, sizeof bytes); result != kSuccess) {
         return result;
     }
     *header = AfcHeader::decode(bytes);
-    if (header->packetNumber != lastPacketNumber_ || header->thisLength < AfcHeader::kSize ||
+    if (header->packetNumber != packetNumber || header->thisLength < AfcHeader::kSize ||
         header->entireLength < header->thisLength) {
         logLine("AFC reply out of sequence or malformed (packet %llu for %llu, lengths %llu/%llu)",
                 static_cast<unsigned long long>(header->packetNumber),
-                static_cast<unsigned long long>(lastPacketNumber_),
+                static_cast<unsigned long long>(packetNumber),
                 static_cast<unsigned long long>(header->thisLength),
                 static_cast<unsigned long long>(header->entireLength));
         return fail(kAfcBadReply);
@@ -105,11 +114,21 @@ int AfcConnection::request(AfcOperation operation, const std::vector<uint8_t>& a
     if (broken_) {
         return kAfcConnectionFailed;
     }
+    // Sent before the replies still on the way are taken in: the device answers in order, and
+    // this request need not wait out their round trip.
     if (const int result = send(operation, arguments, payload, payloadLength); result != kSuccess) {
         return result;
     }
+    const uint64_t packetNumber = lastPacketNumber_;
+    if (const int result = settlePending(); result != kSuccess) {
+        return result;
+    }
+    return receiveReply(reply, packetNumber);
+}
+
+int AfcConnection::receiveReply(Reply* reply, uint64_t packetNumber) {
     AfcHeader header;
-    if (const int result = receiveHeader(&header); result != kSuccess) {
+    if (const int result = receiveHeader(&header, packetNumber); result != kSuccess) {
         return result;
     }
     // Arguments and payload of a reply are read as one body: some peers put DATA in the
@@ -209,18 +228,18 @@ int AfcConnection::openFile(const char* path, uint64_t mode, uint64_t* file) {
         return kAfcBadReply;  // no usable handle: not an open file
     }
     *file = readUint64(reply.body.data());
+    if (mode == kReadOnlyMode) {
+        readOnlyFiles_.insert(*file);
+    } else {
+        readOnlyFiles_.erase(*file);
+    }
     return kSuccess;
 }
 
-int AfcConnection::readChunk(uint64_t file, uint8_t* buffer, uint32_t length, uint32_t* received) {
-    std::vector<uint8_t> arguments = fileArgument(file);
-    appendUint64(arguments, length);
-    if (const int result = send(AfcOperation::FileRead, arguments, nullptr, 0);
-        result != kSuccess) {
-        return result;
-    }
+int AfcConnection::receiveRead(uint8_t* buffer, uint32_t length, uint32_t* received,
+                               uint64_t packetNumber, uint64_t file, uint32_t aheadLength) {
     AfcHeader header;
-    if (const int result = receiveHeader(&header); result != kSuccess) {
+    if (const int result = receiveHeader(&header, packetNumber); result != kSuccess) {
         return result;
     }
     const uint64_t bodyLength = header.entireLength - AfcHeader::kSize;
@@ -242,11 +261,86 @@ int AfcConnection::readChunk(uint64_t file, uint8_t* buffer, uint32_t length, ui
     if (bodyLength - taken > kLargestBufferedBody) {
         return fail(kAfcBadReply);
     }
+    // Sent while this reply still crosses, the next read is answered right behind it.
+    if (aheadLength > 0 && taken == length) {
+        if (const int result =
+                send(AfcOperation::FileRead, readArguments(file, aheadLength), nullptr, 0);
+            result != kSuccess) {
+            return result;
+        }
+        ahead_ = {};
+        ahead_.file = file;
+        ahead_.length = aheadLength;
+        ahead_.packetNumber = lastPacketNumber_;
+        ahead_.onTheWay = true;
+    }
     if (const int result = receiveExactly(buffer, taken); result != kSuccess) {
         return result;
     }
     *received = taken;
     return discard(bodyLength - taken);
+}
+
+int AfcConnection::readChunk(uint64_t file, uint8_t* buffer, uint32_t length, uint32_t* received,
+                             uint32_t aheadLength) {
+    if (ahead_.file == file && ahead_.onTheWay && ahead_.length <= length) {
+        // Its request went out with the last reply; only the answer is left to take in.
+        const ReadAhead sent = std::exchange(ahead_, {});
+        return receiveRead(buffer, sent.length, received, sent.packetNumber, file,
+                           sent.length == length ? aheadLength : 0);
+    }
+    if (const int result = send(AfcOperation::FileRead, readArguments(file, length), nullptr, 0);
+        result != kSuccess) {
+        return result;
+    }
+    return receiveRead(buffer, length, received, lastPacketNumber_, file, aheadLength);
+}
+
+int AfcConnection::settlePending() {
+    if (const int result = settleWriteBehind(); result != kSuccess) {
+        return result;
+    }
+    return settleReadAhead();
+}
+
+int AfcConnection::settleReadAhead() {
+    if (!ahead_.onTheWay) {
+        return kSuccess;
+    }
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    ahead_.onTheWay = false;
+    ahead_.held.resize(ahead_.length);
+    ahead_.handedOut = 0;
+    uint32_t received = 0;
+    const int result =
+        receiveRead(ahead_.held.data(), ahead_.length, &received, ahead_.packetNumber);
+    if (broken_) {
+        ahead_ = {};
+        return result;
+    }
+    ahead_.held.resize(result == kSuccess ? received : 0);
+    ahead_.result = result;
+    return kSuccess;
+}
+
+int AfcConnection::settleWriteBehind() {
+    if (!behind_.onTheWay) {
+        return kSuccess;
+    }
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    const WriteBehind sent = std::exchange(behind_, {});
+    Reply reply;
+    if (const int result = receiveReply(&reply, sent.packetNumber); result != kSuccess) {
+        return result;
+    }
+    if (const int status = statusOf(reply); status != kSuccess) {
+        writeFailures_.emplace(sent.file, status);
+    }
+    return kSuccess;
 }
 
 int AfcConnection::readFile(uint64_t file, void* buffer, uint32_t* length) {
@@ -256,9 +350,33 @@ int AfcConnection::readFile(uint64_t file, void* buffer, uint32_t* length) {
     }
     auto* bytes = static_cast<uint8_t*>(buffer);
     uint32_t total = 0;
-    while (total < *length) {
+    bool ended = false;
+    const bool waitingForThis = ahead_.file == file && ahead_.onTheWay && ahead_.length <= *length;
+    if (const int result = waitingForThis ? settleWriteBehind() : settlePending();
+        result != kSuccess) {
+        return result;
+    }
+    if (ahead_.file == file && !ahead_.onTheWay && ahead_.active()) {
+        if (ahead_.heldBack() == 0 && ahead_.result != kSuccess) {
+            return std::exchange(ahead_, {}).result;
+        }
+        total = static_cast<uint32_t>(std::min<size_t>(ahead_.heldBack(), *length));
+        std::copy_n(ahead_.held.begin() + static_cast<std::ptrdiff_t>(ahead_.handedOut), total,
+                    bytes);
+        ahead_.handedOut += total;
+        ended = ahead_.held.empty();
+        if (ahead_.heldBack() == 0) {
+            ahead_ = {};
+        }
+    }
+    // A caller that fills its buffer most likely asks for the next one as soon as it has written
+    // this one away: that read is sent early, for a file nobody else moves the position of.
+    const bool readsAhead = readOnlyFiles_.count(file) != 0;
+    while (!ended && total < *length) {
+        const bool mayReadAhead = readsAhead && (!ahead_.active() || ahead_.file == file);
         uint32_t received = 0;
-        const int result = readChunk(file, bytes + total, *length - total, &received);
+        const int result =
+            readChunk(file, bytes + total, *length - total, &received, mayReadAhead ? *length : 0);
         if (result != kSuccess) {
             // Bytes already in the buffer are the caller's; the failure shows on the next call.
             if (total > 0 && !broken_) {
@@ -277,9 +395,31 @@ int AfcConnection::readFile(uint64_t file, void* buffer, uint32_t* length) {
 
 int AfcConnection::writeFile(uint64_t file, const void* bytes, uint32_t length) {
     const std::lock_guard lock(mutex_);
-    Reply reply;
-    const int result = request(AfcOperation::FileWrite, fileArgument(file), &reply, bytes, length);
-    return result != kSuccess ? result : statusOf(reply);
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    // Once the device refused a write, the file is broken off there: nothing more is sent.
+    if (const auto failed = writeFailures_.find(file); failed != writeFailures_.end()) {
+        return failed->second;
+    }
+    // The status of this file's last write crosses while this one is sent; anything else
+    // pending comes first.
+    const bool followsOwnWrite = behind_.onTheWay && behind_.file == file;
+    if (const int result = followsOwnWrite ? settleReadAhead() : settlePending();
+        result != kSuccess) {
+        return result;
+    }
+    if (const int result = send(AfcOperation::FileWrite, fileArgument(file), bytes, length);
+        result != kSuccess) {
+        return result;
+    }
+    const WriteBehind sent{file, lastPacketNumber_, true};
+    if (const int result = settleWriteBehind(); result != kSuccess) {
+        return result;
+    }
+    behind_ = sent;
+    const auto failed = writeFailures_.find(file);
+    return failed != writeFailures_.end() ? failed->second : kSuccess;
 }
 
 int AfcConnection::seekFile(uint64_t file, int64_t offset, uint64_t whence) {
@@ -289,7 +429,12 @@ int AfcConnection::seekFile(uint64_t file, int64_t offset, uint64_t whence) {
     appendUint64(arguments, static_cast<uint64_t>(offset));
     Reply reply;
     const int result = request(AfcOperation::FileSeek, arguments, &reply);
-    return result != kSuccess ? result : statusOf(reply);
+    const int status = result != kSuccess ? result : statusOf(reply);
+    // What was read ahead lies where the file was; a seek that failed left it there.
+    if (status == kSuccess && ahead_.file == file) {
+        ahead_ = {};
+    }
+    return status;
 }
 
 int AfcConnection::tellFile(uint64_t file, uint64_t* position) {
@@ -306,15 +451,31 @@ int AfcConnection::tellFile(uint64_t file, uint64_t* position) {
     if (reply.body.size() < 8) {
         return kAfcBadReply;
     }
-    *position = readUint64(reply.body.data());
+    // The device's position is past what was read ahead and not yet handed out.
+    const uint64_t device = readUint64(reply.body.data());
+    const uint64_t readAhead = ahead_.file == file ? ahead_.heldBack() : 0;
+    *position = device >= readAhead ? device - readAhead : 0;
     return kSuccess;
 }
 
 int AfcConnection::closeFile(uint64_t file) {
     const std::lock_guard lock(mutex_);
+    readOnlyFiles_.erase(file);
     Reply reply;
     const int result = request(AfcOperation::FileClose, fileArgument(file), &reply);
-    return result != kSuccess ? result : statusOf(reply);
+    if (ahead_.file == file) {
+        ahead_ = {};
+    }
+    // A write the device refused after its call returned fails the close in its place.
+    const auto failed = writeFailures_.find(file);
+    const int writeFailure = failed != writeFailures_.end() ? failed->second : kSuccess;
+    if (failed != writeFailures_.end()) {
+        writeFailures_.erase(failed);
+    }
+    if (result != kSuccess) {
+        return result;
+    }
+    return writeFailure != kSuccess ? writeFailure : statusOf(reply);
 }
 
 }  // namespace plovik::usbmux

@@ -1,5 +1,14 @@
 // AFC spoken over a service connection: afc, afc2, or a house arrest connection after the
-// container was vended (the same stream, never a second one). One request is in flight at a time.
+// container was vended (the same stream, never a second one). The device answers in order. Calls
+// wait for their replies, but for streaming a file, where waiting out every round trip would
+// leave the link idle between chunks, one reply at a time is left on the way:
+// - Read ahead: when a read of a file opened read-only is answered in full, the next read of the
+//   caller's buffer size goes out while the answer still crosses, so the device sends it right
+//   behind. Any other request takes that reply in and keeps it for the next read of the file;
+//   seek and close drop it, and tell counts it as not yet read.
+// - Write behind: a write returns once it is sent; its status is taken in after the next request
+//   has gone out. A write the device refused fails the next write or the close of that file, so
+//   a failure is reported late but never lost.
 // Replies are checked before they are trusted: a reply to another packet, a malformed header, an
 // oversized body or a stream that ends mid-reply marks the connection broken, and every later
 // call fails at once instead of reading the rest of a desynchronised stream.
@@ -10,8 +19,10 @@
 #include "afcpacket.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,21 +57,61 @@ private:
 
     int request(AfcOperation operation, const std::vector<uint8_t>& arguments, Reply* reply,
                 const void* payload = nullptr, size_t payloadLength = 0);
+    // Sends a packet; its number is then lastPacketNumber_.
     int send(AfcOperation operation, const std::vector<uint8_t>& arguments, const void* payload,
              size_t payloadLength);
-    int receiveHeader(AfcHeader* header);
+    int receiveHeader(AfcHeader* header, uint64_t packetNumber);
+    int receiveReply(Reply* reply, uint64_t packetNumber);
     int receiveExactly(void* buffer, size_t length);
     int discard(uint64_t length);
-    int readChunk(uint64_t file, uint8_t* buffer, uint32_t length, uint32_t* received);
+    // One read of up to length bytes; with aheadLength, a full reply sends the next read of
+    // that many bytes before its data is taken in.
+    int readChunk(uint64_t file, uint8_t* buffer, uint32_t length, uint32_t* received,
+                  uint32_t aheadLength);
+    int receiveRead(uint8_t* buffer, uint32_t length, uint32_t* received, uint64_t packetNumber,
+                    uint64_t file = 0, uint32_t aheadLength = 0);
+    // Takes in the replies still on the way (a read ahead, a write's status); fails only when the
+    // stream does. Every reply but that to the next read or write of the same file comes after
+    // them.
+    int settlePending();
+    int settleReadAhead();
+    int settleWriteBehind();
     int fail(int code);
 
     // A status reply's code; any other reply is out of place for these requests.
     static int statusOf(const Reply& reply);
 
+    // The read sent ahead of the caller for one file: its reply on the way, or taken in early and
+    // not yet handed out.
+    struct ReadAhead {
+        uint64_t file = 0;
+        uint32_t length = 0;
+        uint64_t packetNumber = 0;
+        bool onTheWay = false;
+        std::vector<uint8_t> held;
+        size_t handedOut = 0;
+        int result = 0;  // a failure the device answered it with, for the next read of the file
+
+        bool active() const { return onTheWay || handedOut < held.size() || result != 0; }
+        size_t heldBack() const { return held.size() - handedOut; }
+    };
+
+    // The write whose status is still on the way.
+    struct WriteBehind {
+        uint64_t file = 0;
+        uint64_t packetNumber = 0;
+        bool onTheWay = false;
+    };
+
     const std::shared_ptr<ServiceConnection> service_;
     std::mutex mutex_;
     uint64_t lastPacketNumber_ = 0;
     bool broken_ = false;
+    std::set<uint64_t> readOnlyFiles_;
+    ReadAhead ahead_;
+    WriteBehind behind_;
+    // The first failure the device answered a write with, by file, for its next write or close.
+    std::map<uint64_t, int> writeFailures_;
 };
 
 }  // namespace plovik::usbmux

@@ -10,6 +10,7 @@ using namespace plovik::devemu;
 
 constexpr uint64_t kNotFound = 8;
 constexpr uint64_t kInvalidArgument = 7;
+constexpr uint64_t kNoSpaceLeft = 18;
 
 std::string parentOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -120,6 +121,9 @@ AfcReply StandInAfc::answer(const AfcRequest& request) {
             return {kAfcData, std::move(data)};
         }
         case kAfcFileWrite:
+            if (openFile->second.path.starts_with("/Full/")) {
+                return AfcReply::status(kNoSpaceLeft);
+            }
             if (content.size() < position + payload.size()) {
                 content.resize(position + payload.size());
             }

@@ -1,6 +1,7 @@
 // AFC stand-in over an in-memory file tree: the requests the library makes, answered as a device
 // does (DATA replies with this_length 40, packet numbers echoed). ReadDirectory of "/desync"
-// answers with a wrong packet number, as a stream that lost its place would.
+// answers with a wrong packet number, as a stream that lost its place would; writes to files
+// under "/Full/" are refused as on a device without space.
 #ifndef PLOVIK_TESTS_USBMUX_STANDINAFC_H
 #define PLOVIK_TESTS_USBMUX_STANDINAFC_H
 

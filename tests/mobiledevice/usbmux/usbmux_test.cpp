@@ -443,6 +443,78 @@ TEST_F(AfcTest, OpenModesReachTheDeviceUnchangedAndReadsReturnWhatRemains) {
     EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
 }
 
+TEST_F(AfcTest, ReadsAheadKeepTheirPlaceAcrossOtherRequestsSeeksAndTells) {
+    std::string content;
+    for (int index = 0; content.size() < 3500; ++index) {
+        content += std::to_string(index) + ',';
+    }
+    content.resize(3500);
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Stream"));
+    writeFile("/Stream/data.txt", content);
+    AFCFileRef file = 0;
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Stream/data.txt", kAFCFileModeRead, 0, &file));
+    const auto read = [&](uint32_t wanted) {
+        std::string buffer(wanted, '\0');
+        uint32_t length = wanted;
+        EXPECT_EQ(0, MD(AFCFileRefRead)(afc_, file, buffer.data(), &length));
+        buffer.resize(length);
+        return buffer;
+    };
+    const auto position = [&] {
+        uint64_t at = 0;
+        EXPECT_EQ(0, MD(AFCFileRefTell)(afc_, file, &at));
+        return at;
+    };
+    // Each full read has sent the next one; requests between the reads take its reply in.
+    EXPECT_EQ(content.substr(0, 1000), read(1000));
+    EXPECT_EQ(1000u, position());
+    EXPECT_EQ((std::vector<std::string>{".", "..", "data.txt"}), list("/Stream"));
+    EXPECT_EQ(content.substr(1000, 1000), read(1000));
+    EXPECT_EQ(content.substr(2000, 400), read(400));
+    EXPECT_EQ(2400u, position());
+    EXPECT_EQ(content.substr(2400, 1000), read(1000));
+    EXPECT_EQ(0, MD(AFCFileRefSeek)(afc_, file, 0, kAFCSeekFromStart));
+    EXPECT_EQ(content.substr(0, 1000), read(1000));
+    EXPECT_EQ(content.substr(1000, 3000), read(3000));
+    EXPECT_EQ("", read(1000));
+    EXPECT_EQ(0, MD(AFCFileRefSeek)(afc_, file, 0, kAFCSeekFromStart));
+    EXPECT_EQ(content.substr(0, 500), read(500));
+    // Closed with a read on the way: the next request is answered in place.
+    EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
+    EXPECT_EQ((std::vector<std::string>{".", "..", "data.txt"}), list("/Stream"));
+
+    // A file opened for writing too is never read ahead: the next write lands after the read.
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Stream/data.txt", kAFCFileModeReadWrite, 0, &file));
+    EXPECT_EQ(content.substr(0, 1000), read(1000));
+    EXPECT_EQ(0, MD(AFCFileRefWrite)(afc_, file, "XYZ", 3));
+    EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
+    EXPECT_EQ("XYZ", harness_.mux().afc().fileContent("/Stream/data.txt").substr(1000, 3));
+}
+
+TEST_F(AfcTest, AWriteRefusedAfterItsCallReturnedFailsTheNextWriteOrTheClose) {
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Writes"));
+    AFCFileRef file = 0;
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Writes/all.txt", kAFCFileModeWriteTruncate, 0, &file));
+    for (const char* part : {"one ", "two ", "three"}) {
+        EXPECT_EQ(0, MD(AFCFileRefWrite)(afc_, file, part, static_cast<uint32_t>(strlen(part))));
+    }
+    EXPECT_EQ(0, MD(AFCFileRefClose)(afc_, file));
+    EXPECT_EQ("one two three", harness_.mux().afc().fileContent("/Writes/all.txt"));
+
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Full/a.bin", kAFCFileModeWriteTruncate, 0, &file));
+    EXPECT_EQ(0, MD(AFCFileRefWrite)(afc_, file, "one", 3));
+    EXPECT_NE(0, MD(AFCFileRefWrite)(afc_, file, "two", 3));
+    EXPECT_NE(0, MD(AFCFileRefWrite)(afc_, file, "three", 5));
+    EXPECT_NE(0, MD(AFCFileRefClose)(afc_, file));
+
+    // The last write's refusal is not lost when other requests come first.
+    ASSERT_EQ(0, MD(AFCFileRefOpen)(afc_, "/Full/b.bin", kAFCFileModeWriteTruncate, 0, &file));
+    EXPECT_EQ(0, MD(AFCFileRefWrite)(afc_, file, "one", 3));
+    EXPECT_EQ((std::vector<std::string>{".", "..", "all.txt"}), list("/Writes"));
+    EXPECT_NE(0, MD(AFCFileRefClose)(afc_, file));
+    EXPECT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/After"));
+}
+
 TEST_F(AfcTest, ListingInformationRenameAndRemove) {
     ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Paths"));
     writeFile("/Paths/one.jpg", "12345678");
