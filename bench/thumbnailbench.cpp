@@ -7,10 +7,6 @@
 // through libplovik-usbmux and libimobiledevice, as a real iPhone is. Both ways run over the same
 // link in one run; the whole-file reads on a sample of the files, since they take far longer.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +18,7 @@
 #include <vector>
 
 #include "benchsupport.h"
+#include "emulatorprocess.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
 #include "device/mobiledeviceaccesslistener.h"
@@ -123,18 +120,6 @@ fs::path layOutDevice(const fs::path& folder, const Options& options, uint64_t& 
     return device;
 }
 
-pid_t startEmulator(const fs::path& socket, const fs::path& device, const std::string& link) {
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(PLOVIK_DEVEMU, PLOVIK_DEVEMU, "--socket", socket.c_str(), "--device", device.c_str(),
-              "--link", link.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    for (int tries = 0; tries < 100 && !fs::exists(socket); ++tries)
-        usleep(100'000);
-    return child;
-}
-
 std::vector<std::shared_ptr<FileSystemNode>> photosOf(const std::shared_ptr<AMDevice>& device) {
     const auto deviceNode = ZelboLib::DeviceFileSystemNode::create(device);
     const auto roll = deviceNode->nodeForPath(u"/Media/DCIM/100APPLE");
@@ -180,9 +165,8 @@ int main(int argc, char** argv) {
     uint64_t heicBytes = 0;
     std::printf("Laying out %d photos of %dx%d...\n", options.files, options.width, options.height);
     const fs::path device = layOutDevice(work.path(), options, jpegBytes, heicBytes);
-    const fs::path socket = work.path() / "mux";
-    setenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + socket.string()).c_str(), 1);
-    const pid_t emulator = startEmulator(socket, device, options.link);
+    EmulatorProcess emulator(PLOVIK_DEVEMU, work.path(), device, options.link);
+    setenv("USBMUXD_SOCKET_ADDRESS", emulator.socketAddress().c_str(), 1);
 
     FirstDevice arrivals;
     MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_USBMUX_LIBRARY);
@@ -192,8 +176,6 @@ int main(int argc, char** argv) {
     const auto photos = phone ? photosOf(phone) : decltype(photosOf(phone)){};
     if (photos.size() != static_cast<size_t>(options.files)) {
         std::fprintf(stderr, "the emulated device did not serve the %d photos\n", options.files);
-        kill(emulator, SIGTERM);
-        waitpid(emulator, nullptr, 0);
         return 1;
     }
 
@@ -229,8 +211,7 @@ int main(int argc, char** argv) {
             ++wholeRead;
         }
     });
-    kill(emulator, SIGTERM);
-    waitpid(emulator, nullptr, 0);
+    const EmulatorStats traffic = emulator.stop();
 
     const double previewRate = options.files / previews;
     const double wholeRate = options.wholeSample / whole;
@@ -245,5 +226,9 @@ int main(int argc, char** argv) {
                 options.wholeSample, whole, wholeRate, wholeRead,
                 static_cast<double>(wholeBytes) / 1e6);
     std::printf("speed-up: %.1fx\n", previewRate / wholeRate);
+    std::printf("AFC over both ways: %llu requests, %llu round trips, %.0f MB from the device\n",
+                static_cast<unsigned long long>(traffic.afcRequests),
+                static_cast<unsigned long long>(traffic.afcRoundTrips),
+                static_cast<double>(traffic.bytesFromDevice) / 1e6);
     return made == options.files ? 0 : 1;
 }

@@ -1,0 +1,467 @@
+// Copies through plovik-cli and libplovik-usbmux against plovik-devemu on an emulated USB link,
+// side by side with ifuse (libimobiledevice's AFC client under FUSE) copying the same data with
+// cp, each against the link's own ceiling; then the listing of a large folder. Every measurement
+// gets a fresh emulator, whose counts tell the AFC requests, and so the round trips, it took.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "benchsupport.h"
+#include "childprocess.h"
+#include "emulatorprocess.h"
+#include "fusemount.h"
+#include "interruption.h"
+#include "scratchfolder.h"
+#include "usblink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDevicePlist =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+    "<key>DeviceName</key><string>Link Bench</string>"
+    "<key>UniqueDeviceID</key><string>00008101b3e7c0de11e4b3e7c0de11e4b3e7c0de</string>"
+    "<key>ProductType</key><string>iPhone14,2</string>"
+    "<key>ProductVersion</key><string>17.1</string></dict></plist>\n";
+
+struct Settings {
+    int64_t largeBytes = int64_t{1} << 30;
+    int smallFiles = 5000;
+    int smallKib = 8;
+    int entries = 20000;
+    std::string link = "usb2";
+};
+
+/** Where the run keeps its data and which programs it drives. */
+struct Run {
+    Settings settings;
+    plovik::devemu::LinkProfile profile;
+    fs::path work;
+    fs::path device;  // the emulated device's folder; its Media/ is served as com.apple.afc
+    fs::path upload;  // local sources of pushes
+    fs::path download;
+    fs::path mountPoint;
+    std::string ifuseUnavailable;  // why ifuse is not measured; empty while it is
+
+    fs::path bench() const { return device / "Media/Bench"; }
+};
+
+struct Measurement {
+    double seconds = 0;
+    EmulatorStats stats;
+    std::string skipped;  // why it was not measured
+
+    bool measured() const { return skipped.empty(); }
+};
+
+struct TreeSize {
+    int64_t files = 0;
+    int64_t bytes = 0;
+    bool operator==(const TreeSize&) const = default;
+};
+
+TreeSize sizeOf(const fs::path& item) {
+    if (fs::is_regular_file(item))
+        return {1, static_cast<int64_t>(fs::file_size(item))};
+    TreeSize size;
+    for (const auto& entry : fs::recursive_directory_iterator(item)) {
+        if (entry.is_regular_file()) {
+            ++size.files;
+            size.bytes += static_cast<int64_t>(entry.file_size());
+        }
+    }
+    return size;
+}
+
+std::string lastLineOf(const fs::path& file) {
+    std::ifstream in(file);
+    std::string last;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty())
+            last = line;
+    }
+    return last;
+}
+
+/** A copy that failed or came out incomplete measures nothing: the run stops. */
+void expectCopy(const fs::path& target, const TreeSize& wanted, const std::string& what) {
+    const TreeSize copied = fs::exists(target) ? sizeOf(target) : TreeSize{};
+    if (!(copied == wanted)) {
+        throw std::runtime_error(what + " copied " + std::to_string(copied.files) + " files, " +
+                                 std::to_string(copied.bytes) + " bytes instead of " +
+                                 std::to_string(wanted.files) + ", " +
+                                 std::to_string(wanted.bytes));
+    }
+}
+
+void runOrFail(const std::vector<std::string>& command, const ChildProcess::Options& options) {
+    const int exitCode = ChildProcess::run(command, options);
+    if (exitCode != 0) {
+        std::string shown;
+        for (const std::string& argument : command)
+            shown += (shown.empty() ? "" : " ") + argument;
+        const std::string said = lastLineOf(options.errorFile);
+        throw std::runtime_error(shown + " failed with exit " + std::to_string(exitCode) +
+                                 (said.empty() ? "" : ": " + said));
+    }
+}
+
+ChildProcess::Options optionsFor(const Run& run, const EmulatorProcess& emulator) {
+    ChildProcess::Options options;
+    options.environment = {"USBMUXD_SOCKET_ADDRESS=" + emulator.socketAddress()};
+    options.outputFile = run.work / "command.out";
+    options.errorFile = run.work / "command.err";
+    fs::remove(options.errorFile);
+    return options;
+}
+
+/** plovik-cli ARGUMENTS against a fresh emulator. */
+Measurement measureCli(const Run& run, const std::vector<std::string>& arguments) {
+    EmulatorProcess emulator(PLOVIK_DEVEMU_PROGRAM, run.work, run.device, run.settings.link);
+    std::vector<std::string> command{PLOVIK_CLI_PROGRAM};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const ChildProcess::Options options = optionsFor(run, emulator);
+    Measurement measurement;
+    measurement.seconds = benchsupport::secondsOf([&] { runOrFail(command, options); });
+    measurement.stats = emulator.stop();
+    return measurement;
+}
+
+/** A command on files under an ifuse mount of a fresh emulator; skipped when it cannot mount. */
+Measurement measureIfuse(Run& run, const std::vector<std::string>& command) {
+    Measurement measurement;
+    if (!run.ifuseUnavailable.empty()) {
+        measurement.skipped = run.ifuseUnavailable;
+        return measurement;
+    }
+    EmulatorProcess emulator(PLOVIK_DEVEMU_PROGRAM, run.work, run.device, run.settings.link);
+    {
+        const FuseMount mount(run.mountPoint, emulator.socketAddress(), run.work / "ifuse.log");
+        if (!mount.mounted()) {
+            run.ifuseUnavailable = mount.failure();
+            measurement.skipped = mount.failure();
+            return measurement;
+        }
+        const ChildProcess::Options options = optionsFor(run, emulator);
+        measurement.seconds = benchsupport::secondsOf([&] { runOrFail(command, options); });
+    }
+    measurement.stats = emulator.stop();
+    return measurement;
+}
+
+void progress(const char* text) {
+    std::fprintf(stderr, "  %s\n", text);
+}
+
+void layOutData(const Run& run) {
+    const Settings& settings = run.settings;
+    fs::create_directories(run.bench() / "Pushed");
+    std::ofstream(run.device / "device.plist") << kDevicePlist;
+    progress("writing the large file, twice");
+    benchsupport::writeRandomFile(run.bench() / "large.bin", settings.largeBytes);
+    Interruption::check();
+    benchsupport::writeRandomFile(run.upload / "large.bin", settings.largeBytes);
+    Interruption::check();
+    progress("writing the small files, twice");
+    benchsupport::writeSmallFiles(run.bench() / "Small", settings.smallFiles, settings.smallKib);
+    Interruption::check();
+    benchsupport::writeSmallFiles(run.upload / "Small", settings.smallFiles, settings.smallKib);
+    Interruption::check();
+    progress("making the folder of many entries");
+    fs::create_directories(run.bench() / "Many");
+    for (int index = 0; index < settings.entries; ++index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%05d.JPG", index);
+        std::ofstream(run.bench() / "Many" / name);
+    }
+    fs::create_directories(run.download);
+}
+
+/** Removes what a copy made, so that the next one starts from the same state. */
+void clearCopies(const Run& run) {
+    fs::remove_all(run.download);
+    fs::create_directories(run.download);
+    fs::remove_all(run.bench() / "Pushed");
+    fs::create_directories(run.bench() / "Pushed");
+}
+
+struct CopyRow {
+    std::string label;
+    TreeSize size;
+    Measurement cli;
+    Measurement ifuse;
+};
+
+/** Pull and push of one item (the large file or the folder of small files), both ways. */
+std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std::string& what) {
+    const TreeSize size = sizeOf(run.bench() / item);
+    const fs::path mounted = run.mountPoint / "Bench";
+    std::vector<CopyRow> rows;
+
+    progress(("pull " + what).c_str());
+    CopyRow pull{"pull " + what, size, {}, {}};
+    pull.cli = measureCli(run, {"pull", "/Media/Bench/" + item, run.download});
+    expectCopy(run.download / item, size, "plovik-cli pull");
+    clearCopies(run);
+    pull.ifuse = measureIfuse(run, {"cp", "-r", mounted / item, run.download});
+    if (pull.ifuse.measured())
+        expectCopy(run.download / item, size, "cp from ifuse");
+    clearCopies(run);
+    rows.push_back(pull);
+
+    progress(("push " + what).c_str());
+    CopyRow push{"push " + what, size, {}, {}};
+    push.cli = measureCli(run, {"push", run.upload / item, "/Media/Bench/Pushed"});
+    expectCopy(run.bench() / "Pushed" / item, size, "plovik-cli push");
+    clearCopies(run);
+    push.ifuse = measureIfuse(run, {"cp", "-r", run.upload / item, mounted / "Pushed"});
+    if (push.ifuse.measured())
+        expectCopy(run.bench() / "Pushed" / item, size, "cp to ifuse");
+    clearCopies(run);
+    rows.push_back(push);
+    return rows;
+}
+
+struct ListingRow {
+    std::string label;
+    Measurement measurement;
+};
+
+std::vector<ListingRow> measureListings(Run& run) {
+    progress("listing the folder of many entries");
+    const fs::path mounted = run.mountPoint / "Bench/Many";
+    return {
+        {"plovik-cli ls (names)", measureCli(run, {"ls", "/Media/Bench/Many"})},
+        {"plovik-cli ls -l (full information)", measureCli(run, {"ls", "-l", "/Media/Bench/Many"})},
+        {"ifuse ls -f (names)", measureIfuse(run, {"ls", "-f", mounted})},
+        {"ifuse ls -l (full information)", measureIfuse(run, {"ls", "-l", mounted})},
+    };
+}
+
+double cliStartup(const Run& run) {
+    double fastest = 1e9;
+    for (int attempt = 0; attempt < 3; ++attempt)
+        fastest = std::min(fastest, measureCli(run, {"devices"}).seconds);
+    return fastest;
+}
+
+double ceilingSeconds(const Run& run, int64_t bytes) {
+    const double rate = run.profile.bytesPerSecond;
+    return rate > 0 ? static_cast<double>(bytes) / rate : 0;
+}
+
+double latencySeconds(const Run& run) {
+    return std::chrono::duration<double>(run.profile.latency).count();
+}
+
+std::string ratioText(double ratio) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%6.3f", ratio);
+    return ratio > 0 ? text : "     -";
+}
+
+void printCopies(const Run& run, const std::vector<CopyRow>& rows, double startup) {
+    std::printf("\n%-26s %11s %7s | %-39s | %-32s | %s\n", "copy", "bytes", "ceiling", "plovik-cli",
+                "ifuse + cp", "plovik-cli");
+    std::printf("%-26s %11s %7s | %7s %6s %6s %8s %9s | %7s %6s %8s %9s | %s\n", "", "", "s", "s",
+                "ratio", "net", "requests", "rnd trips", "s", "ratio", "requests", "rnd trips",
+                "vs ifuse");
+    for (const CopyRow& row : rows) {
+        const double ceiling = ceilingSeconds(run, row.size.bytes);
+        const auto ratio = [ceiling](double seconds) {
+            return ratioText(ceiling > 0 && seconds > 0 ? ceiling / seconds : 0);
+        };
+        const auto columns = [&](const Measurement& measurement) {
+            char text[64];
+            if (!measurement.measured()) {
+                std::snprintf(text, sizeof text, "%7s %6s %8s %9s", "-", "-", "-", "-");
+            } else {
+                std::snprintf(text, sizeof text, "%7.2f %6s %8llu %9llu", measurement.seconds,
+                              ratio(measurement.seconds).c_str(),
+                              static_cast<unsigned long long>(measurement.stats.afcRequests),
+                              static_cast<unsigned long long>(measurement.stats.afcRoundTrips));
+            }
+            return std::string(text);
+        };
+        const double speedup = row.ifuse.measured() ? row.ifuse.seconds / row.cli.seconds : 0;
+        std::string cli = columns(row.cli);
+        cli.insert(14, " " + ratio(row.cli.seconds - startup));
+        std::printf("%-26s %11lld %7.2f | %s | %s | %s%s\n", row.label.c_str(),
+                    static_cast<long long>(row.size.bytes), ceiling, cli.c_str(),
+                    columns(row.ifuse).c_str(), ratioText(speedup).c_str(), speedup > 0 ? "x" : "");
+    }
+    std::printf(
+        "ratio: the ceiling (bytes / link bandwidth) over the time taken, 1 when the link is full;"
+        " net: less plovik-cli's start-up as `devices` takes it (roughly)\n"
+        "rnd trips: requests sent only once the reply before had come, each costing the link's "
+        "latency\n");
+}
+
+void printRequestsPerFile(const Run& run, const std::vector<CopyRow>& rows) {
+    const double latency = latencySeconds(run);
+    std::printf("\nper file (%.2f ms of latency per round trip on this link)\n", latency * 1000);
+    for (const CopyRow& row : rows) {
+        const double files = static_cast<double>(row.size.files);
+        std::printf("  %s: latency floor at one round trip per file %.2f s, bytes alone %.2f s\n",
+                    row.label.c_str(), files * latency, ceilingSeconds(run, row.size.bytes));
+        for (const auto& [tool, measurement] :
+             {std::pair<const char*, const Measurement&>{"plovik-cli", row.cli},
+              std::pair<const char*, const Measurement&>{"ifuse + cp", row.ifuse}}) {
+            if (!measurement.measured())
+                continue;
+            const auto requests = static_cast<double>(measurement.stats.afcRequests);
+            const auto roundTrips = static_cast<double>(measurement.stats.afcRoundTrips);
+            std::printf(
+                "    %-10s %5.2f requests, %5.2f round trips (%.2f s of latency) per file, "
+                "%.2f ms per file in all, %llu AFC connection(s)\n"
+                "               %s\n",
+                tool, requests / files, roundTrips / files, roundTrips * latency,
+                measurement.seconds / files * 1000,
+                static_cast<unsigned long long>(measurement.stats.afcConnections),
+                measurement.stats.operationSummary().c_str());
+        }
+    }
+}
+
+void printListings(const Run& run, const std::vector<ListingRow>& rows) {
+    const auto entries = static_cast<double>(run.settings.entries);
+    const std::string title = "listing " + std::to_string(run.settings.entries) + " entries";
+    std::printf("\n%-38s %8s %9s %9s %9s  %s\n", title.c_str(), "s", "requests", "rnd trips",
+                "rt/entry", "by operation");
+    for (const ListingRow& row : rows) {
+        if (!row.measurement.measured()) {
+            std::printf("%-38s %8s  skipped: %s\n", row.label.c_str(), "-",
+                        row.measurement.skipped.c_str());
+            continue;
+        }
+        const EmulatorStats& stats = row.measurement.stats;
+        std::printf("%-38s %8.2f %9llu %9llu %9.3f  %s\n", row.label.c_str(),
+                    row.measurement.seconds, static_cast<unsigned long long>(stats.afcRequests),
+                    static_cast<unsigned long long>(stats.afcRoundTrips),
+                    static_cast<double>(stats.afcRoundTrips) / entries,
+                    stats.operationSummary().c_str());
+    }
+}
+
+void printGoals(const Run& run, const std::vector<CopyRow>& large,
+                const std::vector<CopyRow>& small, double startup) {
+    std::printf("\ngoals\n");
+    for (const CopyRow& row : large) {
+        const double ceiling = ceilingSeconds(run, row.size.bytes);
+        if (ceiling <= 0)
+            continue;
+        const double ratio = ceiling / row.cli.seconds;
+        std::printf("  %s at >= 0.95 of the ceiling: %.3f, %s (net of start-up %.3f)",
+                    row.label.c_str(), ratio, ratio >= 0.95 ? "met" : "missed",
+                    ceiling / (row.cli.seconds - startup));
+        if (row.ifuse.measured())
+            std::printf(" (ifuse %.3f)", ceiling / row.ifuse.seconds);
+        std::printf("\n");
+    }
+    for (const CopyRow& row : small) {
+        if (!row.ifuse.measured()) {
+            std::printf("  %s at >= 2x ifuse: not compared, ifuse skipped\n", row.label.c_str());
+            continue;
+        }
+        const double speedup = row.ifuse.seconds / row.cli.seconds;
+        std::printf("  %s at >= 2x ifuse: %.2fx, %s\n", row.label.c_str(), speedup,
+                    speedup >= 2 ? "met" : "missed");
+    }
+}
+
+int usage(const char* program) {
+    std::fprintf(stderr,
+                 "usage: %s [--large-mib 1024] [--small-files 5000] [--small-kib 8]\n"
+                 "          [--entries 20000] [--link usb2|usb3|MBPS,MS]\n",
+                 program);
+    return 2;
+}
+
+bool parse(int argc, char** argv, Settings& settings) {
+    for (int index = 1; index + 1 < argc; index += 2) {
+        const std::string option = argv[index];
+        const char* value = argv[index + 1];
+        if (option == "--large-mib")
+            settings.largeBytes = int64_t{std::max(1, std::atoi(value))} << 20;
+        else if (option == "--small-files")
+            settings.smallFiles = std::max(1, std::atoi(value));
+        else if (option == "--small-kib")
+            settings.smallKib = std::max(1, std::atoi(value));
+        else if (option == "--entries")
+            settings.entries = std::max(1, std::atoi(value));
+        else if (option == "--link")
+            settings.link = value;
+        else
+            return false;
+    }
+    return argc % 2 == 1;
+}
+
+void runBench(Run& run) {
+    layOutData(run);
+    progress("timing the start-up of plovik-cli");
+    const double startup = cliStartup(run);
+    char large[64];
+    std::snprintf(large, sizeof large, "1 file of %lld MiB",
+                  static_cast<long long>(run.settings.largeBytes >> 20));
+    char small[64];
+    std::snprintf(small, sizeof small, "%d files of %d KiB", run.settings.smallFiles,
+                  run.settings.smallKib);
+    const std::vector<CopyRow> largeRows = measureCopies(run, "large.bin", large);
+    const std::vector<CopyRow> smallRows = measureCopies(run, "Small", small);
+    const std::vector<ListingRow> listingRows = measureListings(run);
+
+    std::printf("\nplovik-devemu --link %s: %.1f MB/s, %.2f ms per request\n",
+                run.settings.link.c_str(), run.profile.bytesPerSecond / 1e6,
+                latencySeconds(run) * 1000);
+    std::printf("plovik-cli start-up (devices, no AFC): %.2f s, part of every plovik-cli time\n",
+                startup);
+    if (!run.ifuseUnavailable.empty())
+        std::printf("ifuse skipped: %s\n", run.ifuseUnavailable.c_str());
+    std::vector<CopyRow> all = largeRows;
+    all.insert(all.end(), smallRows.begin(), smallRows.end());
+    printCopies(run, all, startup);
+    printRequestsPerFile(run, smallRows);
+    printListings(run, listingRows);
+    printGoals(run, largeRows, smallRows, startup);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Run run;
+    if (!parse(argc, argv, run.settings))
+        return usage(argv[0]);
+    const auto profile = plovik::devemu::LinkProfile::parse(run.settings.link);
+    if (!profile)
+        return usage(argv[0]);
+    run.profile = *profile;
+    Interruption::install();
+    try {
+        const ScratchFolder scratch("plovik-link-bench");
+        run.work = scratch.path();
+        run.device = run.work / "device";
+        run.upload = run.work / "up";
+        run.download = run.work / "down";
+        run.mountPoint = run.work / "mnt";
+        run.ifuseUnavailable = FuseMount::unavailableReason();
+        std::fprintf(stderr, "plovik link benchmark in %s\n", run.work.c_str());
+        runBench(run);
+    } catch (const Interrupted&) {
+        std::fprintf(stderr, "interrupted; the run's mount and folders are removed\n");
+        return 130;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "plovik link benchmark: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
