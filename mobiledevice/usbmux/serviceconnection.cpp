@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace plovik::usbmux {
 
@@ -13,7 +14,31 @@ namespace {
 // libimobiledevice counts in 32 bits.
 constexpr size_t kLargestTransfer = size_t{1} << 30;
 
+constexpr unsigned long kShortestReceiveTimeoutMs = 100;
+constexpr unsigned long kLongestReceiveTimeoutMs = 600000;
+
 }  // namespace
+
+uint32_t ServiceConnection::receiveTimeoutOverrideMs() {
+    static const uint32_t timeout = [] {
+        const char* text = std::getenv("PLOVIK_RECEIVE_TIMEOUT_MS");
+        if (text == nullptr || *text == '\0') {
+            return uint32_t{0};
+        }
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(text, &end, 10);
+        if (*end != '\0' || value < kShortestReceiveTimeoutMs || value > kLongestReceiveTimeoutMs) {
+            return uint32_t{0};
+        }
+        return static_cast<uint32_t>(value);
+    }();
+    return timeout;
+}
+
+void ServiceConnection::setReceiveTimeout(uint32_t milliseconds) {
+    const uint32_t override = receiveTimeoutOverrideMs();
+    receiveTimeoutMs_ = override != 0 ? override : milliseconds;
+}
 
 std::shared_ptr<ServiceConnection> ServiceConnection::open(
     idevice_t device, const lockdownd_service_descriptor& service, int* error) {

@@ -17,6 +17,10 @@ namespace plovik::usbmux {
 class ServiceConnection {
 public:
     static constexpr uint32_t kDefaultReceiveTimeoutMs = 30000;
+    // PLOVIK_RECEIVE_TIMEOUT_MS, when it holds a number of milliseconds from 100 to 600000,
+    // replaces every receive time-out, the default and those callers set (for a slow device, or
+    // a quick fault drill); 0 when it is not set or not such a number.
+    static uint32_t receiveTimeoutOverrideMs();
 
     // Connects to the port lockdown started the service on, with TLS when the service asked for
     // it (EnableServiceSSL). Null on failure, with the idevice_error_t in *error.
@@ -32,7 +36,7 @@ public:
     // Waits up to the receive time-out for bytes: the count (at most length), 0 when the peer
     // closed the stream, a negative idevice_error_t on failure or time-out.
     int64_t receive(void* buffer, size_t length);
-    void setReceiveTimeout(uint32_t milliseconds) { receiveTimeoutMs_ = milliseconds; }
+    void setReceiveTimeout(uint32_t milliseconds);
 
     // Ends the stream at once, also for a call blocked in receive on another thread; every later
     // call fails. The socket itself is released with the last owner.
@@ -45,7 +49,9 @@ private:
     std::mutex ioMutex_;
     idevice_connection_t connection_;
     int socket_;
-    std::atomic<uint32_t> receiveTimeoutMs_{kDefaultReceiveTimeoutMs};
+    std::atomic<uint32_t> receiveTimeoutMs_{receiveTimeoutOverrideMs() != 0
+                                                ? receiveTimeoutOverrideMs()
+                                                : kDefaultReceiveTimeoutMs};
     std::atomic<bool> invalidated_{false};
 };
 

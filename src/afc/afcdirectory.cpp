@@ -332,6 +332,11 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
     if (!source)
         return false;
     const int64_t size = source->size();
+    // A file that could not return to its start after measuring was closed: its reason counts.
+    if (!source->isOpen()) {
+        setErrorText(source->errorText());
+        return false;
+    }
 
     LocalFile target = LocalFile::createBeside(localPath);
     if (!target.isOpen()) {

@@ -106,6 +106,24 @@ mkdir "$work/cut"
 expect 1 1 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/cut"
 check '[[ -z $(ls -A "$work/cut") ]]'
 
+# A device that stops answering, or answers with a broken AFC header, in the middle of a pull:
+# a clear failure within the receive time-out (shortened here), nothing left behind. Request 8 is
+# the seek back after measuring the file, request 10 its second read. A broken header is also
+# logged by the library.
+for fault in stall-at-request=8 stall-at-request=10 malformed-afc-at-request=8 \
+             malformed-afc-at-request=10; do
+    startEmulator --fault "$fault"
+    mkdir -p "$work/drill"
+    lines=1
+    [[ $fault == malformed-* ]] && lines=2
+    started=$SECONDS
+    PLOVIK_RECEIVE_TIMEOUT_MS=2000 expect 1 "$lines" pull /Media/DCIM/100APPLE/IMG_0006.MOV \
+        "$work/drill"
+    check '((SECONDS - started < 15))'
+    check '[[ -z $(ls -A "$work/drill") ]]'
+    check '! grep -q "File is not open" "$work/err"'
+done
+
 startEmulator --fault refuse=com.apple.afc
 expect 1 1 ls /Media
 expect 0 0 ls /Root/private/etc
