@@ -33,6 +33,15 @@ startEmulator() {
 }
 export USBMUXD_SOCKET_ADDRESS=UNIX:$work/mux
 
+# waitUntilReady: gives a device that was just allowed in a few seconds to pair and report ready
+# (making the host's certificates takes a while on a busy machine).
+waitUntilReady() {
+    for _ in $(seq 40); do
+        "$cli" devices 2>/dev/null | grep -q "ready$" && return
+        sleep 0.25
+    done
+}
+
 cliCommand=("$cli")
 source "$(dirname "$0")/clichecks.sh"
 
@@ -95,10 +104,23 @@ expect 0 1 devices
 check 'grep -q "	locked$" "$work/out"'
 expect 1 2 ls /Media
 check 'grep -q "is locked: unlock it" "$work/err"'
+# Unlocked (SIGHUP), the same device completes itself.
+kill -HUP "$emulatorPid"
+waitUntilReady
+expect 0 0 devices
+check 'grep -q "Demo iPhone.*ready$" "$work/out"'
+expect 0 0 ls /Media
 
 startEmulator --fault unpaired
 expect 0 1 devices
 check 'grep -q "	untrusted$" "$work/out"'
+# Trust tapped (SIGHUP): libimobiledevice pairs (the device's key, Pair, SavePairRecord) and the
+# device is complete.
+kill -HUP "$emulatorPid"
+waitUntilReady
+expect 0 0 devices
+check 'grep -q "Demo iPhone.*ready$" "$work/out"'
+expect 0 0 ls /Media
 
 # Pulled out mid-transfer: one failure line, and no partial file under the final name.
 startEmulator --fault detach-after-bytes=20000000

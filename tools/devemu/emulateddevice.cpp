@@ -14,11 +14,13 @@ EmulatedDevice::EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> mode
     : id_(id), model_(std::move(model)), faults_(faults), tally_(std::move(tally)), link_(link) {}
 
 bool EmulatedDevice::paired() const {
-    return !faults_.unpaired() && model_->accessState() != kAMDeviceAccessUntrusted;
+    return (!faults_.unpaired() || pairRecordSaved_) &&
+           model_->accessState() != kAMDeviceAccessUntrusted;
 }
 
 bool EmulatedDevice::locked() const {
-    return faults_.locked() || model_->accessState() == kAMDeviceAccessLocked;
+    return (faults_.locked() && !accessAllowed_) ||
+           model_->accessState() == kAMDeviceAccessLocked;
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes) {

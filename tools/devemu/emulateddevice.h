@@ -10,6 +10,7 @@
 #include "simcontrols.h"
 #include "simdevice.h"
 
+#include <atomic>
 #include <plist/plist.h>
 
 #include <cstdint>
@@ -44,6 +45,12 @@ public:
     // Whether usbmuxd holds a pair record for it, and whether a session finds it locked.
     bool paired() const;
     bool locked() const;
+    // The user unlocks the device and taps Trust: from now on a Pair request is accepted.
+    void allowAccess() { accessAllowed_ = true; }
+    // Whether a Pair request from the host succeeds.
+    bool acceptsPairing() const { return accessAllowed_ && !locked(); }
+    // usbmuxd stored the record of a pairing with it.
+    void pairRecordSaved() { pairRecordSaved_ = true; }
 
     // Sends service bytes across the link, a turnaround from now. With a byte budget set by the
     // faults, the device is pulled out once it is spent, part of the bytes sent; false then or
@@ -79,6 +86,8 @@ private:
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;
     const FaultPlan& faults_;
+    std::atomic<bool> accessAllowed_{false};
+    std::atomic<bool> pairRecordSaved_{false};
     const std::shared_ptr<TrafficTally> tally_;
     sim::SimControls controls_;
     UsbLink link_;

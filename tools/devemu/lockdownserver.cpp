@@ -7,6 +7,18 @@ namespace plovik::devemu {
 
 namespace {
 
+// The device's key for pairing, which the host certifies; public and fixed, so that pairings
+// made with one run of the emulator are as good as those of the next.
+constexpr char kDevicePublicKey[] =
+    "-----BEGIN RSA PUBLIC KEY-----\n"
+    "MIIBCgKCAQEA1ZRCZRXbZ1ITid3hXEi/Gk47Lfbhcl1FPJIc00SVYAcLfZrd17EA\n"
+    "x4Uz4UpH57nSsgHDm/TzM5CGy0EZkP4emfhLXRSgJvlbqPqzGmgnvRyVApItaaFP\n"
+    "56p5m2R74Pu+LXATR1+3XcYGFwlMVsmvLNr+JCVHofanjcwILt4G1+Yo0pEqqVDe\n"
+    "sfHiPVYxnKmuP/GQWOnvL20d67Y+ond1cWXGvwrRAWK0VYmd6D7RTY3PiONg/R6o\n"
+    "dvI8m7Las0cMCjHpFCd+tnj31ASEpp1JcS/Q8Jd1zt4dnzkb0ozSIU2ZN6sgEbco\n"
+    "xzjwl+Xnn/01eF3H/jyg5Dl9hjkEB6RPywIDAQAB\n"
+    "-----END RSA PUBLIC KEY-----\n";
+
 void setError(plist_t reply, const char* name) {
     plist_dict_set_item(reply, "Error", plist_new_string(name));
 }
@@ -42,17 +54,29 @@ void LockdownServer::answer(const std::string& name, plist_t request, plist_t re
         plist_dict_set_item(reply, "Result", plist_new_string("Success"));
     } else if (name == "StartService") {
         startService(request, reply);
-    } else if (name == "Pair" || name == "ValidatePair") {
-        // Nobody is there to tap Trust.
-        setError(reply, device_.locked() ? "PasswordProtected" : "UserDeniedPairing");
+    } else if (name == "Pair") {
+        // Until the user unlocks the device and taps Trust (SIGHUP), nobody is there to.
+        if (device_.acceptsPairing()) {
+            plist_dict_set_item(reply, "EscrowBag", plist_new_data("devemu-escrow", 13));
+        } else {
+            setError(reply, device_.locked() ? "PasswordProtected" : "UserDeniedPairing");
+        }
+    } else if (name == "ValidatePair") {
+        if (!device_.paired())
+            setError(reply, "InvalidHostID");
     } else {
         setError(reply, "UnsupportedRequest");
     }
 }
 
 void LockdownServer::getValue(plist_t request, plist_t reply) const {
-    plist_t source = device_.values();
     const std::string domain = stringItem(request, "Domain");
+    if (domain.empty() && stringItem(request, "Key") == "DevicePublicKey") {
+        plist_dict_set_item(reply, "Value",
+                            plist_new_data(kDevicePublicKey, sizeof kDevicePublicKey - 1));
+        return;
+    }
+    plist_t source = device_.values();
     if (!domain.empty()) {
         source = plist_dict_get_item(source, domain.c_str());
     }

@@ -1,7 +1,8 @@
 // plovik-devemu: an emulated iOS device behind a usbmuxd socket, for libusbmuxd and
 // libimobiledevice to talk to as they talk to a real one. Runs until SIGINT or SIGTERM, then
 // writes what crossed its links to the --stats file; SIGUSR1 unplugs the devices and SIGUSR2
-// plugs them in again, under new device ids as usbmuxd gives.
+// plugs them in again, under new device ids as usbmuxd gives; SIGHUP unlocks them and taps Trust
+// on them, so that a locked or unpaired device completes itself.
 #include "emulateddevice.h"
 #include "faultplan.h"
 #include "muxdaemon.h"
@@ -40,7 +41,8 @@ int usage(const char* problem) {
                  "                     [--link usb2|usb3|none|MBPS,MS] [--stats FILE]\n"
                  "                     [--fault FAULT]...\n%s"
                  "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
-                 "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again.\n",
+                 "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again, SIGHUP unlocks\n"
+                 "them and taps Trust on them.\n",
                  problem, FaultPlan::usage());
     return 2;
 }
@@ -117,7 +119,7 @@ int main(int argc, char** argv) {
     // Blocked before any thread starts, so that only sigwait below receives them.
     sigset_t signals;
     sigemptyset(&signals);
-    for (const int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGHUP}) {
         sigaddset(&signals, signal);
     }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
@@ -136,7 +138,9 @@ int main(int argc, char** argv) {
         }
         for (int signal = 0; signal != SIGINT && signal != SIGTERM;) {
             sigwait(&signals, &signal);
-            if (signal == SIGUSR1) {
+            if (signal == SIGHUP) {
+                daemon.allowAccessToAll();
+            } else if (signal == SIGUSR1) {
                 daemon.detachAll();
             } else if (signal == SIGUSR2) {
                 daemon.detachAll();

@@ -171,10 +171,12 @@ void MuxDaemon::serve(int socket) {
         sendMuxMessage(socket, request.tag, dictionaryWith("BUID", plist_new_string(kBuid)).get());
     } else if (type == "ReadPairRecord") {
         readPairRecord(socket, request);
+    } else if (type == "SavePairRecord") {
+        savePairRecord(socket, request);
     } else if (type == "Connect") {
         connect(socket, request);
     } else {
-        // SavePairRecord and DeletePairRecord too: pairing never succeeds here.
+        // DeletePairRecord too: a pairing, once made, stays for the emulator's run.
         sendMuxResult(socket, request.tag, kMuxBadCommand);
     }
 }
@@ -206,6 +208,31 @@ void MuxDaemon::readPairRecord(int socket, const MuxRequest& request) {
     const std::string xml = toXml(record.get());
     sendMuxMessage(socket, request.tag,
                    dictionaryWith("PairRecordData", plist_new_data(xml.data(), xml.size())).get());
+}
+
+void MuxDaemon::savePairRecord(int socket, const MuxRequest& request) {
+    const auto found = deviceByUdid(stringItem(request.body.get(), "PairRecordID"));
+    const plist_t data = plist_dict_get_item(request.body.get(), "PairRecordData");
+    if (!found || data == nullptr || plist_get_node_type(data) != PLIST_DATA) {
+        sendMuxResult(socket, request.tag, kMuxBadDevice);
+        return;
+    }
+    found->pairRecordSaved();
+    sendMuxResult(socket, request.tag, kMuxOk);
+    Plist paired(plist_new_dict());
+    plist_dict_set_item(paired.get(), "MessageType", plist_new_string("Paired"));
+    plist_dict_set_item(paired.get(), "DeviceID", plist_new_uint(found->id()));
+    const std::lock_guard lock(mutex_);
+    for (const int listener : listeners_) {
+        sendMuxMessage(listener, 0, paired.get());
+    }
+}
+
+void MuxDaemon::allowAccessToAll() {
+    const std::lock_guard lock(mutex_);
+    for (const auto& device : devices_) {
+        device->allowAccess();
+    }
 }
 
 void MuxDaemon::connect(int socket, const MuxRequest& request) {

@@ -28,6 +28,8 @@ public:
     void attach(std::shared_ptr<EmulatedDevice> device);
     // Pulls every device out, as unplugging them would.
     void detachAll();
+    // The user unlocks every device and taps Trust on it.
+    void allowAccessToAll();
     // Listens at the socket path, which appears only once connections are accepted; false with
     // errno set when that fails.
     bool start();
@@ -47,6 +49,7 @@ private:
     void deviceDetached(uint32_t id);
     std::shared_ptr<EmulatedDevice> device(uint32_t id);
     std::shared_ptr<EmulatedDevice> deviceByUdid(const std::string& udid);
+    void savePairRecord(int socket, const MuxRequest& request);
     void joinFinished();
 
     const std::string socketPath_;
