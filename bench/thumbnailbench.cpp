@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "benchsupport.h"
-#include "emulatorprocess.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
 #include "device/mobiledeviceaccesslistener.h"
 #include "device/mobiledevicelibrary.h"
+#include "emulatorprocess.h"
 #include "fstree/devicefilesystemnode.h"
 #include "samplephotos.h"
 #include "support/temporaryfolder.h"
@@ -94,7 +94,8 @@ private:
 
 void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
     std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // The device folder: the demo device's description and a camera roll of files photos.
@@ -215,10 +216,11 @@ int main(int argc, char** argv) {
 
     const double previewRate = options.files / previews;
     const double wholeRate = options.wholeSample / whole;
-    std::printf("\nlink %s; JPEG %.2f MB with a 160x120 Exif preview, HEIC %.2f MB with a 320x240 "
-                "thumbnail\n",
-                options.link.c_str(), static_cast<double>(jpegBytes) / 1e6,
-                static_cast<double>(heicBytes) / 1e6);
+    std::printf(
+        "\nlink %s; JPEG %.2f MB with a 160x120 Exif preview, HEIC %.2f MB with a 320x240 "
+        "thumbnail\n",
+        options.link.c_str(), static_cast<double>(jpegBytes) / 1e6,
+        static_cast<double>(heicBytes) / 1e6);
     std::printf("%-34s %8s %10s %14s\n", "way", "files", "seconds", "thumbnails/s");
     std::printf("%-34s %8d %10.2f %14.1f   (%d made)\n", "previews, shared worker", options.files,
                 previews, previewRate, made);

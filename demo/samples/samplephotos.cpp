@@ -68,7 +68,7 @@ std::vector<uint8_t> exifTiff(int orientation, const std::vector<uint8_t>& thumb
 
 heif_orientation heifOrientation(int orientation) {
     return orientation >= 1 && orientation <= 8 ? static_cast<heif_orientation>(orientation)
-                                                 : heif_orientation_normal;
+                                                : heif_orientation_normal;
 }
 
 struct ContextFree {
@@ -152,7 +152,8 @@ void storeCodedSizes(std::vector<uint8_t>& file) {
 }  // namespace
 
 SamplePicture drawLandscape(int width, int height, int seed) {
-    SamplePicture picture{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+    SamplePicture picture{width, height,
+                          std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
     const double sunX = width * (0.2 + 0.15 * (seed % 4));
     const double sunY = height * (0.25 + 0.05 * (seed % 4));
     const double sunRadius = std::min(width, height) / 12.0;
@@ -214,9 +215,9 @@ SamplePicture storedForOrientation(const SamplePicture& upright, int orientation
                 uprightX = y;
                 uprightY = upright.height - 1 - x;
             }
-            std::memcpy(&stored.rgb[(static_cast<size_t>(y) * width + x) * 3],
-                        &upright.rgb[(static_cast<size_t>(uprightY) * upright.width + uprightX) * 3],
-                        3);
+            std::memcpy(
+                &stored.rgb[(static_cast<size_t>(y) * width + x) * 3],
+                &upright.rgb[(static_cast<size_t>(uprightY) * upright.width + uprightX) * 3], 3);
         }
     }
     return stored;
@@ -226,7 +227,8 @@ SamplePicture shrinkPicture(const SamplePicture& picture, int longest) {
     const double scale = static_cast<double>(longest) / std::max(picture.width, picture.height);
     const int width = std::max(1, static_cast<int>(std::lround(picture.width * scale)));
     const int height = std::max(1, static_cast<int>(std::lround(picture.height * scale)));
-    SamplePicture small{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+    SamplePicture small{width, height,
+                        std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
     for (int y = 0; y < height; ++y) {
         const int top = y * picture.height / height;
         const int bottom = std::max(top + 1, (y + 1) * picture.height / height);
@@ -264,9 +266,9 @@ std::vector<uint8_t> cameraJpeg(const SamplePicture& picture, int orientation, i
 std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, int thumbnailSide) {
     const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     heif_encoder* rawEncoder = nullptr;
-    if (!context || heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC,
-                                                        &rawEncoder)
-                            .code != heif_error_Ok)
+    if (!context ||
+        heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder)
+                .code != heif_error_Ok)
         return {};
     const std::unique_ptr<heif_encoder, EncoderRelease> encoder(rawEncoder);
     heif_encoder_set_lossy_quality(encoder.get(), 60);

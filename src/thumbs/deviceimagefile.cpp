@@ -14,7 +14,8 @@ constexpr uint64_t kReadChunk = 1024 * 1024;
 
 }  // namespace
 
-DeviceImageFile::DeviceImageFile(ZelboLib::FileSystemNodeDelegate* delegate) : delegate_(delegate) {}
+DeviceImageFile::DeviceImageFile(ZelboLib::FileSystemNodeDelegate* delegate)
+    : delegate_(delegate) {}
 
 DeviceImageFile::~DeviceImageFile() = default;
 
@@ -44,7 +45,8 @@ bool DeviceImageFile::read(uint64_t offset, std::span<uint8_t> into) {
     while (filled < into.size()) {
         if (delegate_ != nullptr && !delegate_->shouldContinueReading())
             return fail();
-        const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(kReadChunk, into.size() - filled));
+        const auto wanted =
+            static_cast<uint32_t>(std::min<uint64_t>(kReadChunk, into.size() - filled));
         const uint32_t count = file_->read(into.data() + filled, wanted);
         // The file ended before the size it had when opened, or the read failed.
         if (count == 0)

@@ -24,7 +24,7 @@ int orientationIn(const TiffReader& reader, uint32_t directory) {
             return kUpright;
         const std::optional<uint32_t> value = reader.entryValue(*entry);
         return value && *value >= kUpright && *value <= kLastOrientation ? static_cast<int>(*value)
-                                                                           : kUpright;
+                                                                         : kUpright;
     }
     return kUpright;
 }

@@ -72,7 +72,8 @@ ImageSize sizeOf(const heif_image_handle* handle) {
 
 /** The handle's image decoded upright into RGBA; nothing when it does not decode. */
 std::optional<RgbaImage> decodeUpright(const heif_image_handle* handle) {
-    const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    const std::unique_ptr<heif_decoding_options, OptionsFree> options(
+        heif_decoding_options_alloc());
     if (!options)
         return std::nullopt;
     options->convert_hdr_to_8bit = 1;
@@ -85,8 +86,8 @@ std::optional<RgbaImage> decodeUpright(const heif_image_handle* handle) {
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved,
-                                                         &stride);
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const auto rowBytes = static_cast<size_t>(width) * 4;
     if (plane == nullptr || width < 1 || height < 1 || static_cast<size_t>(stride) < rowBytes)
         return std::nullopt;

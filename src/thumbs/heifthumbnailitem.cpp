@@ -39,7 +39,9 @@ public:
         at_ += count;
         return value;
     }
-    std::span<const uint8_t> rest() const { return ok_ ? bytes_.subspan(at_) : std::span<const uint8_t>(); }
+    std::span<const uint8_t> rest() const {
+        return ok_ ? bytes_.subspan(at_) : std::span<const uint8_t>();
+    }
     bool ok() const { return ok_; }
 
 private:
@@ -468,8 +470,8 @@ std::optional<HeifThumbnailItem> extractHeifThumbnail(ImageFile& file) {
     if (!thumbnailMetaBox)
         return std::nullopt;
 
-    HeifThumbnailItem item{uprightSize(*items, items->primary),
-                           uprightSize(*items, *thumbnail), fileType};
+    HeifThumbnailItem item{uprightSize(*items, items->primary), uprightSize(*items, *thumbnail),
+                           fileType};
     Bytes& out = item.file;
     const size_t metaAt = out.size();
     out.insert(out.end(), thumbnailMetaBox->begin(), thumbnailMetaBox->end());

@@ -13,7 +13,8 @@ public:
     bool read(uint64_t offset, std::span<uint8_t> into) override {
         if (offset > bytes_.size() || into.size() > bytes_.size() - offset)
             return false;
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), into.size(), into.begin());
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), into.size(),
+                    into.begin());
         return true;
     }
 

@@ -39,8 +39,8 @@ const ReadAheadImageFile::Block* ReadAheadImageFile::block(uint64_t index) {
     }
     const uint64_t start = index * kBlockSize;
     // The last block ends with the file.
-    Block loaded{index, std::vector<uint8_t>(static_cast<size_t>(
-                            std::min<uint64_t>(kBlockSize, size() - start)))};
+    Block loaded{index, std::vector<uint8_t>(
+                            static_cast<size_t>(std::min<uint64_t>(kBlockSize, size() - start)))};
     if (!file_.read(start, loaded.bytes))
         return nullptr;
     if (blocks_.size() == kCachedBlocks)

@@ -5,10 +5,10 @@
 
 #include "fstree/filesystemnode.h"
 #include "fstree/filesystemnodedelegate.h"
+#include "thumbs/deviceimagefile.h"
 #include "thumbs/thumbnailcache.h"
 #include "thumbs/thumbnailcachekey.h"
 #include "thumbs/thumbnailimagerule.h"
-#include "thumbs/deviceimagefile.h"
 #include "thumbs/thumbnailreader.h"
 
 namespace {
@@ -25,8 +25,7 @@ public:
             request_->progress(total, done);
     }
     bool shouldContinueReading() override {
-        return !stopping_ &&
-               (request_ == nullptr || !request_->cancelled || !*request_->cancelled);
+        return !stopping_ && (request_ == nullptr || !request_->cancelled || !*request_->cancelled);
     }
 
 private:

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr std::array<std::u16string_view, 6> kImageExtensions = {u".png",  u".jpg",  u".jpeg",
-                                                                 u".bmp",  u".heic", u".heif"};
+constexpr std::array<std::u16string_view, 6> kImageExtensions = {u".png", u".jpg",  u".jpeg",
+                                                                 u".bmp", u".heic", u".heif"};
 
 // Only ASCII letters matter: no other character lower-cases to a letter of these extensions.
 std::u16string asciiLowerCase(std::u16string_view text) {

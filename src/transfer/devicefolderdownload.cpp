@@ -71,7 +71,8 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
     const bool targetMissing = std::filesystem::symlink_status(target.toUtf8(), error).type() ==
                                std::filesystem::file_type::not_found;
     if (parallel_ != nullptr && targetMissing && !file.isSymbolicLink() &&
-        parallel_->take({true, file.fullPath(), target, file.displayPath(), target, file.fileSize()}))
+        parallel_->take(
+            {true, file.fullPath(), target, file.displayPath(), target, file.fileSize()}))
         return true;
     observer_.fileStarted(file.displayPath(), target, file.fileSize());
     const std::shared_ptr<AFCDirectory> connection = file.directory();

@@ -104,7 +104,8 @@ bool LocalFolderUpload::uploadFolder(AFCDirectory& connection, const fs::path& i
     } else if (const ZelboLib::Owned<ZelboLib::NSArray> listed =
                    connection.listDirectory(target.path)) {
         for (int index = 0; index < listed->count(); ++index) {
-            if (const auto* name = dynamic_cast<const ZelboLib::CAutoString*>(listed->objectAtIndex(index)))
+            if (const auto* name =
+                    dynamic_cast<const ZelboLib::CAutoString*>(listed->objectAtIndex(index)))
                 names.insert(foldedName(name->text()));
         }
     } else {
@@ -139,8 +140,8 @@ bool LocalFolderUpload::uploadFile(AFCDirectory& connection, const fs::path& ite
     const uintmax_t size = fs::file_size(item, error);
     const CZelboString source = textOf(item);
     if (targetIsNew && parallel_ != nullptr && !error &&
-        parallel_->take({false, source, target.path, source, target.displayPath,
-                         static_cast<int64_t>(size)}))
+        parallel_->take(
+            {false, source, target.path, source, target.displayPath, static_cast<int64_t>(size)}))
         return true;
     observer_.fileStarted(source, target.displayPath, error ? -1 : static_cast<int64_t>(size));
     CopyProgressRelay relay(observer_);

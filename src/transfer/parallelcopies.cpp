@@ -48,7 +48,8 @@ bool ParallelCopies::take(FileCopy copy) {
         reportEnded();
         lock.lock();
         changed_.wait_for(lock, kCancelPoll, [&] {
-            return !ended_.empty() || static_cast<int>(waiting_.size()) < static_cast<int>(threads_.size());
+            return !ended_.empty() ||
+                   static_cast<int>(waiting_.size()) < static_cast<int>(threads_.size());
         });
     }
     if (cancelled_)
@@ -132,9 +133,8 @@ void ParallelCopies::runConnection(const std::shared_ptr<AFCDirectory>& connecti
 ParallelCopies::Ended ParallelCopies::copyOn(AFCDirectory& connection, const FileCopy& copy) {
     ConnectionCopyDelegate delegate(cancelled_);
     const bool arrived =
-        copy.fromDevice
-            ? connection.copyFileFromDevice(copy.source, copy.destination, &delegate)
-            : connection.copyFileToDevice(copy.source, copy.destination, &delegate);
+        copy.fromDevice ? connection.copyFileFromDevice(copy.source, copy.destination, &delegate)
+                        : connection.copyFileToDevice(copy.source, copy.destination, &delegate);
     CZelboString reason;
     if (!arrived) {
         reason = connection.errorText();

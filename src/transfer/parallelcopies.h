@@ -32,11 +32,12 @@ struct FileCopy {
  * Copies small files of a folder walk on AFC connections of their own, beside the walk's, so that
  * the round trips of many small files overlap: an AFC connection carries one request at a time.
  *
- * A connection is opened when a file finds every open one busy, up to the given number. Only files whose target does not exist
- * yet may be handed over, so no overwrite question ever comes from a connection: a target that
- * appears meanwhile is kept and the file fails. The walk's observer hears of each file on the
- * walk's thread, once it has ended and in the order the files ended: fileStarted, then
- * fileFinished or itemFailed. A cancel seen by the walk stops the copies at their next chunk.
+ * A connection is opened when a file finds every open one busy, up to the given number. Only files
+ * whose target does not exist yet may be handed over, so no overwrite question ever comes from a
+ * connection: a target that appears meanwhile is kept and the file fails. The walk's observer hears
+ * of each file on the walk's thread, once it has ended and in the order the files ended:
+ * fileStarted, then fileFinished or itemFailed. A cancel seen by the walk stops the copies at their
+ * next chunk.
  *
  * Everything but the connections' own threads runs on the walk's thread.
  */

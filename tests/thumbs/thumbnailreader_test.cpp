@@ -101,8 +101,8 @@ TEST(ThumbnailReader, JpegWithoutAServingPreviewIsDecodedWhole) {
     barred.height = 90;
     barred.rgb.resize(static_cast<size_t>(160 * 90 * 3));
     const Bytes barredPreview = cameraJpeg(barred, 1, 0);
-    for (const Case& c : {Case{"small", cameraJpeg(picture, 1, 80)},
-                          Case{"none", cameraJpeg(picture, 1, 0)}}) {
+    for (const Case& c :
+         {Case{"small", cameraJpeg(picture, 1, 80)}, Case{"none", cameraJpeg(picture, 1, 0)}}) {
         CountedFile file(c.jpeg);
         const std::optional<Thumbnail> thumbnail = readThumbnail(file);
         ASSERT_TRUE(thumbnail) << c.what;
@@ -120,9 +120,9 @@ TEST(ThumbnailReader, JpegWithoutAServingPreviewIsDecodedWhole) {
 
 TEST(ExifData, ThumbnailOutsideTheSegmentIsNone) {
     // IFD0 with no entries, IFD1 with an offset and length past the data's end.
-    Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 14, 0, 0, 0,
-                  2, 0, 0x01, 0x02, 4, 0, 1, 0, 0, 0, 40, 0, 0, 0,
-                  0x02, 0x02, 4, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0};
+    Bytes tiff = {'I', 'I',  42,   0, 8, 0, 0,    0,    0, 0,  14, 0, 0, 0,    2,
+                  0,   0x01, 0x02, 4, 0, 1, 0,    0,    0, 40, 0,  0, 0, 0x02, 0x02,
+                  4,   0,    1,    0, 0, 0, 0xFF, 0xFF, 0, 0,  0,  0, 0, 0};
     EXPECT_TRUE(readExif(tiff).thumbnail.empty());
     tiff[36] = 4;
     tiff[37] = 0;

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,10 +140,9 @@ TEST_F(FolderWalkTest, DownloadRecreatesTheTreeWithEmptyFoldersAndReportsEachFil
     expectEachFileReportedOnceInPairs(2);
     std::vector<std::string> events = observer.events;
     std::sort(events.begin(), events.end());
-    EXPECT_EQ(events, (std::vector<std::string>{"done /Media/Album/a.jpg",
-                                                "done /Media/Album/sub/b.txt",
-                                                "start /Media/Album/a.jpg 4",
-                                                "start /Media/Album/sub/b.txt 3"}));
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "done /Media/Album/a.jpg", "done /Media/Album/sub/b.txt",
+                          "start /Media/Album/a.jpg 4", "start /Media/Album/sub/b.txt 3"}));
 }
 
 TEST_F(FolderWalkTest, DownloadSkipsLinksToFoldersSoLoopsEnd) {
@@ -201,7 +200,8 @@ TEST_F(FolderWalkTest, OverwritingIsTheObserversChoice) {
 
 TEST_F(FolderWalkTest, CancelStartsNoFurtherFileAndLeavesOnlyWholeFiles) {
     for (int i = 0; i < 30; ++i)
-        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"), std::string(5000, 'x'));
+        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"),
+                      std::string(5000, 'x'));
     observer.cancelAfterFiles = 3;
     EXPECT_FALSE(pull(u"/Media/Many", local.path()));
     // Files already on their way when the cancel came may still arrive, whole; no other starts.
@@ -267,7 +267,8 @@ class ParallelWalkTest : public FolderWalkTest {
 protected:
     ParallelWalkTest() {
         mostInFlight = 0;
-        realFileRead = reinterpret_cast<FileRead>(SimulatedDevice::simulatorEntry("AFCFileRefRead"));
+        realFileRead =
+            reinterpret_cast<FileRead>(SimulatedDevice::simulatorEntry("AFCFileRefRead"));
         realFileWrite =
             reinterpret_cast<FileWrite>(SimulatedDevice::simulatorEntry("AFCFileRefWrite"));
         MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
@@ -279,7 +280,6 @@ protected:
         });
     }
     ~ParallelWalkTest() override { MobileDeviceLibrary::instance().setResolver({}); }
-
 };
 
 TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnTheWalks) {
@@ -327,7 +327,8 @@ TEST_F(ParallelWalkTest, ExistingTargetsAreAskedAboutOnTheWalksThreadAndKept) {
 
 TEST_F(ParallelWalkTest, UnplugAmongSmallFilesFailsTheRestAndLeavesOnlyWholeFiles) {
     for (int i = 0; i < 40; ++i)
-        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"), std::string(9000, 'u'));
+        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"),
+                      std::string(9000, 'u'));
     observer.onProgress = [&](int64_t, int64_t) {
         if (observer.finished == 3)
             phone.unplug();
