@@ -9,6 +9,7 @@
 #include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/devicepath.h"
+#include "fstree/fileinfoprefetch.h"
 #include "fstree/filesystemnodedelegate.h"
 #include "fstree/sharedappconnection.h"
 #include "values/cautostring.h"
@@ -20,6 +21,10 @@ namespace ZelboLib {
 namespace {
 
 constexpr uint32_t kReadChunk = 65536;
+// From this many entries on, a listing pays for opening connections of its own to fetch their
+// file information: each takes a few round trips, each entry one.
+constexpr size_t kPrefetchedListing = 200;
+constexpr int kPrefetchConnections = 4;
 
 /** The text under key, or "" when it is missing or not a text. */
 CZelboString textFromInfo(const NSDictionary& info, const char16_t* key) {
@@ -146,6 +151,9 @@ void FileSystemNode::clearChildren() {
 void FileSystemNode::loadChildren() {
     const std::shared_ptr<AFCDirectory> connection = directory();
     loadChildrenUsing(connection.get());
+    const NodeList listed = children();
+    if (listed.size() >= kPrefetchedListing)
+        prefetchFileInfo(listed, [this] { return openAnotherConnection(); }, kPrefetchConnections);
 }
 
 void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
@@ -197,6 +205,10 @@ std::optional<bool> FileSystemNode::knownToHaveSubfolders() const {
 std::shared_ptr<const NSDictionary> FileSystemNode::ensureFileInfo() {
     const std::shared_ptr<AFCDirectory> connection = directory();
     return fileInfoUsing(connection.get());
+}
+
+void FileSystemNode::fetchFileInfoOn(AFCDirectory& connection) {
+    fileInfoUsing(&connection);
 }
 
 std::shared_ptr<const NSDictionary> FileSystemNode::fileInfoUsing(AFCDirectory* directory) {

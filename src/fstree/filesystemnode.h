@@ -86,7 +86,11 @@ public:
     bool childrenLoaded() const;
     /** The children, listing them first when they were never listed. */
     NodeList ensureChildren();
-    /** Lists the children again, replacing the earlier ones (which live on where still held). */
+    /**
+     * Lists the children again, replacing the earlier ones (which live on where still held). A
+     * folder of many entries also has their file information fetched, on several connections
+     * at once (prefetchFileInfo).
+     */
     virtual void loadChildren();
     /** Forgets the children; the next ensureChildren lists them again. */
     void clearChildren();
@@ -103,6 +107,8 @@ public:
      * fetched (asked again next time).
      */
     std::shared_ptr<const NSDictionary> ensureFileInfo();
+    /** Fetches the file information over connection when it is not known yet. */
+    void fetchFileInfoOn(AFCDirectory& connection);
     /** A folder, or a symbolic link whose target is a folder. */
     virtual bool isDirectory();
     /** A symbolic link, whatever it points to. Walks over folders must not descend into it. */

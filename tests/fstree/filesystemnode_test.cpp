@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "afc/afcdirectory.h"
 #include "device/amdevice.h"
+#include "device/mobiledevicelibrary.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/filesystemnodedelegate.h"
 #include "fstree/simulatedtree.h"
@@ -267,6 +271,61 @@ TEST_F(FileSystemNodeTest, OpeningAContainerDoesNotHoldUpTheOneInUse) {
     stall(0);
     opener.join();
     EXPECT_LT(waited, std::chrono::seconds(2));
+}
+
+// Counts file-information requests and how many are in flight at once, each held a moment.
+std::atomic<int> infoRequests{0};
+std::atomic<int> infoInFlight{0};
+std::atomic<int> mostInfoInFlight{0};
+using InfoOpen = int (*)(AFCConnectionRef, const char*, AFCDictionaryRef*);
+InfoOpen realInfoOpen = nullptr;
+
+int countedInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionaryRef* info) {
+    ++infoRequests;
+    const int now = ++infoInFlight;
+    for (int most = mostInfoInFlight;
+         now > most && !mostInfoInFlight.compare_exchange_weak(most, now);) {
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(300));
+    const int result = realInfoOpen(connection, path, info);
+    --infoInFlight;
+    return result;
+}
+
+TEST_F(FileSystemNodeTest, ALargeFolderHasItsEntriesInformationFetchedOnSeveralConnections) {
+    for (int i = 0; i < 300; ++i)
+        write("Roll/IMG_" + std::to_string(i) + ".JPG", std::string(static_cast<size_t>(i), 'x'));
+    write("Few/a.txt", "a");
+    realInfoOpen = reinterpret_cast<InfoOpen>(SimulatedDevice::simulatorEntry("AFCFileInfoOpen"));
+    MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
+        if (std::strcmp(name, "AFCFileInfoOpen") == 0)
+            return reinterpret_cast<void*>(&countedInfoOpen);
+        return SimulatedDevice::simulatorEntry(name);
+    });
+    const auto roll = node(u"/Media/Roll");
+    ASSERT_TRUE(roll);
+    infoRequests = 0;
+    roll->loadChildren();
+    EXPECT_GT(mostInfoInFlight, 1);
+    const int fetched = infoRequests;
+    EXPECT_GE(fetched, 300);
+    // Known now: sizes and types are answered without asking the device again.
+    for (const auto& child : roll->children()) {
+        const std::string name = utf8(child->name());
+        EXPECT_FALSE(child->isDirectory());
+        EXPECT_EQ(std::to_string(child->fileSize()), name.substr(4, name.size() - 8)) << name;
+    }
+    EXPECT_EQ(infoRequests, fetched);
+
+    // A small folder is listed by name alone; a device refusing more connections still lists.
+    infoRequests = 0;
+    node(u"/Media/Few")->loadChildren();
+    EXPECT_EQ(infoRequests, 0);
+    setSimulatorFault("AFCConnectionOpen", 1);
+    roll->loadChildren();
+    setSimulatorFault("AFCConnectionOpen", 0);
+    EXPECT_EQ(roll->children().size(), 300u);
+    MobileDeviceLibrary::instance().setResolver({});
 }
 
 TEST_F(FileSystemNodeTest, NodesOutliveRefreshesAndUnplugs) {
