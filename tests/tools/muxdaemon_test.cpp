@@ -15,10 +15,10 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <valgrind/valgrind.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <valgrind/valgrind.h>
 
 #include <chrono>
 #include <cstring>
@@ -321,10 +321,15 @@ TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     EXPECT_LT(lastByte, std::chrono::milliseconds(1000));
     const double requestMs = std::chrono::duration<double, std::milli>(crossed - arrived).count();
     EXPECT_NEAR(requestMs, 10, 0.01);
-    for (const char* bad : {"usb4", "35", "35,", ",1", "-1,1", "35,x"}) {
+    for (const char* bad :
+         {"usb4", "35", "35,", ",1", "-1,1", "35,x", "35,1,", "35,1,0", "35,1,2.5"}) {
         EXPECT_FALSE(LinkProfile::parse(bad)) << bad;
     }
     EXPECT_TRUE(LinkProfile::parse("12.5,0.25"));
+    const auto packets = LinkProfile::parse("35,0.5,512");
+    ASSERT_TRUE(packets);
+    EXPECT_EQ(packets->packetBytes, 512u);
+    EXPECT_EQ(usb2->packetBytes, LinkProfile::kDefaultPacketBytes);
 }
 
 TEST(FaultPlan, RejectsUnknownFaultsAndUnusableCounts) {

@@ -38,7 +38,7 @@ int usage(const char* problem) {
     std::fprintf(stderr,
                  "plovik-devemu: %s\n"
                  "usage: plovik-devemu --socket PATH --device FOLDER [--device FOLDER]...\n"
-                 "                     [--link usb2|usb3|none|MBPS,MS] [--stats FILE]\n"
+                 "                     [--link usb2|usb3|none|MBPS,MS[,PACKET]] [--stats FILE]\n"
                  "                     [--fault FAULT]...\n%s"
                  "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
                  "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again, SIGHUP unlocks\n"

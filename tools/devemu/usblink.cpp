@@ -5,15 +5,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <thread>
 
 namespace plovik::devemu {
 
 namespace {
-
-// Small enough that the host sees a long reply arrive steadily, large enough that pacing it
-// costs little: 1.9 ms of a USB 2 link.
-constexpr std::size_t kSlice = 64 << 10;
 
 std::optional<double> nonNegative(std::string_view text) {
     double value = 0;
@@ -42,12 +39,22 @@ std::optional<LinkProfile> LinkProfile::parse(std::string_view text) {
     if (comma == std::string_view::npos) {
         return std::nullopt;
     }
+    const std::size_t secondComma = text.find(',', comma + 1);
     const auto megabytes = nonNegative(text.substr(0, comma));
-    const auto milliseconds = nonNegative(text.substr(comma + 1));
+    const auto milliseconds = nonNegative(text.substr(comma + 1, secondComma - comma - 1));
     if (!megabytes || !milliseconds) {
         return std::nullopt;
     }
-    return LinkProfile{*megabytes * 1e6, microseconds(static_cast<long>(*milliseconds * 1000))};
+    LinkProfile profile{*megabytes * 1e6, microseconds(static_cast<long>(*milliseconds * 1000))};
+    if (secondComma != std::string_view::npos) {
+        const auto packet = nonNegative(text.substr(secondComma + 1));
+        if (!packet || *packet < 1 || *packet > 16 * 1024 * 1024 ||
+            *packet != std::floor(*packet)) {
+            return std::nullopt;
+        }
+        profile.packetBytes = static_cast<std::size_t>(*packet);
+    }
+    return profile;
 }
 
 UsbLink::Booking UsbLink::book(Clock::time_point& direction, Clock::time_point& otherDirection,
@@ -84,7 +91,7 @@ bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
     };
     wait(booking.start);
     const auto span = booking.end - booking.start;
-    const std::size_t sliceSize = span > Clock::duration::zero() ? kSlice : length;
+    const std::size_t sliceSize = span > Clock::duration::zero() ? profile_.packetBytes : length;
     for (std::size_t done = 0; done < length;) {
         const std::size_t slice = std::min(sliceSize, length - done);
         // Each slice is written once it has crossed, so the last byte lands at the booked end.

@@ -20,10 +20,17 @@ namespace plovik::devemu {
 class RequestWatch;
 
 struct LinkProfile {
+    // Small enough that the host sees a long reply arrive steadily, large enough that pacing it
+    // costs little: 1.9 ms of a USB 2 link.
+    static constexpr std::size_t kDefaultPacketBytes = 64 << 10;
+
     double bytesPerSecond = 0;  // 0: unlimited
     std::chrono::microseconds latency{0};
+    // Replies cross, and reach the host, a packet at a time.
+    std::size_t packetBytes = kDefaultPacketBytes;
 
-    // "usb2", "usb3", "none", or "MBPS,MS" (megabytes per second, milliseconds per request).
+    // "usb2", "usb3", "none", or "MBPS,MS[,PACKET]" (megabytes per second, milliseconds per
+    // request, bytes per packet).
     static std::optional<LinkProfile> parse(std::string_view text);
 };
 
