@@ -72,7 +72,6 @@ FileInspector::~FileInspector() = default;
 void FileInspector::clear() {
     cancelRead();
     ++token_;
-    waitingForThumbnail_ = false;
     shown_.reset();
     showProgress(false);
     if (dimensions_)
@@ -92,7 +91,6 @@ void FileInspector::show(const NodePointer& node, bool isFolder) {
         return;
     cancelRead();
     ++token_;
-    waitingForThumbnail_ = false;
     shown_ = node;
     showProgress(false);
     if (dimensions_)
@@ -138,18 +136,17 @@ void FileInspector::requestThumbnail(const NodePointer& node) {
             Qt::QueuedConnection);
     };
     if (std::optional<RgbaImage> cached = creator_.getThumbnail(std::move(request), true, false)) {
+        readCancelled_.reset();
         showThumbnail(*cached, *node);
         return;
     }
-    waitingForThumbnail_ = true;
     showProgress(true);
 }
 
 void FileInspector::thumbnailMade(std::uint64_t token, const NodePointer& node) {
     // Another item was shown meanwhile, or the panel was emptied.
-    if (token != token_ || !waitingForThumbnail_)
+    if (token != token_ || !readCancelled_)
         return;
-    waitingForThumbnail_ = false;
     readCancelled_.reset();
     showProgress(false);
     ThumbnailRequest lookUp;
@@ -172,7 +169,7 @@ void FileInspector::showThumbnail(const RgbaImage& thumbnail, const FileSystemNo
 }
 
 void FileInspector::showReadProgress(std::uint64_t token, std::int64_t total, std::int64_t done) {
-    if (token != token_ || !waitingForThumbnail_ || !progress_ || total <= 0)
+    if (token != token_ || !readCancelled_ || !progress_ || total <= 0)
         return;
     progress_->setRange(0, 100);
     progress_->setValue(static_cast<int>((std::clamp<std::int64_t>(done, 0, total) * 200 + total) /

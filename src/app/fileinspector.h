@@ -74,8 +74,7 @@ private:
     NodePointer shown_;
     // Raised by every show and clear; an answer that carries an older one is dropped.
     std::uint64_t token_ = 0;
-    bool waitingForThumbnail_ = false;
-    // Raised to end the read of the request underway.
+    // The cancel flag of the thumbnail awaited from the creator; null while none is.
     std::shared_ptr<std::atomic<bool>> readCancelled_;
 
     ThumbnailCache cache_;
