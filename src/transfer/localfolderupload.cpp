@@ -11,6 +11,7 @@
 #include "transfer/transferobserver.h"
 #include "values/cautostring.h"
 #include "values/nsarray.h"
+#include "values/unicode.h"
 
 namespace fs = std::filesystem;
 using ZelboLib::FileSystemNode;
@@ -23,12 +24,7 @@ CZelboString textOf(const fs::path& path) {
 
 // Device file systems may ignore case: "IMG_1.JPG" and "img_1.jpg" count as one name.
 std::u16string foldedName(const CZelboString& name) {
-    std::u16string folded(name.view());
-    for (char16_t& unit : folded) {
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-    }
-    return folded;
+    return asciiLowerCase(name.view());
 }
 
 }  // namespace

@@ -117,3 +117,12 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
 std::string utf8ToAnsi(std::string_view utf8) {
     return utf16ToUtf8(utf8ToUtf16(utf8));
 }
+
+std::u16string asciiLowerCase(std::u16string_view text) {
+    std::u16string lower(text);
+    for (char16_t& unit : lower) {
+        if (unit >= u'A' && unit <= u'Z')
+            unit = static_cast<char16_t>(unit - u'A' + u'a');
+    }
+    return lower;
+}

@@ -16,3 +16,9 @@ std::string utf16ToUtf8(std::u16string_view utf16);
  * code page here, so every character survives; ill-formed bytes become U+FFFD.
  */
 std::string utf8ToAnsi(std::string_view utf8);
+
+/**
+ * The text with the ASCII letters A to Z in lower case and every other unit as it is: enough for
+ * names whose case only ASCII letters can change (extensions, device names compared loosely).
+ */
+std::u16string asciiLowerCase(std::u16string_view text);
