@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/filesystemnodedelegate.h"
 #include "fstree/simulatedtree.h"
+#include "support/concurrencygauge.h"
 
 using ZelboLib::DeviceFileSystemNode;
 using ZelboLib::FileSystemNode;
@@ -273,23 +273,13 @@ TEST_F(FileSystemNodeTest, OpeningAContainerDoesNotHoldUpTheOneInUse) {
     EXPECT_LT(waited, std::chrono::seconds(2));
 }
 
-// Counts file-information requests and how many are in flight at once, each held a moment.
-std::atomic<int> infoRequests{0};
-std::atomic<int> infoInFlight{0};
-std::atomic<int> mostInfoInFlight{0};
+// Counts file-information requests and how many are in flight at once.
+ConcurrencyGauge infoRequests(std::chrono::microseconds(300));
 using InfoOpen = int (*)(AFCConnectionRef, const char*, AFCDictionaryRef*);
 InfoOpen realInfoOpen = nullptr;
 
 int countedInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionaryRef* info) {
-    ++infoRequests;
-    const int now = ++infoInFlight;
-    for (int most = mostInfoInFlight;
-         now > most && !mostInfoInFlight.compare_exchange_weak(most, now);) {
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(300));
-    const int result = realInfoOpen(connection, path, info);
-    --infoInFlight;
-    return result;
+    return infoRequests.measure([&] { return realInfoOpen(connection, path, info); });
 }
 
 TEST_F(FileSystemNodeTest, ALargeFolderHasItsEntriesInformationFetchedOnSeveralConnections) {
@@ -304,10 +294,10 @@ TEST_F(FileSystemNodeTest, ALargeFolderHasItsEntriesInformationFetchedOnSeveralC
     });
     const auto roll = node(u"/Media/Roll");
     ASSERT_TRUE(roll);
-    infoRequests = 0;
+    infoRequests.reset();
     roll->loadChildren();
-    EXPECT_GT(mostInfoInFlight, 1);
-    const int fetched = infoRequests;
+    EXPECT_GT(infoRequests.most(), 1);
+    const int fetched = infoRequests.calls();
     EXPECT_GE(fetched, 300);
     // Known now: sizes and types are answered without asking the device again.
     for (const auto& child : roll->children()) {
@@ -315,12 +305,12 @@ TEST_F(FileSystemNodeTest, ALargeFolderHasItsEntriesInformationFetchedOnSeveralC
         EXPECT_FALSE(child->isDirectory());
         EXPECT_EQ(std::to_string(child->fileSize()), name.substr(4, name.size() - 8)) << name;
     }
-    EXPECT_EQ(infoRequests, fetched);
+    EXPECT_EQ(infoRequests.calls(), fetched);
 
     // A small folder is listed by name alone; a device refusing more connections still lists.
-    infoRequests = 0;
+    infoRequests.reset();
     node(u"/Media/Few")->loadChildren();
-    EXPECT_EQ(infoRequests, 0);
+    EXPECT_EQ(infoRequests.calls(), 0);
     setSimulatorFault("AFCConnectionOpen", 1);
     roll->loadChildren();
     setSimulatorFault("AFCConnectionOpen", 0);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "device/mobiledevicelibrary.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/simulatedtree.h"
+#include "support/concurrencygauge.h"
 #include "support/simulateddevice.h"
 #include "support/temporaryfolder.h"
 #include "transfer/devicefolderdownload.h"
@@ -235,38 +235,26 @@ TEST_F(FolderWalkTest, UploadMirrorsTheTreeAndLeavesOutLinksToFoldersAndSpecialF
               observer.events.end());
 }
 
-// Counts how many file reads and writes are in flight at once, each held a moment.
-std::atomic<int> inFlight{0};
-std::atomic<int> mostInFlight{0};
+// Counts how many file reads and writes are in flight at once.
+ConcurrencyGauge transfers(std::chrono::milliseconds(2));
 using FileRead = int (*)(AFCConnectionRef, AFCFileRef, void*, uint32_t*);
 using FileWrite = int (*)(AFCConnectionRef, AFCFileRef, const void*, uint32_t);
 FileRead realFileRead = nullptr;
 FileWrite realFileWrite = nullptr;
 
-template <class Call>
-int heldInFlight(Call call) {
-    const int now = ++inFlight;
-    for (int most = mostInFlight; now > most && !mostInFlight.compare_exchange_weak(most, now);) {
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const int result = call();
-    --inFlight;
-    return result;
-}
-
 int countedFileRead(AFCConnectionRef connection, AFCFileRef file, void* buffer, uint32_t* length) {
-    return heldInFlight([&] { return realFileRead(connection, file, buffer, length); });
+    return transfers.measure([&] { return realFileRead(connection, file, buffer, length); });
 }
 
 int countedFileWrite(AFCConnectionRef connection, AFCFileRef file, const void* buffer,
                      uint32_t length) {
-    return heldInFlight([&] { return realFileWrite(connection, file, buffer, length); });
+    return transfers.measure([&] { return realFileWrite(connection, file, buffer, length); });
 }
 
 class ParallelWalkTest : public FolderWalkTest {
 protected:
     ParallelWalkTest() {
-        mostInFlight = 0;
+        transfers.reset();
         realFileRead =
             reinterpret_cast<FileRead>(SimulatedDevice::simulatorEntry("AFCFileRefRead"));
         realFileWrite =
@@ -290,7 +278,7 @@ TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnT
     fs::create_directories(phone.media() / "Back");
 
     EXPECT_TRUE(pull(u"/Media/Roll", local.path()));
-    EXPECT_GT(mostInFlight, 1);
+    EXPECT_GT(transfers.most(), 1);
     expectEachFileReportedOnceInPairs(25);
     for (int i = 0; i < 24; ++i)
         EXPECT_EQ(contents(local / "Roll" / ("IMG_" + std::to_string(i) + ".JPG")),
@@ -298,9 +286,9 @@ TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnT
     EXPECT_EQ(fs::file_size(local / "Roll/large.mov"), 5u << 20);
 
     observer.events.clear();
-    mostInFlight = 0;
+    transfers.reset();
     EXPECT_TRUE(push(local / "Roll", u"/Media/Back"));
-    EXPECT_GT(mostInFlight, 1);
+    EXPECT_GT(transfers.most(), 1);
     expectEachFileReportedOnceInPairs(25);
     EXPECT_EQ(tree(phone.media() / "Back/Roll"), tree(local / "Roll"));
     EXPECT_EQ(contents(phone.media() / "Back/Roll/IMG_7.JPG"), std::string(3007, 'h'));
@@ -351,7 +339,7 @@ TEST_F(ParallelWalkTest, ADeviceRefusingMoreConnectionsGetsEveryFileOnTheWalksOw
         DeviceFolderDownload(observer).run(few, CZelboString::fromUtf8(local.path().string()));
     setSimulatorFault("AFCConnectionOpen", 0);
     EXPECT_TRUE(copied);
-    EXPECT_EQ(mostInFlight, 1);
+    EXPECT_EQ(transfers.most(), 1);
     expectEachFileReportedOnceInPairs(6);
     EXPECT_EQ(contents(local / "Few/5.txt"), "5");
 }
