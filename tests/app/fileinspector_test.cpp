@@ -17,8 +17,8 @@
 #include "app/mainwindowharness.h"
 #include "app/platformfiletypes.h"
 #include "app/preferences.h"
-#include "scopedenvironment.h"
 #include "support/imagebytes.h"
+#include "temporarycachehome.h"
 #include "temporarysettings.h"
 
 namespace {
@@ -48,9 +48,7 @@ private slots:
 
     void init() {
         settings_ = std::make_unique<TemporarySettings>();
-        cacheHome_ = std::make_unique<QTemporaryDir>();
-        cacheHomeSetting_ =
-            std::make_unique<ScopedEnvironment>("XDG_CACHE_HOME", cacheHome_->path().toStdString());
+        cacheHome_ = std::make_unique<TemporaryCacheHome>();
         device_ = std::make_unique<TestDevice>("Inspector Phone",
                                                "dddd000000000000000000000000000000000001");
         writeFile(media() / "small.png", picture(120, 90));
@@ -60,7 +58,6 @@ private slots:
     void cleanup() {
         shown_.reset();
         device_.reset();
-        cacheHomeSetting_.reset();
         cacheHome_.reset();
         settings_.reset();
     }
@@ -117,9 +114,9 @@ private slots:
     }
 
     void aPhonesPortraitHeicShowsUprightWithItsUprightSize() {
-        std::filesystem::copy_file(std::filesystem::path(PLOVIK_HEIC_SAMPLES) /
-                                       "portrait-thumbnail.heic",
-                                   media() / "IMG_0001.HEIC");
+        std::filesystem::copy_file(
+            std::filesystem::path(PLOVIK_HEIC_SAMPLES) / "portrait-thumbnail.heic",
+            media() / "IMG_0001.HEIC");
         showMedia();
         select("IMG_0001.HEIC");
         QTRY_VERIFY(!well()->thumbnail().isNull());
@@ -142,7 +139,7 @@ private slots:
         QVERIFY(!progress()->isVisibleTo(&shown_->window));
 
         // Of two pictures selected in turn, only the second one's shows.
-        fs::remove_all(cacheFolder());
+        fs::remove_all(cacheHome_->thumbnailFolder());
         select("large.png");
         select("small.png");
         QTRY_VERIFY(!well()->thumbnail().isNull());
@@ -164,7 +161,7 @@ private slots:
         shown_->window.findChild<QWidget*>(QStringLiteral("fileInspector"))->hide();
         select("large.png");
         QTest::qWait(300);
-        QCOMPARE(entryCount(cacheFolder()), 0);
+        QCOMPARE(entryCount(cacheHome_->thumbnailFolder()), 0);
         QVERIFY(!label("fiFilename")->isVisibleTo(&shown_->window));
     }
 
@@ -208,9 +205,6 @@ private slots:
 
 private:
     fs::path media() const { return fs::path(device_->path()) / "Media"; }
-    fs::path cacheFolder() const {
-        return fs::path(cacheHome_->path().toStdString()) / "Orvane/Plovik/zelbocache";
-    }
     void showMedia() {
         shown_ = std::make_unique<Window>();
         device_->plug();
@@ -241,8 +235,7 @@ private:
     }
 
     std::unique_ptr<TemporarySettings> settings_;
-    std::unique_ptr<QTemporaryDir> cacheHome_;
-    std::unique_ptr<ScopedEnvironment> cacheHomeSetting_;
+    std::unique_ptr<TemporaryCacheHome> cacheHome_;
     std::unique_ptr<TestDevice> device_;
     std::unique_ptr<Window> shown_;
 };

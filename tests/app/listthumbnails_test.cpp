@@ -11,8 +11,8 @@
 #include "app/mainwindowharness.h"
 #include "app/preferences.h"
 #include "app/viewstyle.h"
-#include "scopedenvironment.h"
 #include "support/imagebytes.h"
+#include "temporarycachehome.h"
 #include "temporarysettings.h"
 
 namespace {
@@ -52,9 +52,7 @@ private slots:
     void init() {
         settings_ = std::make_unique<TemporarySettings>();
         Preferences::writeViewStyle(static_cast<std::uint32_t>(ViewStyle::ExtraLargeIcons));
-        cacheHome_ = std::make_unique<QTemporaryDir>();
-        cacheHomeSetting_ =
-            std::make_unique<ScopedEnvironment>("XDG_CACHE_HOME", cacheHome_->path().toStdString());
+        cacheHome_ = std::make_unique<TemporaryCacheHome>();
         device_ =
             std::make_unique<TestDevice>("Photo Phone", "cccc000000000000000000000000000000000001");
         writeFile(fs::path(device_->path()) / "Media/photo.jpg", photo());
@@ -62,7 +60,6 @@ private slots:
     void cleanup() {
         shown_.reset();
         device_.reset();
-        cacheHomeSetting_.reset();
         cacheHome_.reset();
         settings_.reset();
     }
@@ -74,7 +71,8 @@ private slots:
         QTRY_VERIFY(!thumbnailOf(row).isNull());
         QCOMPARE(thumbnailOf(row).size(), QSize(120, 90));
         QVERIFY2(nearPhotoColour(pixelAtImageOf(row)), qPrintable(pixelAtImageOf(row).name()));
-        QCOMPARE(entryCount(cacheFolder()), 2);  // the thumbnail and its source size
+        QCOMPARE(entryCount(cacheHome_->thumbnailFolder()),
+                 2);  // the thumbnail and its source size
     }
 
     void nothingIsAskedWhileThumbnailsAreOff() {
@@ -85,7 +83,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(thumbnailOf(row).isNull());
         QVERIFY(!nearPhotoColour(pixelAtImageOf(row)));
-        QCOMPARE(entryCount(cacheFolder()), 0);
+        QCOMPARE(entryCount(cacheHome_->thumbnailFolder()), 0);
     }
 
     void aThumbnailAskedBeforeAReloadIsDropped() {
@@ -93,7 +91,7 @@ private slots:
         const int row = photoRow();
         QVERIFY(row >= 0);
         QTRY_VERIFY(!thumbnailOf(row).isNull());
-        fs::remove_all(cacheFolder());
+        fs::remove_all(cacheHome_->thumbnailFolder());
 
         // Hidden, the list asks for nothing itself.
         CListviewControl* list = shown_->list();
@@ -103,7 +101,7 @@ private slots:
         auto* thumbnails = shown_->window.findChild<ListThumbnails*>();
         QVERIFY(thumbnails);
         thumbnails->requestThumbnail(row, before);
-        QTRY_COMPARE(entryCount(cacheFolder()), 2);
+        QTRY_COMPARE(entryCount(cacheHome_->thumbnailFolder()), 2);
         QTest::qWait(200);
         QVERIFY(thumbnailOf(row).isNull());
 
@@ -153,13 +151,9 @@ private:
             FileListItemDelegate::imageRect(style, view->visualRect(model()->index(row, 0)));
         return view->viewport()->grab().toImage().pixelColor(image.center());
     }
-    fs::path cacheFolder() const {
-        return fs::path(cacheHome_->path().toStdString()) / "Orvane/Plovik/zelbocache";
-    }
 
     std::unique_ptr<TemporarySettings> settings_;
-    std::unique_ptr<QTemporaryDir> cacheHome_;
-    std::unique_ptr<ScopedEnvironment> cacheHomeSetting_;
+    std::unique_ptr<TemporaryCacheHome> cacheHome_;
     std::unique_ptr<TestDevice> device_;
     std::unique_ptr<Window> shown_;
 };
