@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "transfer/transferobserver.h"
@@ -68,6 +70,39 @@ inline void writeSmallFiles(const fs::path& folder, int files, int kib) {
                       index / 50 % 10, index);
         writeRandomFile(folder / name, int64_t{kib} * 1024);
     }
+}
+
+/** The sizes and repetitions of the copy benchmarks, as their flags set them. */
+struct CopySizes {
+    int64_t largeMiB = 1024;
+    int smallFiles = 5000;
+    int smallKiB = 8;
+    int repeat = 1;
+};
+
+/**
+ * Reads "--flag number" pairs: the copy sizes' own flags into sizes, any other flag through
+ * extraFlag, which says whether it knew it. False for an unknown flag or a flag without a number.
+ */
+inline bool parseCopyFlags(
+    int argc, char** argv, CopySizes& sizes,
+    const std::function<bool(const std::string&, long long)>& extraFlag =
+        [](const std::string&, long long) { return false; }) {
+    for (int index = 1; index + 1 < argc; index += 2) {
+        const std::string flag = argv[index];
+        const long long value = std::atoll(argv[index + 1]);
+        if (flag == "--large-mib")
+            sizes.largeMiB = value;
+        else if (flag == "--small-files")
+            sizes.smallFiles = static_cast<int>(value);
+        else if (flag == "--small-kib")
+            sizes.smallKiB = static_cast<int>(value);
+        else if (flag == "--repeat")
+            sizes.repeat = std::max(1, static_cast<int>(value));
+        else if (!extraFlag(flag, value))
+            return false;
+    }
+    return argc % 2 == 1;
 }
 
 }  // namespace benchsupport

@@ -27,12 +27,7 @@ using namespace benchsupport;
 
 namespace {
 
-struct Options {
-    int64_t largeMiB = 1024;
-    int smallFiles = 5000;
-    int smallKiB = 8;
-    int repeat = 1;
-};
+using Options = benchsupport::CopySizes;
 
 void runCp(const fs::path& from, const fs::path& into) {
     const std::string command = "cp -r '" + from.string() + "' '" + into.string() + "'";
@@ -65,29 +60,11 @@ void report(const char* what, int64_t bytes, const Measurement& measured) {
                 measured.ours / measured.cp);
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int index = 1; index + 1 < argc; index += 2) {
-        const std::string flag = argv[index];
-        const long long value = std::atoll(argv[index + 1]);
-        if (flag == "--large-mib")
-            options.largeMiB = value;
-        else if (flag == "--small-files")
-            options.smallFiles = static_cast<int>(value);
-        else if (flag == "--small-kib")
-            options.smallKiB = static_cast<int>(value);
-        else if (flag == "--repeat")
-            options.repeat = std::max(1, static_cast<int>(value));
-        else
-            return false;
-    }
-    return argc % 2 == 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
+    if (!benchsupport::parseCopyFlags(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--large-mib 1024] [--small-files 5000] [--small-kib 8] "
                      "[--repeat 1]\n",

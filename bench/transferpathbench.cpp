@@ -54,11 +54,7 @@ using ZelboLib::FileSystemNode;
 
 namespace {
 
-struct Options {
-    int64_t largeMiB = 1024;
-    int smallFiles = 5000;
-    int smallKiB = 8;
-    int repeat = 1;
+struct Options : benchsupport::CopySizes {
     // Also times parts of the window path on their own.
     bool pieces = false;
 };
@@ -319,23 +315,13 @@ void report(const Options& options, FreshTargets& targets, const Case& copies) {
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
-    for (int index = 1; index + 1 < argc; index += 2) {
-        const std::string flag = argv[index];
-        const long long value = std::atoll(argv[index + 1]);
-        if (flag == "--large-mib")
-            options.largeMiB = value;
-        else if (flag == "--small-files")
-            options.smallFiles = static_cast<int>(value);
-        else if (flag == "--small-kib")
-            options.smallKiB = static_cast<int>(value);
-        else if (flag == "--repeat")
-            options.repeat = std::max(1, static_cast<int>(value));
-        else if (flag == "--pieces")
-            options.pieces = value != 0;
-        else
-            return false;
-    }
-    return argc % 2 == 1;
+    return benchsupport::parseCopyFlags(argc, argv, options,
+                                        [&](const std::string& flag, long long value) {
+                                            if (flag != "--pieces")
+                                                return false;
+                                            options.pieces = value != 0;
+                                            return true;
+                                        });
 }
 
 }  // namespace
