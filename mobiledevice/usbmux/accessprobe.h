@@ -3,16 +3,16 @@
 #ifndef PLOVIK_USBMUX_ACCESSPROBE_H
 #define PLOVIK_USBMUX_ACCESSPROBE_H
 
-#include <libimobiledevice/libimobiledevice.h>
-
-#include <string>
+#include "device.h"
+#include "pairing.h"
 
 namespace plovik::usbmux {
 
 enum class Access {
     Ready,        // a session opened
-    Locked,       // passcode-locked: no session and no pairing until the user unlocks
-    Untrusted,    // no pairing, or the device does not accept ours
+    Locked,       // passcode-locked: no pairing until the user unlocks
+    Untrusted,    // no pairing yet: the Trust dialog is waiting for the user
+    Denied,       // the user tapped Don't Trust
     Unreachable,  // lockdown did not answer as lockdown does
 };
 
@@ -23,11 +23,11 @@ struct ProbeResult {
     int code;  // the lockdown result that decided, 0 when ready
 };
 
-// With TrustRequest::Allowed and no usable pairing, a Pair request is sent: that request is what
-// makes iOS show "Trust This Computer?", and repeating it is how the answer is learnt (pending,
-// accepted: the record is saved through usbmuxd, refused). Withhold it once the user refused, so
-// the phone is not asked again until it is plugged in again.
-ProbeResult probeAccess(idevice_t device, TrustRequest trustRequest);
+// Ready leaves the device connected, its session open, for the caller to disconnect once the
+// arrival was announced: whoever reads the device's values then meanwhile shares that session.
+// With TrustRequest::Allowed and no usable pairing, pairing asks for one (see pairing.h).
+// Withhold it once the user refused, so the phone is not asked again until it is plugged in again.
+ProbeResult probeAccess(Device& device, Pairing& pairing, TrustRequest trustRequest);
 
 }  // namespace plovik::usbmux
 

@@ -6,8 +6,6 @@
 #include "serviceconnection.h"
 #include "sigpipeguard.h"
 
-#include <cstdlib>
-
 namespace plovik::usbmux {
 
 namespace {
@@ -20,23 +18,36 @@ struct ServiceDescriptorDeleter {
 
 }  // namespace
 
-Device::Device(std::string udid, Idevice idevice)
-    : udid_(std::move(udid)), idevice_(std::move(idevice)) {}
+Device::Device(std::string udid, uint32_t muxId, Idevice idevice)
+    : udid_(std::move(udid)), muxId_(muxId), idevice_(std::move(idevice)) {}
 
 int Device::connect() {
+    const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(lockdownMutex_);
     if (gone_) {
         return LOCKDOWN_E_MUX_ERROR;
     }
     if (connections_ == 0) {
-        lockdownd_client_t client = nullptr;
-        const lockdownd_error_t error = lockdownd_client_new(idevice_.get(), &client, "plovik");
-        if (error != LOCKDOWN_E_SUCCESS) {
-            return error;
+        if (const int result = openSession(); result != kSuccess) {
+            return result;
         }
-        lockdown_.reset(client);
     }
     ++connections_;
+    return kSuccess;
+}
+
+int Device::openSession() {
+    // Without a record the handshake would send Pair, which shows the Trust dialog.
+    if (!readPairRecordHostId(udid_)) {
+        return LOCKDOWN_E_MISSING_PAIR_RECORD;
+    }
+    lockdownd_client_t client = nullptr;
+    const lockdownd_error_t error =
+        lockdownd_client_new_with_handshake(idevice_.get(), &client, "plovik");
+    if (error != LOCKDOWN_E_SUCCESS) {
+        return error;
+    }
+    lockdown_.reset(client);
     return kSuccess;
 }
 
@@ -47,15 +58,15 @@ int Device::disconnect() {
         return kNoConnection;
     }
     if (--connections_ == 0) {
+        // Freeing the client stops its session and closes the connection.
         lockdown_.reset();
         sessions_ = 0;
-        sessionId_.clear();
+        values_.clear();
     }
     return kSuccess;
 }
 
 int Device::startSession() {
-    const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(lockdownMutex_);
     if (connections_ == 0) {
         return kNoConnection;
@@ -63,42 +74,17 @@ int Device::startSession() {
     if (gone_) {
         return LOCKDOWN_E_MUX_ERROR;
     }
-    if (sessions_ > 0) {
-        ++sessions_;
-        return kSuccess;
-    }
-    const std::optional<std::string> hostId = readPairRecordHostId(udid_);
-    if (!hostId) {
-        logLine("%s: no session: this computer holds no pairing with the device (not trusted)",
-                udid_.c_str());
-        return LOCKDOWN_E_MISSING_PAIR_RECORD;
-    }
-    char* sessionId = nullptr;
-    const lockdownd_error_t error =
-        lockdownd_start_session(lockdown_.get(), hostId->c_str(), &sessionId, nullptr);
-    const std::unique_ptr<char, decltype(&std::free)> ownedSessionId(sessionId, &std::free);
-    if (error != LOCKDOWN_E_SUCCESS) {
-        logLine("%s: no session: lockdown answered %d (%s)", udid_.c_str(), error,
-                lockdownd_strerror(error));
-        return error;
-    }
-    sessionId_ = sessionId != nullptr ? sessionId : "";
-    sessions_ = 1;
+    ++sessions_;
     return kSuccess;
 }
 
 int Device::stopSession() {
-    const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(lockdownMutex_);
     if (sessions_ == 0) {
         return kNoSession;
     }
-    if (--sessions_ > 0) {
-        return kSuccess;
-    }
-    const lockdownd_error_t error = lockdownd_stop_session(lockdown_.get(), sessionId_.c_str());
-    sessionId_.clear();
-    return error;
+    --sessions_;
+    return kSuccess;
 }
 
 int Device::requireSession() const {
@@ -114,7 +100,11 @@ int Device::copyValue(const char* domain, const char* key, plist_t* value) {
     if (const int result = requireSession(); result != kSuccess) {
         return result;
     }
-    return lockdownd_get_value(lockdown_.get(), domain, key, value);
+    return values_.copy(domain, key, value,
+                        [this](const char* requestDomain, const char* requestKey, plist_t* found) {
+                            return lockdownd_get_value(lockdown_.get(), requestDomain, requestKey,
+                                                       found);
+                        });
 }
 
 int Device::startService(const char* name, std::shared_ptr<ServiceConnection>* service) {

@@ -1,14 +1,22 @@
 // One attached device: its identity, what the last access probe found, and the lockdown
-// connection and session that callers open around their work. Connections and sessions are
-// counted, so two threads working on one device share them instead of closing them under each
-// other; lockdown requests on the device are serialised.
+// connection that callers open around their work.
+//
+// A lockdown connection of this library always carries a session: the first connect opens one
+// through libimobiledevice's handshake (QueryType, the iOS version on the device's first
+// connection, the pair record, StartSession, and TLS on a real device, at the TLS version the iOS
+// version allows). Connections and sessions are counted, so nested and concurrent uses share the
+// one session; it ends, and its connection closes, with the last disconnect. A connection whose
+// session was stopped is never used again: after StopSession a device's TLS close_notify stays in
+// the socket and the next plain reply on it would fail. Lockdown requests are serialised.
 #ifndef PLOVIK_USBMUX_DEVICE_H
 #define PLOVIK_USBMUX_DEVICE_H
 
 #include "lockdownclient.h"
 #include "mobiledevice.h"
+#include "sessionvalues.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,9 +27,10 @@ class ServiceConnection;
 
 class Device {
 public:
-    Device(std::string udid, Idevice idevice);
+    Device(std::string udid, uint32_t muxId, Idevice idevice);
 
     const std::string& udid() const { return udid_; }
+    uint32_t muxId() const { return muxId_; }
     idevice_t idevice() const { return idevice_.get(); }
 
     AMDeviceAccessState accessState() const { return accessState_; }
@@ -31,27 +40,32 @@ public:
     void markGone() { gone_ = true; }
     bool isGone() const { return gone_; }
 
-    // Results are 0 or a lockdownd_error_t / results.h code.
+    // Results are 0 or a lockdownd_error_t / results.h code. connect fails with
+    // LOCKDOWN_E_MISSING_PAIR_RECORD when this computer holds no pairing with the device: pairing
+    // is the access probe's business, never a side effect of a connection.
     int connect();
     int disconnect();
     int startSession();
     int stopSession();
+    // Values come from the session's SessionValues: a domain is read whole once per session.
     int copyValue(const char* domain, const char* key, plist_t* value);
     int startService(const char* name, std::shared_ptr<ServiceConnection>* service);
 
 private:
+    int openSession();
     int requireSession() const;
 
     const std::string udid_;
+    const uint32_t muxId_;
     const Idevice idevice_;
-    std::atomic<AMDeviceAccessState> accessState_{kAMDeviceAccessUntrusted};
+    std::atomic<AMDeviceAccessState> accessState_{kAMDeviceAccessConnecting};
     std::atomic<bool> gone_{false};
 
     std::mutex lockdownMutex_;
     LockdownClient lockdown_;
     int connections_ = 0;
     int sessions_ = 0;
-    std::string sessionId_;
+    SessionValues values_;
 };
 
 }  // namespace plovik::usbmux

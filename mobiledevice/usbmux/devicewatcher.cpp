@@ -21,6 +21,8 @@ std::optional<AMDeviceAccessState> accessState(Access access) {
             return kAMDeviceAccessLocked;
         case Access::Untrusted:
             return kAMDeviceAccessUntrusted;
+        case Access::Denied:
+            return kAMDeviceAccessDenied;
         case Access::Unreachable:
             break;
     }
@@ -142,8 +144,31 @@ void DeviceWatcher::attach(uint32_t muxId, const std::string& udid) {
     if (!added) {
         return;
     }
-    entry->second.udid = udid;
-    probe(entry->second);
+    Watched& watched = entry->second;
+    watched.muxId = muxId;
+    watched.udid = udid;
+    // Known at once, before the probe (which may pair, a second or more): a caller waiting for
+    // devices learns that one is on its way.
+    if (makeDevice(watched)) {
+        watched.announced = Announced::NotReady;
+        deliverToAll(watched.handle, kAMDeviceNotReady);
+    }
+    probe(watched);
+}
+
+bool DeviceWatcher::makeDevice(Watched& watched) {
+    if (watched.device) {
+        return true;
+    }
+    idevice_t idevice = nullptr;
+    if (idevice_new_with_options(&idevice, watched.udid.c_str(), IDEVICE_LOOKUP_USBMUX) !=
+        IDEVICE_E_SUCCESS) {
+        return false;
+    }
+    watched.device = std::make_shared<Device>(watched.udid, watched.muxId, Idevice(idevice));
+    watched.pairing = std::make_unique<Pairing>(watched.udid, watched.muxId);
+    watched.handle = devices_.add(watched.device);
+    return true;
 }
 
 void DeviceWatcher::detach(uint32_t muxId) {
@@ -166,22 +191,16 @@ void DeviceWatcher::detach(uint32_t muxId) {
 
 void DeviceWatcher::probe(Watched& watched) {
     watched.nextProbe = Clock::now() + kProbeInterval;
-    if (!watched.device) {
-        idevice_t idevice = nullptr;
-        if (idevice_new_with_options(&idevice, watched.udid.c_str(), IDEVICE_LOOKUP_USBMUX) !=
-            IDEVICE_E_SUCCESS) {
-            report(watched, {Access::Unreachable, LOCKDOWN_E_MUX_ERROR});
-            watched.lastAccess = Access::Unreachable;
-            return;
-        }
-        watched.device = std::make_shared<Device>(watched.udid, Idevice(idevice));
-        watched.handle = devices_.add(watched.device);
+    if (!makeDevice(watched)) {
+        report(watched, {Access::Unreachable, LOCKDOWN_E_MUX_ERROR});
+        watched.lastAccess = Access::Unreachable;
+        return;
     }
 
-    const ProbeResult result = probeAccess(watched.device->idevice(), watched.trustRequest);
+    const ProbeResult result = probeAccess(*watched.device, *watched.pairing, watched.trustRequest);
     report(watched, result);
     watched.lastAccess = result.access;
-    if (result.code == LOCKDOWN_E_USER_DENIED_PAIRING) {
+    if (result.access == Access::Denied) {
         watched.trustRequest = TrustRequest::Withheld;
     }
     const std::optional<AMDeviceAccessState> state = accessState(result.access);
@@ -193,6 +212,8 @@ void DeviceWatcher::probe(Watched& watched) {
     if (result.access == Access::Ready) {
         watched.announced = Announced::Arrived;
         deliverToAll(watched.handle, kAMDeviceArrived);
+        // The probe's session served the subscribers' first reads; it ends here.
+        watched.device->disconnect();
     } else if (watched.announced == Announced::Nothing || changed) {
         // Also when it goes from locked to untrusted: the subscriber shows the user why.
         watched.announced = Announced::NotReady;
@@ -217,15 +238,14 @@ void DeviceWatcher::report(const Watched& watched, const ProbeResult& result) co
             logLine("%s: locked with a passcode (%s); waiting for it to be unlocked", udid, reason);
             break;
         case Access::Untrusted:
-            if (result.code == LOCKDOWN_E_USER_DENIED_PAIRING) {
-                logLine(
-                    "%s: the user refused to trust this computer; unplug and plug it in to "
-                    "be asked again",
-                    udid);
-            } else {
-                logLine("%s: not trusted (%d: %s); waiting for Trust to be tapped on the device",
-                        udid, result.code, reason);
-            }
+            logLine("%s: not trusted (%d: %s); waiting for Trust to be tapped on the device", udid,
+                    result.code, reason);
+            break;
+        case Access::Denied:
+            logLine(
+                "%s: the user refused to trust this computer; unplug and plug it in to be asked "
+                "again",
+                udid);
             break;
         case Access::Unreachable:
             logLine("%s: lockdown not reachable (%d: %s); retrying", udid, result.code, reason);

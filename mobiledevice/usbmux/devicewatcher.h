@@ -1,9 +1,10 @@
 // Follows devices attaching and leaving through libusbmuxd and tells the subscribers.
 //
 // libusbmuxd calls in on its monitor thread; those calls only queue the event. One thread of this
-// library takes the queue in order: it probes each new device (see accessprobe.h), announces it
-// as Arrived, or as NotReady while it is locked or untrusted, probes those again every few seconds
-// until a session opens or the device leaves, and announces removals. Every callback of every
+// library takes the queue in order: it announces each new device at once as NotReady (connecting),
+// probes it (see accessprobe.h), announces it as Arrived, or as NotReady again while it is locked
+// or untrusted (each change of state once), probes those again every few seconds until a session
+// opens or the device leaves, and announces removals. Every callback of every
 // subscriber is made on that thread, one at a time, in the order of the events. A subscriber that
 // comes later first hears of the devices already announced.
 //
@@ -72,9 +73,11 @@ private:
 
     // What the event thread knows of one attached device.
     struct Watched {
+        uint32_t muxId = 0;
         std::string udid;
         std::uintptr_t handle = 0;  // 0 until libimobiledevice found the device
         std::shared_ptr<Device> device;
+        std::unique_ptr<Pairing> pairing;
         Announced announced = Announced::Nothing;
         std::optional<Access> lastAccess;
         TrustRequest trustRequest = TrustRequest::Allowed;
@@ -86,6 +89,7 @@ private:
     void run();
     void handle(const Event& event);
     void attach(uint32_t muxId, const std::string& udid);
+    bool makeDevice(Watched& watched);
     void detach(uint32_t muxId);
     void probe(Watched& watched);
     void report(const Watched& watched, const ProbeResult& result) const;

@@ -37,6 +37,23 @@ void showText(const QWidget* page, const char* name, const std::optional<QString
         showText(page, name, *text);
 }
 
+QString accessMessage(AMDeviceAccessState access) {
+    switch (access) {
+        case kAMDeviceAccessLocked:
+            return QStringLiteral("The device is locked: unlock it with its passcode");
+        case kAMDeviceAccessDenied:
+            return QStringLiteral(
+                "The device does not trust this computer: unplug it, plug it in again and tap "
+                "Trust");
+        case kAMDeviceAccessConnecting:
+            return QStringLiteral("Connecting to the device...");
+        case kAMDeviceAccessReady:
+        case kAMDeviceAccessUntrusted:
+            break;
+    }
+    return QStringLiteral("Unlock the device and tap Trust");
+}
+
 QString picturePath(AMDevice::Family family) {
     switch (family) {
         case AMDevice::Family::iPodTouch:
@@ -107,7 +124,8 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device) {
     DevicePanelFacts facts;
     facts.name = toQString(device.name());
     facts.identifier = toQString(device.uniqueDeviceID());
-    facts.ready = device.accessState() == kAMDeviceAccessReady;
+    facts.access = device.accessState();
+    facts.ready = facts.access == kAMDeviceAccessReady;
     // A locked or untrusted device refuses sessions: asking it would only fail.
     if (!facts.ready)
         return facts;
@@ -136,6 +154,8 @@ void showDevicePanel(QWidget* page, const DevicePanelFacts& facts) {
     showText(page, "firmware", facts.firmwareVersion);
     showPicture(page, facts.family);
 
+    if (!facts.ready)
+        showText(page, "deviceAccessMessage", accessMessage(facts.access));
     Controls::setVisible(page, QStringLiteral("deviceAccessMessage"), !facts.ready);
     Controls::setVisible(page, QStringLiteral("totalCapacity"), facts.ready);
     if (facts.ready)

@@ -24,8 +24,10 @@ struct DevicePanelFacts {
     AMDevice::Family family = AMDevice::Family::Unknown;
     std::int64_t totalCapacity = 0;
     std::int64_t freeCapacity = 0;
-    /** False while the device is locked or does not trust this computer yet. */
+    /** False while the device is connecting, locked or does not trust this computer yet. */
     bool ready = true;
+    /** Why it is not ready. */
+    AMDeviceAccessState access = kAMDeviceAccessReady;
 };
 
 /** Reads the panel's facts (may talk to the device). */
@@ -34,6 +36,7 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device);
 /**
  * Fills the device panel below page with facts: labels that the facts lack keep their text; the
  * storage bar ("totalCapacity" with "usedCapacity" and "freeCapacity") lays out by its parts' tags.
- * A device that is not ready shows "Unlock the device and tap Trust". GUI thread.
+ * A device that is not ready says why: "Unlock the device and tap Trust" while the Trust dialog
+ * waits, its own message when it is locked, refused trust or is still connecting. GUI thread.
  */
 void showDevicePanel(QWidget* page, const DevicePanelFacts& facts);

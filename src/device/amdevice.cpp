@@ -92,9 +92,16 @@ Owned<AMDevice> AMDevice::attachNotReady(AMDeviceRef handle) {
     Owned<AMDevice> device(new AMDevice(handle));
     const PlistPtr identifier(MobileDevice::AMDeviceCopyDeviceIdentifier(handle));
     ZelboLib::textFromPlistString(identifier.get(), device->uniqueDeviceID_);
-    const int state = MobileDevice::AMDeviceGetAccessState(handle);
-    device->accessState_ =
-        state == kAMDeviceAccessLocked ? kAMDeviceAccessLocked : kAMDeviceAccessUntrusted;
+    switch (const int state = MobileDevice::AMDeviceGetAccessState(handle)) {
+        case kAMDeviceAccessLocked:
+        case kAMDeviceAccessDenied:
+        case kAMDeviceAccessConnecting:
+            device->accessState_ = static_cast<AMDeviceAccessState>(state);
+            break;
+        default:
+            device->accessState_ = kAMDeviceAccessUntrusted;
+            break;
+    }
     return device;
 }
 

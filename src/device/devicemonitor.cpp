@@ -78,15 +78,23 @@ void DeviceMonitor::deviceArrived(AMDeviceRef handle) {
 }
 
 void DeviceMonitor::deviceNotReady(AMDeviceRef handle) {
+    std::shared_ptr<AMDevice> device = AMDevice::attachNotReady(handle);
     {
         const std::lock_guard lock(mutex_);
-        const bool known = std::any_of(devices_.begin(), devices_.end(), [&](const auto& device) {
-            return device->deviceHandle() == handle;
-        });
-        if (known)
+        const bool unchanged =
+            std::any_of(devices_.begin(), devices_.end(), [&](const auto& known) {
+                return known->deviceHandle() == handle &&
+                       (known->accessState() == kAMDeviceAccessReady ||
+                        known->accessState() == device->accessState());
+            });
+        if (unchanged)
             return;
     }
-    std::shared_ptr<AMDevice> device = AMDevice::attachNotReady(handle);
+    // A placeholder whose state changed (connecting, then waiting for Trust...) is replaced, so
+    // that the listener shows why the device is not ready now.
+    removeDevice(handle, [](const AMDevice& listed) {
+        return listed.accessState() != kAMDeviceAccessReady;
+    });
     if (!addDevice(device))
         return;
     post(&MobileDeviceAccessListener::onDeviceConnected, std::move(device));

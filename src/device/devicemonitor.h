@@ -15,8 +15,9 @@ class MobileDeviceAccessListener;
  * the MobileDevice library; there each arriving device is built (connected, snapshot read) and
  * duplicates by UniqueDeviceID are dropped, then the listener hears of it through the dispatcher.
  *
- * A device that is attached but locked or untrusted is reported at once, with its access state;
- * when it allows a session that object is reported removed and a complete one connected.
+ * A device that is attached but not ready (connecting, locked, untrusted) is reported at once,
+ * with its access state; when that state changes, or the device allows a session, that object is
+ * reported removed and a new one (a complete one once ready) connected.
  */
 class DeviceMonitor {
 public:

@@ -39,15 +39,19 @@ typedef uint64_t AFCFileRef;
 enum AMDeviceNotificationMessage {
     kAMDeviceArrived = 1,  /* the device is attached and allows a session */
     kAMDeviceRemoved = 2,  /* the device left; its handle is invalid once the callback returns */
-    kAMDeviceNotReady = 3, /* attached, but locked or not trusted: see AMDeviceGetAccessState.
-                              Arrived follows with the same handle once a session is possible. */
+    kAMDeviceNotReady = 3, /* attached, but not (yet) allowing a session: see
+                              AMDeviceGetAccessState. Sent again when that state changes; Arrived
+                              follows with the same handle once a session is possible. */
 };
 
 /* Why an attached device does not (yet) allow a session. */
 enum AMDeviceAccessState {
     kAMDeviceAccessReady = 0,
     kAMDeviceAccessLocked = 1,    /* protected by a passcode and locked */
-    kAMDeviceAccessUntrusted = 2, /* not paired: the user has not tapped Trust, or refused */
+    kAMDeviceAccessUntrusted = 2, /* not paired: the Trust dialog waits for the user */
+    kAMDeviceAccessDenied = 3,    /* the user tapped Don't Trust; asked again once replugged */
+    kAMDeviceAccessConnecting = 4, /* just attached: the library is still reaching it (pairing,
+                                      session); another state follows within seconds */
 };
 
 /* AFCFileRefOpen modes, as AFC itself numbers them. ReadWrite creates a missing file but keeps

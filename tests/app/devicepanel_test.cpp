@@ -260,8 +260,21 @@ void DevicePanelTest::lockedDeviceShowsTheAccessMessage() {
     showDevicePanel(panel.page(), facts);
     QCOMPARE(panel.text("uuid"), QString::fromStdString(locked.udid()));
     QVERIFY(panel.label("deviceAccessMessage")->isVisible());
-    QCOMPARE(panel.text("deviceAccessMessage"), QStringLiteral("Unlock the device and tap Trust"));
+    QCOMPARE(panel.text("deviceAccessMessage"),
+             QStringLiteral("The device is locked: unlock it with its passcode"));
     QVERIFY(!bar->isVisible());
+
+    // Each reason has its own words; waiting for Trust keeps the layout's text.
+    DevicePanelFacts notReady;
+    notReady.ready = false;
+    for (const auto& [access, start] :
+         {std::pair{kAMDeviceAccessUntrusted, "Unlock the device and tap Trust"},
+          std::pair{kAMDeviceAccessDenied, "The device does not trust this computer"},
+          std::pair{kAMDeviceAccessConnecting, "Connecting to the device"}}) {
+        notReady.access = access;
+        showDevicePanel(panel.page(), notReady);
+        QVERIFY2(panel.text("deviceAccessMessage").startsWith(QLatin1String(start)), start);
+    }
 
     DevicePanelFacts ready;
     ready.totalCapacity = kGiB;

@@ -99,10 +99,19 @@ TEST_F(DeviceMonitorTest, ALockedDeviceWaitsThenArrivesComplete) {
     ASSERT_EQ(monitor.devices().size(), 1u);
     EXPECT_EQ(monitor.devices()[0]->accessState(), kAMDeviceAccessLocked);
 
+    // Unlocked, it waits for Trust: the placeholder is replaced so the listener shows why.
+    fake.device(handle).accessState = kAMDeviceAccessUntrusted;
+    FakeMobileDevice::notify(handle, kAMDeviceNotReady);
+    ASSERT_EQ(monitor.devices().size(), 1u);
+    EXPECT_EQ(monitor.devices()[0]->accessState(), kAMDeviceAccessUntrusted);
+
     fake.device(handle).accessState = kAMDeviceAccessReady;
     FakeMobileDevice::notify(handle, kAMDeviceArrived);
+    // A late NotReady for a device that is complete changes nothing.
+    FakeMobileDevice::notify(handle, kAMDeviceNotReady);
     EXPECT_EQ(listener.events,
-              (std::vector<std::string>{"+waiting:u-9", "-waiting:u-9", "+Locked"}));
+              (std::vector<std::string>{"+waiting:u-9", "-waiting:u-9", "+waiting:u-9",
+                                        "-waiting:u-9", "+Locked"}));
     ASSERT_EQ(monitor.devices().size(), 1u);
     EXPECT_EQ(monitor.devices()[0]->deviceHandle(), handle);
 }

@@ -21,6 +21,10 @@ const char* stateText(AMDeviceAccessState state) {
             return "locked";
         case kAMDeviceAccessUntrusted:
             return "untrusted";
+        case kAMDeviceAccessDenied:
+            return "denied";
+        case kAMDeviceAccessConnecting:
+            return "connecting";
     }
     return "unknown";
 }

@@ -18,6 +18,9 @@ namespace {
 // usbmuxd reports the devices it knows soon after subscribing; more may follow close behind.
 constexpr auto kRealArrivalWait = 1500ms;
 constexpr auto kQuietAfterArrival = 250ms;
+// A device is reported as connecting at once; pairing and the TLS session take a few seconds at
+// most, more on a loaded machine.
+constexpr auto kConnectingWait = 30s;
 // Simulated arrivals are delivered before the flush returns; this only bounds a stuck library.
 constexpr auto kSimulatedArrivalWait = 10s;
 
@@ -37,6 +40,12 @@ Function* simulatorControl(const char* name) {
     return entry;
 }
 
+bool noneConnecting(const std::vector<AMDevice*>& devices) {
+    return std::none_of(devices.begin(), devices.end(), [](const AMDevice* device) {
+        return device->accessState() == kAMDeviceAccessConnecting;
+    });
+}
+
 std::string accessProblem(const AMDevice& device) {
     switch (device.accessState()) {
         case kAMDeviceAccessReady:
@@ -44,7 +53,12 @@ std::string accessProblem(const AMDevice& device) {
         case kAMDeviceAccessLocked:
             return "is locked: unlock it and try again";
         case kAMDeviceAccessUntrusted:
-            return "does not trust this computer: tap Trust on the device";
+            return "does not trust this computer yet: unlock it and tap Trust on it";
+        case kAMDeviceAccessDenied:
+            return "was told not to trust this computer: unplug it, plug it in again and tap "
+                   "Trust";
+        case kAMDeviceAccessConnecting:
+            return "did not finish connecting: try again";
     }
     return "does not allow a session";
 }
@@ -97,16 +111,19 @@ void DeviceSession::waitForRealDevices() {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left <= 0ms)
-            return;
+            break;
         const auto slice =
             seen == 0 ? left : std::min<std::chrono::milliseconds>(left, kQuietAfterArrival);
         if (!attached_.waitFor(
                 [&](const std::vector<AMDevice*>& devices) { return devices.size() > seen; },
                 slice)) {
-            return;
+            break;
         }
         seen = attached_.devices().size();
     }
+    // A device announced as connecting is replaced by its complete object (snapshot read) or by
+    // one that says why it allows no session.
+    attached_.waitFor(noneConnecting, kConnectingWait);
 }
 
 std::vector<AMDevice*> DeviceSession::devices() const {

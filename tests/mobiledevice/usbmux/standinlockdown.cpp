@@ -10,7 +10,18 @@ namespace {
 
 using namespace plovik::devemu;
 
+// The key a device offers to be certified when the host pairs.
+constexpr char kDevicePublicKey[] =
+    "-----BEGIN RSA PUBLIC KEY-----\n"
+    "MIGJAoGBAOU8qXQdeGNxAXgSDmOY0D5B6Wn1JTCZsVtfJj8wAJKENK6wDP4eONr+\n"
+    "9+r/f0AtOofizqxeOA+Q/DizHXIBIHJIua6iLsdo+n9H6iw17Mw3sQTAzaAaP8y/\n"
+    "MHu4ErgavN2fZ6uCHvSERNCGLyhudg85hsB/MkbpJYR8sdMh8XxPAgMBAAE=\n"
+    "-----END RSA PUBLIC KEY-----\n";
+
 plist_t value(const DeviceState& device, const std::string& domain, const std::string& key) {
+    if (domain.empty() && key == "DevicePublicKey") {
+        return plist_new_data(kDevicePublicKey, sizeof kDevicePublicKey - 1);
+    }
     if (domain.empty() && key == "ProductVersion") {
         return plist_new_string("14.0");
     }
@@ -41,6 +52,9 @@ void answer(const DeviceState& device, const std::string& name, plist_t request,
             plist_dict_set_item(reply, "SessionID", plist_new_string("session-1"));
             plist_dict_set_item(reply, "EnableSessionSSL", plist_new_bool(0));
         }
+    } else if (name == "Pair") {
+        // Nobody taps Trust on a stand-in: it becomes paired when the test says so.
+        plist_dict_set_item(reply, "Error", plist_new_string("PairingDialogResponsePending"));
     } else if (name == "StopSession") {
         plist_dict_set_item(reply, "Result", plist_new_string("Success"));
     } else if (name == "StartService") {

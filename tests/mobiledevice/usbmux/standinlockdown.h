@@ -1,5 +1,5 @@
-// Lockdown stand-in: QueryType, GetValue, StartSession, StopSession and StartService over the
-// 4-byte big-endian length framing, answering for one device.
+// Lockdown stand-in: QueryType, GetValue, Pair (always pending), StartSession, StopSession and
+// StartService over the 4-byte big-endian length framing, answering for one device.
 #ifndef PLOVIK_TESTS_USBMUX_STANDINLOCKDOWN_H
 #define PLOVIK_TESTS_USBMUX_STANDINLOCKDOWN_H
 
