@@ -90,6 +90,11 @@ int ChildProcess::wait() {
     return exitCodeOf(status);
 }
 
+void ChildProcess::signal(int number) const {
+    if (pid_ > 0)
+        kill(pid_, number);
+}
+
 int ChildProcess::terminate() {
     kill(pid_, SIGTERM);
     int status = 0;

@@ -34,6 +34,8 @@ public:
     int wait();
     /** SIGTERM, then the exit code. */
     int terminate();
+    /** Sends signal and goes on. */
+    void signal(int number) const;
 
 private:
     pid_t pid_ = -1;

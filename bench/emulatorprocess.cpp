@@ -61,10 +61,10 @@ EmulatorStats EmulatorProcess::stop() {
     std::string key;
     uint64_t value = 0;
     while (in >> key) {
-        if (key == "afc") {
-            std::string operation;
-            in >> operation >> value;
-            stats.afcByOperation[operation] = value;
+        if (key == "afc" || key == "tls-version") {
+            std::string name;
+            in >> name >> value;
+            (key == "afc" ? stats.afcByOperation : stats.tlsVersions)[name] = value;
             continue;
         }
         in >> value;
@@ -78,6 +78,10 @@ EmulatorStats EmulatorProcess::stop() {
             stats.bytesToDevice = value;
         else if (key == "bytes-from-device")
             stats.bytesFromDevice = value;
+        else if (key == "lockdown-connections")
+            stats.lockdownConnections = value;
+        else if (key == "tls-handshakes")
+            stats.tlsHandshakes = value;
     }
     return stats;
 }

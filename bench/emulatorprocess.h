@@ -20,6 +20,10 @@ struct EmulatorStats {
     uint64_t bytesFromDevice = 0;
     /** AFC requests by operation name (FileRead, GetFileInfo, ...). */
     std::map<std::string, uint64_t> afcByOperation;
+    uint64_t lockdownConnections = 0;
+    uint64_t tlsHandshakes = 0;
+    /** Lockdown sessions by the TLS version they negotiated (TLSv1.3, ...). */
+    std::map<std::string, uint64_t> tlsVersions;
 
     uint64_t requestsOf(const std::string& operation) const;
     /** "FileRead 1025, FileOpen 1, ...", most frequent first. */
@@ -36,6 +40,8 @@ public:
     std::string socketAddress() const { return "UNIX:" + socket_.string(); }
     /** Stops it and reads its counts; throws std::runtime_error when they are missing. */
     EmulatorStats stop();
+    /** SIGUSR1 unplugs its device, SIGUSR2 plugs it in again. */
+    void signal(int number) const { process_->signal(number); }
 
 private:
     std::filesystem::path socket_;

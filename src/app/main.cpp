@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -15,8 +16,10 @@
 #include "app/log.h"
 #include "app/versiontext.h"
 #include "app/viewstyle.h"
+#include "device/amdevice.h"
 #include "device/librarysearch.h"
 #include "device/mobiledevicelibrary.h"
+#include "fstree/devicefilesystemnode.h"
 #include "transfer/ui/calertdialog.h"
 #include "ui/layoutloader.h"
 #include "ui/skin.h"
@@ -91,11 +94,17 @@ bool prepareScreenshot(CMainWindow& window, const Options& options) {
         window.showViewStyle(*options.viewStyle);
     if (options.open.isEmpty())
         return true;
-    // The arrival is queued to this thread; a loaded machine may take a moment to deliver it.
-    QDeadlineTimer deadline(10000);
-    while (window.devices().empty() && !deadline.hasExpired())
+    // The arrival is queued to this thread; a loaded machine may take a moment to deliver it,
+    // and a real device first pairs and opens its TLS session.
+    const auto anyReady = [&window] {
+        return std::any_of(window.devices().begin(), window.devices().end(), [](const auto& node) {
+            return node->device()->accessState() == kAMDeviceAccessReady;
+        });
+    };
+    QDeadlineTimer deadline(30000);
+    while (!anyReady() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (window.devices().empty()) {
+    if (!anyReady()) {
         std::fprintf(stderr, "plovik: no device arrived\n");
         return false;
     }
