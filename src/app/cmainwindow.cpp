@@ -70,6 +70,21 @@ bool isReady(const AMDevice& device) {
     return device.accessState() == kAMDeviceAccessReady;
 }
 
+QString accessStateText(AMDeviceAccessState state) {
+    switch (state) {
+        case kAMDeviceAccessConnecting:
+            return QStringLiteral("connecting");
+        case kAMDeviceAccessLocked:
+            return QStringLiteral("locked");
+        case kAMDeviceAccessDenied:
+            return QStringLiteral("trust refused");
+        case kAMDeviceAccessReady:
+        case kAMDeviceAccessUntrusted:
+            break;
+    }
+    return QStringLiteral("not trusted");
+}
+
 QString deviceIcon(AMDevice::Family family) {
     switch (family) {
         case AMDevice::Family::iPodTouch:
@@ -797,9 +812,10 @@ TreeRowText CMainWindow::textForRow(const DeviceTreeRow* row, int index) {
         if (index < 0 || static_cast<std::size_t>(index) >= devices_.size())
             return {};
         AMDevice& device = *devices_[static_cast<std::size_t>(index)]->device();
-        // A locked device has no name or type yet.
+        // A device that allows no session has no name or type yet; the row says why.
         if (!isReady(device))
-            return {QStringLiteral("iOS Device"), {}};
+            return {QStringLiteral("iOS Device (%1)").arg(accessStateText(device.accessState())),
+                    {}};
         return {toQString(device.name()), deviceIcon(device.deviceFamily())};
     }
     const NodePointer node = nodeForRow(row, index);

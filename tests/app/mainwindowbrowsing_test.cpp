@@ -319,9 +319,10 @@ private slots:
         QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
         DeviceTreeRow* row = shown.tree()->deviceRows()[0];
         QVERIFY(row->children.empty());
+        QCOMPARE(row->text.name, QStringLiteral("iOS Device (locked)"));
         QVERIFY(shown.window.findChild<QLabel*>(QStringLiteral("deviceAccessMessage"))
                     ->text()
-                    .contains(QStringLiteral("Unlock the device and tap Trust")));
+                    .contains(QStringLiteral("unlock it with its passcode")));
 
         simulator<int(const char*, int)>("PlovikSimSetAccessState")(device.udid().c_str(),
                                                                     kAMDeviceAccessReady);
