@@ -1,144 +1,36 @@
 // The emulator's daemon in process, spoken to at the byte level as libusbmuxd and
 // libimobiledevice speak to it: what the end-to-end script cannot see.
-#include "muxdaemon.h"
 #include "afcpacket.h"
-#include "emulateddevice.h"
+#include "daemonfixture.h"
 #include "faultplan.h"
+#include "muxconnection.h"
 #include "muxframing.h"
-#include "plistframing.h"
 #include "serviceports.h"
 #include "socketio.h"
-#include "traffictally.h"
 #include "usblink.h"
 
-#include "devicefolder.h"
-
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <valgrind/valgrind.h>
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <thread>
 
 namespace {
 
 using namespace plovik::devemu;
-namespace fs = std::filesystem;
-
-constexpr const char* kUdid = "0123456789abcdef0123456789abcdef01234567";
-
-class Connection {
-public:
-    explicit Connection(const std::string& path) : socket_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path.copy(address.sun_path, sizeof address.sun_path - 1);
-        EXPECT_EQ(::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    }
-    ~Connection() { close(socket_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    int socket() const { return socket_; }
-
-    // A request as libusbmuxd sends it; the reply body, null when none came.
-    Plist request(const char* type, uint64_t deviceId = 0, uint16_t port = 0) {
-        const Plist message(plist_new_dict());
-        plist_dict_set_item(message.get(), "MessageType", plist_new_string(type));
-        if (deviceId != 0) {
-            plist_dict_set_item(message.get(), "DeviceID", plist_new_uint(deviceId));
-            // In network order, read as a plain number, as the client sends it.
-            plist_dict_set_item(message.get(), "PortNumber", plist_new_uint(htons(port)));
-        }
-        sendMuxMessage(socket_, 7, message.get());
-        MuxRequest reply;
-        return receiveMuxRequest(socket_, reply) ? std::move(reply.body) : nullptr;
-    }
-
-    uint64_t connectTo(uint64_t deviceId, uint16_t port) {
-        return uintItem(request("Connect", deviceId, port).get(), "Number");
-    }
-
-    AfcReply afc(uint64_t operation, const std::string& arguments, uint64_t packetNumber,
-                 uint64_t* echoedNumber = nullptr, uint64_t* thisLength = nullptr) {
-        // A request without payload is laid out as a STATUS-like reply: both lengths equal.
-        AfcReply reply{operation, arguments};
-        std::string packet = encodeAfcReply(packetNumber, reply);
-        EXPECT_TRUE(writeAll(socket_, packet.data(), packet.size()));
-        char header[40];
-        if (!readExactly(socket_, header, sizeof header, 5000)) {
-            return {0, {}};
-        }
-        uint64_t fields[4];
-        std::memcpy(fields, header + 8, sizeof fields);
-        reply.body.assign(fields[0] - 40, '\0');
-        if (!readExactly(socket_, reply.body.data(), reply.body.size(), 5000)) {
-            return {0, {}};
-        }
-        reply.operation = fields[3];
-        if (echoedNumber != nullptr) {
-            *echoedNumber = fields[2];
-        }
-        if (thisLength != nullptr) {
-            *thisLength = fields[1];
-        }
-        return reply;
-    }
-
-private:
-    int socket_;
-};
+using namespace devemutest;
+using MuxDaemonTest = DaemonTest;
 
 uint64_t statusCode(const AfcReply& reply) {
     AfcRequest asArguments;
     asArguments.arguments = reply.body;
     return reply.operation == kAfcStatus ? asArguments.number(0) : UINT64_MAX;
 }
-
-class MuxDaemonTest : public testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/devemu-test-XXXXXX";
-        folder_ = mkdtemp(pattern);
-        fs::create_directories(folder_ / "device/Media/DCIM");
-        std::ofstream(folder_ / "device/device.plist")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
-               "<key>UniqueDeviceID</key><string>"
-            << kUdid << "</string><key>ProductVersion</key><string>17.1</string></dict></plist>";
-        std::ofstream(folder_ / "device/Media/DCIM/photo.jpg") << std::string(1000, 'x');
-        std::ofstream(folder_ / "outside.txt") << "secret";
-    }
-
-    void TearDown() override {
-        daemon_.reset();
-        fs::remove_all(folder_);
-    }
-
-    void startDaemon(LinkProfile link = {}) {
-        std::unique_ptr<plovik::sim::DeviceFolder> deviceFolder;
-        ASSERT_EQ(plovik::sim::DeviceFolder::open((folder_ / "device").c_str(), deviceFolder), 0);
-        daemon_ = std::make_unique<MuxDaemon>(socketPath());
-        daemon_->attach(std::make_shared<EmulatedDevice>(
-            1, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), faults_, link,
-            tally_));
-        ASSERT_TRUE(daemon_->start());
-    }
-
-    std::string socketPath() const { return folder_ / "mux"; }
-
-    fs::path folder_;
-    FaultPlan faults_;
-    std::shared_ptr<TrafficTally> tally_ = std::make_shared<TrafficTally>();
-    std::unique_ptr<MuxDaemon> daemon_;
-};
 
 std::string afcRequest(uint64_t operation, const std::string& arguments, uint64_t packetNumber) {
     // Without payload a request is laid out as a STATUS-like reply: both lengths equal.
@@ -152,7 +44,7 @@ std::string numberArguments(uint64_t first, uint64_t second) {
 
 TEST_F(MuxDaemonTest, ListsTheDeviceAndConnectsToLockdownThroughTheSwappedPort) {
     startDaemon();
-    const Plist list = Connection(socketPath()).request("ListDevices");
+    const Plist list = MuxConnection(socketPath()).request("ListDevices");
     const plist_t devices = plist_dict_get_item(list.get(), "DeviceList");
     ASSERT_EQ(plist_array_get_size(devices), 1u);
     const plist_t properties = plist_dict_get_item(plist_array_get_item(devices, 0), "Properties");
@@ -160,14 +52,9 @@ TEST_F(MuxDaemonTest, ListsTheDeviceAndConnectsToLockdownThroughTheSwappedPort) 
     EXPECT_EQ(stringItem(properties, "ConnectionType"), "USB");
     EXPECT_EQ(uintItem(properties, "DeviceID"), 1u);
 
-    Connection lockdown(socketPath());
+    MuxConnection lockdown(socketPath());
     ASSERT_EQ(lockdown.connectTo(1, kLockdownPort), kMuxOk);
-    const Plist query(plist_new_dict());
-    plist_dict_set_item(query.get(), "Request", plist_new_string("QueryType"));
-    const std::string packet = framedPlist(query.get());
-    ASSERT_TRUE(writeAll(lockdown.socket(), packet.data(), packet.size()));
-    Plist reply;
-    ASSERT_TRUE(receiveFramedPlist(lockdown.socket(), reply));
+    const Plist reply = lockdown.lockdown(lockdownRequest("QueryType").get());
     EXPECT_EQ(stringItem(reply.get(), "Type"), "com.apple.mobile.lockdown");
     EXPECT_EQ(stringItem(reply.get(), "Request"), "QueryType");
 }
@@ -175,19 +62,20 @@ TEST_F(MuxDaemonTest, ListsTheDeviceAndConnectsToLockdownThroughTheSwappedPort) 
 TEST_F(MuxDaemonTest, RefusesUnknownDevicesAndPortsNothingListensOn) {
     faults_.add("refuse=com.apple.mobile.house_arrest");
     startDaemon();
-    EXPECT_EQ(Connection(socketPath()).connectTo(9, kLockdownPort), kMuxBadDevice);
-    EXPECT_EQ(Connection(socketPath()).connectTo(1, 1234), kMuxConnectionRefused);
+    EXPECT_EQ(MuxConnection(socketPath()).connectTo(9, kLockdownPort), kMuxBadDevice);
+    EXPECT_EQ(MuxConnection(socketPath()).connectTo(1, 1234), kMuxConnectionRefused);
     // No Root folder: no afc2.
-    EXPECT_EQ(Connection(socketPath()).connectTo(1, portOfService("com.apple.afc2")),
+    EXPECT_EQ(MuxConnection(socketPath()).connectTo(1, portOfService("com.apple.afc2")),
               kMuxConnectionRefused);
-    EXPECT_EQ(Connection(socketPath()).connectTo(1, portOfService("com.apple.mobile.house_arrest")),
-              kMuxConnectionRefused);
-    EXPECT_EQ(Connection(socketPath()).connectTo(1, portOfService("com.apple.afc")), kMuxOk);
+    EXPECT_EQ(
+        MuxConnection(socketPath()).connectTo(1, portOfService("com.apple.mobile.house_arrest")),
+        kMuxConnectionRefused);
+    EXPECT_EQ(MuxConnection(socketPath()).connectTo(1, portOfService("com.apple.afc")), kMuxOk);
 }
 
 TEST_F(MuxDaemonTest, AfcRepliesEchoPacketsAndStayInsideTheServedFolder) {
     startDaemon();
-    Connection afc(socketPath());
+    MuxConnection afc(socketPath());
     ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
     uint64_t echoed = 0;
     uint64_t thisLength = 0;
@@ -207,7 +95,7 @@ TEST_F(MuxDaemonTest, AfcRepliesEchoPacketsAndStayInsideTheServedFolder) {
 TEST_F(MuxDaemonTest, AnInconsistentAfcHeaderEndsOnlyThatConnection) {
     startDaemon();
     {
-        Connection afc(socketPath());
+        MuxConnection afc(socketPath());
         ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
         // this_length below the header's own size, entire_length of a terabyte.
         uint64_t header[5] = {0, uint64_t{1} << 40, 8, 1, kAfcReadDirectory};
@@ -216,20 +104,20 @@ TEST_F(MuxDaemonTest, AnInconsistentAfcHeaderEndsOnlyThatConnection) {
         char ignored = 0;
         EXPECT_FALSE(readExactly(afc.socket(), &ignored, 1, 5000));
     }
-    Connection next(socketPath());
+    MuxConnection next(socketPath());
     EXPECT_EQ(next.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
 }
 
 TEST_F(MuxDaemonTest, DetachingAfterABudgetOfBytesCutsTheReplyAndAnnouncesIt) {
     faults_.add("detach-after-bytes=300");
     startDaemon();
-    Connection listener(socketPath());
+    MuxConnection listener(socketPath());
     ASSERT_NE(listener.request("Listen"), nullptr);
     MuxRequest attached;
     ASSERT_TRUE(receiveMuxRequest(listener.socket(), attached));
     EXPECT_EQ(stringItem(attached.body.get(), "MessageType"), "Attached");
 
-    Connection afc(socketPath());
+    MuxConnection afc(socketPath());
     ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
     std::string open(8, '\0');
     open[0] = 1;
@@ -248,16 +136,16 @@ TEST_F(MuxDaemonTest, DetachingAfterABudgetOfBytesCutsTheReplyAndAnnouncesIt) {
     ASSERT_TRUE(receiveMuxRequest(listener.socket(), detached));
     EXPECT_EQ(stringItem(detached.body.get(), "MessageType"), "Detached");
     EXPECT_EQ(uintItem(detached.body.get(), "DeviceID"), 1u);
-    const Plist list = Connection(socketPath()).request("ListDevices");
+    const Plist list = MuxConnection(socketPath()).request("ListDevices");
     EXPECT_EQ(plist_array_get_size(plist_dict_get_item(list.get(), "DeviceList")), 0u);
-    EXPECT_NE(Connection(socketPath()).connectTo(1, kLockdownPort), kMuxOk);
+    EXPECT_NE(MuxConnection(socketPath()).connectTo(1, kLockdownPort), kMuxOk);
 }
 
 TEST_F(MuxDaemonTest, ARequestSentAheadOfTheReplyBeforeCostsNoSecondRoundTrip) {
     std::ofstream(folder_ / "device/Media/DCIM/clip.mov") << std::string(1'400'000, 'v');
     // 20 ms of the link per read below, 50 ms for every round trip.
     startDaemon(*LinkProfile::parse("35,50"));
-    Connection afc(socketPath());
+    MuxConnection afc(socketPath());
     ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
     std::string open(8, '\0');
     open[0] = 1;
@@ -334,8 +222,8 @@ TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
 
 TEST(FaultPlan, RejectsUnknownFaultsAndUnusableCounts) {
     FaultPlan faults;
-    for (const char* bad : {"lock", "refuse=", "detach-after-bytes=0", "detach-at-request=x",
-                            "stall-at-request=-1", "locked=1"}) {
+    for (const char* bad : {"lock", "unpaired", "refuse=", "detach-after-bytes=0",
+                            "detach-at-request=x", "stall-at-request=-1", "locked=1", "no-tls"}) {
         EXPECT_FALSE(faults.add(bad)) << bad;
     }
     EXPECT_TRUE(faults.add("detach-at-request=3"));

@@ -9,18 +9,34 @@
 namespace plovik::devemu {
 
 EmulatedDevice::EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> model,
-                               const FaultPlan& faults, LinkProfile link,
-                               std::shared_ptr<TrafficTally> tally)
-    : id_(id), model_(std::move(model)), faults_(faults), tally_(std::move(tally)), link_(link) {}
-
-bool EmulatedDevice::paired() const {
-    return (!faults_.unpaired() || pairRecordSaved_) &&
-           model_->accessState() != kAMDeviceAccessUntrusted;
-}
+                               std::shared_ptr<TrustedHosts> trustedHosts, const FaultPlan& faults,
+                               LinkProfile link, std::shared_ptr<TrafficTally> tally)
+    : id_(id),
+      model_(std::move(model)),
+      trustedHosts_(std::move(trustedHosts)),
+      faults_(faults),
+      tally_(std::move(tally)),
+      link_(link) {}
 
 bool EmulatedDevice::locked() const {
-    return (faults_.locked() && !accessAllowed_) ||
-           model_->accessState() == kAMDeviceAccessLocked;
+    return (faults_.locked() && !accessAllowed_) || model_->accessState() == kAMDeviceAccessLocked;
+}
+
+const char* EmulatedDevice::pairingRefusal() const {
+    if (locked()) {
+        return "PasswordProtected";
+    }
+    if (accessAllowed_) {
+        return nullptr;
+    }
+    if (faults_.trustDenied()) {
+        return "UserDeniedPairing";
+    }
+    // An untrusted device folder shows the dialog as the trust-pending drill does.
+    if (faults_.trustPending() || model_->accessState() == kAMDeviceAccessUntrusted) {
+        return "PairingDialogResponsePending";
+    }
+    return nullptr;
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes) {

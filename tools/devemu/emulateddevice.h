@@ -1,17 +1,19 @@
-// One device the emulator serves: the simulator's model of its folder and state, its USB link,
-// the sockets open to it, and its detachment, which cuts them all.
+// One device the emulator serves: the simulator's model of its folder and state, the hosts it
+// trusts, the user's hand on it, its USB link, the sockets open to it, and its detachment, which
+// cuts them all.
 #ifndef PLOVIK_DEVEMU_EMULATEDDEVICE_H
 #define PLOVIK_DEVEMU_EMULATEDDEVICE_H
 
 #include "faultplan.h"
 #include "traffictally.h"
+#include "trustedhosts.h"
 #include "usblink.h"
 
 #include "simcontrols.h"
 #include "simdevice.h"
 
-#include <atomic>
 #include <plist/plist.h>
+#include <atomic>
 
 #include <cstdint>
 #include <functional>
@@ -28,8 +30,10 @@ class EmulatedDevice {
 public:
     using Clock = UsbLink::Clock;
 
-    // The tally counts the device's traffic; devices of one run may share one.
-    EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> model, const FaultPlan& faults,
+    // trustedHosts outlives the device's unplugging: hand the same to the device of the next
+    // plugging. The tally counts the device's traffic; devices of one run may share one.
+    EmulatedDevice(uint32_t id, std::shared_ptr<sim::SimDevice> model,
+                   std::shared_ptr<TrustedHosts> trustedHosts, const FaultPlan& faults,
                    LinkProfile link,
                    std::shared_ptr<TrafficTally> tally = std::make_shared<TrafficTally>());
 
@@ -37,20 +41,19 @@ public:
     const std::string& udid() const { return model_->uniqueDeviceId(); }
     const std::shared_ptr<sim::SimDevice>& model() const { return model_; }
     const sim::SimControls& controls() const { return controls_; }
+    TrustedHosts& trustedHosts() const { return *trustedHosts_; }
     const FaultPlan& faults() const { return faults_; }
     TrafficTally& tally() const { return *tally_; }
     // The lockdown values of device.plist.
     plist_t values() const { return model_->folder().values(); }
 
-    // Whether usbmuxd holds a pair record for it, and whether a session finds it locked.
-    bool paired() const;
+    // Whether Pair and StartSession find it locked.
     bool locked() const;
-    // The user unlocks the device and taps Trust: from now on a Pair request is accepted.
+    // The user unlocks the device and taps Trust: from now on the Trust dialog agrees at once.
     void allowAccess() { accessAllowed_ = true; }
-    // Whether a Pair request from the host succeeds.
-    bool acceptsPairing() const { return accessAllowed_ && !locked(); }
-    // usbmuxd stored the record of a pairing with it.
-    void pairRecordSaved() { pairRecordSaved_ = true; }
+    // Why a Pair request with a sound record fails, as lockdown names it; null when the user
+    // trusts the host.
+    const char* pairingRefusal() const;
 
     // Sends service bytes across the link, a turnaround from now. With a byte budget set by the
     // faults, the device is pulled out once it is spent, part of the bytes sent; false then or
@@ -85,9 +88,9 @@ private:
 
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;
+    const std::shared_ptr<TrustedHosts> trustedHosts_;
     const FaultPlan& faults_;
     std::atomic<bool> accessAllowed_{false};
-    std::atomic<bool> pairRecordSaved_{false};
     const std::shared_ptr<TrafficTally> tally_;
     sim::SimControls controls_;
     UsbLink link_;

@@ -25,7 +25,9 @@ bool FaultPlan::add(std::string_view option) {
     const bool hasValue = equals != std::string_view::npos;
     if (!hasValue) {
         bool* flag = kind == "locked"            ? &locked_
-                     : kind == "unpaired"        ? &unpaired_
+                     : kind == "trust-pending"   ? &trustPending_
+                     : kind == "deny-trust"      ? &trustDenied_
+                     : kind == "tls13-only"      ? &onlyTls13_
                      : kind == "malformed-plist" ? &malformedPlists_
                      : kind == "hostile-names"   ? &hostileNames_
                                                  : nullptr;
@@ -67,9 +69,10 @@ RequestFault FaultPlan::atRequest(uint64_t requestNumber) const {
 }
 
 const char* FaultPlan::usage() {
-    return "faults: locked, unpaired, refuse=SERVICE, malformed-plist, hostile-names,\n"
-           "        detach-after-bytes=N, detach-at-request=N, stall-at-request=N,\n"
-           "        malformed-afc-at-request=N (AFC requests of a device counted from 1)\n";
+    return "faults: locked, trust-pending, deny-trust (each until SIGHUP), tls13-only,\n"
+           "        refuse=SERVICE, malformed-plist, hostile-names, detach-after-bytes=N,\n"
+           "        detach-at-request=N, stall-at-request=N, malformed-afc-at-request=N\n"
+           "        (AFC requests of a device counted from 1)\n";
 }
 
 }  // namespace plovik::devemu

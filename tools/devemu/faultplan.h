@@ -1,4 +1,5 @@
-// The faults a run of the emulator drills, from --fault options. They apply to every device.
+// The faults a run of the emulator drills, from --fault options, and the plain sessions of
+// --no-tls. They apply to every device; without them a device behaves as a current iPhone does.
 #ifndef PLOVIK_DEVEMU_FAULTPLAN_H
 #define PLOVIK_DEVEMU_FAULTPLAN_H
 
@@ -18,8 +19,17 @@ public:
     // Adds "KIND" or "KIND=VALUE"; false when it names no fault or the value is unusable.
     bool add(std::string_view option);
 
+    // Until the user's hand (SIGHUP): the device is locked, the Trust dialog stays unanswered, or
+    // the user taps Don't Trust.
     bool locked() const { return locked_; }
-    bool unpaired() const { return unpaired_; }
+    bool trustPending() const { return trustPending_; }
+    bool trustDenied() const { return trustDenied_; }
+    // The session's TLS server accepts TLS 1.3 alone.
+    bool onlyTls13() const { return onlyTls13_; }
+    // Sessions stay in plain text (EnableSessionSSL false), as the emulator's first versions had
+    // them; not a fault --fault names.
+    bool sessionTls() const { return sessionTls_; }
+    void disableSessionTls() { sessionTls_ = false; }
     bool refuses(const std::string& service) const { return refused_.count(service) != 0; }
     bool malformedPlists() const { return malformedPlists_; }
     bool hostileNames() const { return hostileNames_; }
@@ -32,7 +42,10 @@ public:
 
 private:
     bool locked_ = false;
-    bool unpaired_ = false;
+    bool trustPending_ = false;
+    bool trustDenied_ = false;
+    bool onlyTls13_ = false;
+    bool sessionTls_ = true;
     bool malformedPlists_ = false;
     bool hostileNames_ = false;
     std::set<std::string> refused_;

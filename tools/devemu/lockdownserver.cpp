@@ -1,33 +1,68 @@
 #include "lockdownserver.h"
 
+#include "devicekey.h"
 #include "plistframing.h"
 #include "serviceports.h"
+
+#include <arpa/inet.h>
+#include <openssl/rand.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
 
 namespace plovik::devemu {
 
 namespace {
 
-// The device's key for pairing, which the host certifies; public and fixed, so that pairings
-// made with one run of the emulator are as good as those of the next.
-constexpr char kDevicePublicKey[] =
-    "-----BEGIN RSA PUBLIC KEY-----\n"
-    "MIIBCgKCAQEA1ZRCZRXbZ1ITid3hXEi/Gk47Lfbhcl1FPJIc00SVYAcLfZrd17EA\n"
-    "x4Uz4UpH57nSsgHDm/TzM5CGy0EZkP4emfhLXRSgJvlbqPqzGmgnvRyVApItaaFP\n"
-    "56p5m2R74Pu+LXATR1+3XcYGFwlMVsmvLNr+JCVHofanjcwILt4G1+Yo0pEqqVDe\n"
-    "sfHiPVYxnKmuP/GQWOnvL20d67Y+ond1cWXGvwrRAWK0VYmd6D7RTY3PiONg/R6o\n"
-    "dvI8m7Las0cMCjHpFCd+tnj31ASEpp1JcS/Q8Jd1zt4dnzkb0ozSIU2ZN6sgEbco\n"
-    "xzjwl+Xnn/01eF3H/jyg5Dl9hjkEB6RPywIDAQAB\n"
-    "-----END RSA PUBLIC KEY-----\n";
+// What a device tells a host it has no pairing with, besides its public key.
+constexpr std::array kPublicValues = {
+    "BasebandVersion", "BoardId",
+    "BuildVersion",    "CPUArchitecture",
+    "ChipID",          "DeviceClass",
+    "DeviceColor",     "DeviceName",
+    "HardwareModel",   "ProductName",
+    "ProductType",     "ProductVersion",
+    "ProtocolVersion", "SupportedDeviceFamilies",
+    "UniqueChipID",    "UniqueDeviceID",
+    "WiFiAddress",
+};
+
+bool isPublicValue(const std::string& key) {
+    return std::ranges::find(kPublicValues, key) != kPublicValues.end();
+}
 
 void setError(plist_t reply, const char* name) {
     plist_dict_set_item(reply, "Error", plist_new_string(name));
 }
 
+// A fresh UUID-shaped session ID, as devices hand them out.
+std::string newSessionId() {
+    std::array<unsigned char, 16> bytes{};
+    RAND_bytes(bytes.data(), static_cast<int>(bytes.size()));
+    std::string id;
+    for (std::size_t index = 0; index < bytes.size(); ++index) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", bytes[index]);
+        id += digits;
+        if (index == 3 || index == 5 || index == 7 || index == 9) {
+            id += '-';
+        }
+    }
+    return id;
+}
+
+std::string hostIdOfPairRecord(plist_t request) {
+    return stringItem(plist_dict_get_item(request, "PairRecord"), "HostID");
+}
+
 }  // namespace
 
 void LockdownServer::serve(int socket) {
+    socket_ = socket;
+    device_.tally().lockdownConnectionOpened();
     Plist request;
-    while (receiveFramedPlist(socket, request)) {
+    while (receive(request)) {
         const Plist reply(plist_new_dict());
         if (plist_get_node_type(request.get()) != PLIST_DICT) {
             setError(reply.get(), "InvalidRequest");
@@ -36,10 +71,55 @@ void LockdownServer::serve(int socket) {
             plist_dict_set_item(reply.get(), "Request", plist_new_string(name.c_str()));
             answer(name, request.get(), reply.get());
         }
-        if (!device_.send(socket, framedPlist(reply.get()))) {
+        if (!send(reply.get())) {
             return;
         }
+        if (tlsToStart_) {
+            tls_ = TlsSession::accept(socket_, device_, *tlsToStart_);
+            tlsToStart_.reset();
+            if (!tls_) {
+                return;
+            }
+            device_.tally().tlsHandshake(tls_->version());
+        }
     }
+}
+
+bool LockdownServer::receive(Plist& request) {
+    std::string message;
+    while (tls_) {
+        uint32_t length = 0;
+        const TlsSession::Received received = tls_->read(&length, sizeof length);
+        if (received == TlsSession::Received::HostClosed) {
+            // The host goes on in plain text, and the session has ended with TLS.
+            const bool answered = tls_->answerClose();
+            tls_.reset();
+            sessionId_.clear();
+            if (!answered) {
+                return false;
+            }
+            continue;
+        }
+        if (received != TlsSession::Received::Data || ntohl(length) > kLargestFramedMessage) {
+            return false;
+        }
+        message.assign(ntohl(length), '\0');
+        if (tls_->read(message.data(), message.size()) != TlsSession::Received::Data) {
+            return false;
+        }
+        request = fromBytes(message);
+        return true;
+    }
+    if (!receiveFramed(socket_, message)) {
+        return false;
+    }
+    request = fromBytes(message);
+    return true;
+}
+
+bool LockdownServer::send(plist_t reply) {
+    const std::string bytes = framedPlist(reply);
+    return tls_ ? tls_->write(bytes) : device_.send(socket_, bytes);
 }
 
 void LockdownServer::answer(const std::string& name, plist_t request, plist_t reply) {
@@ -47,23 +127,18 @@ void LockdownServer::answer(const std::string& name, plist_t request, plist_t re
         plist_dict_set_item(reply, "Type", plist_new_string("com.apple.mobile.lockdown"));
     } else if (name == "GetValue") {
         getValue(request, reply);
+    } else if (name == "Pair") {
+        pair(request, reply);
+    } else if (name == "ValidatePair") {
+        validatePair(request, reply);
+    } else if (name == "Unpair") {
+        unpair(request, reply);
     } else if (name == "StartSession") {
-        startSession(reply);
+        startSession(request, reply);
     } else if (name == "StopSession") {
-        inSession_ = false;
-        plist_dict_set_item(reply, "Result", plist_new_string("Success"));
+        stopSession(request, reply);
     } else if (name == "StartService") {
         startService(request, reply);
-    } else if (name == "Pair") {
-        // Until the user unlocks the device and taps Trust (SIGHUP), nobody is there to.
-        if (device_.acceptsPairing()) {
-            plist_dict_set_item(reply, "EscrowBag", plist_new_data("devemu-escrow", 13));
-        } else {
-            setError(reply, device_.locked() ? "PasswordProtected" : "UserDeniedPairing");
-        }
-    } else if (name == "ValidatePair") {
-        if (!device_.paired())
-            setError(reply, "InvalidHostID");
     } else {
         setError(reply, "UnsupportedRequest");
     }
@@ -71,16 +146,31 @@ void LockdownServer::answer(const std::string& name, plist_t request, plist_t re
 
 void LockdownServer::getValue(plist_t request, plist_t reply) const {
     const std::string domain = stringItem(request, "Domain");
-    if (domain.empty() && stringItem(request, "Key") == "DevicePublicKey") {
-        plist_dict_set_item(reply, "Value",
-                            plist_new_data(kDevicePublicKey, sizeof kDevicePublicKey - 1));
+    const std::string key = stringItem(request, "Key");
+    if (domain.empty() && key == "DevicePublicKey") {
+        const std::string& pem = DeviceKey::shared().publicKeyPem();
+        plist_dict_set_item(reply, "Value", plist_new_data(pem.data(), pem.size()));
+        return;
+    }
+    const bool inSession = !sessionId_.empty();
+    if (!inSession && (!domain.empty() || !(key.empty() || isPublicValue(key)))) {
+        setError(reply, "GetProhibited");
         return;
     }
     plist_t source = device_.values();
     if (!domain.empty()) {
         source = plist_dict_get_item(source, domain.c_str());
     }
-    const std::string key = stringItem(request, "Key");
+    if (key.empty() && !inSession) {
+        const plist_t shown = plist_new_dict();
+        for (const char* name : kPublicValues) {
+            if (const plist_t value = plist_dict_get_item(source, name)) {
+                plist_dict_set_item(shown, name, plist_copy(value));
+            }
+        }
+        plist_dict_set_item(reply, "Value", shown);
+        return;
+    }
     const plist_t value = key.empty() || plist_get_node_type(source) != PLIST_DICT
                               ? source
                               : plist_dict_get_item(source, key.c_str());
@@ -91,22 +181,71 @@ void LockdownServer::getValue(plist_t request, plist_t reply) const {
     plist_dict_set_item(reply, "Value", plist_copy(value));
 }
 
-void LockdownServer::startSession(plist_t reply) {
-    if (device_.locked()) {
+void LockdownServer::pair(plist_t request, plist_t reply) {
+    const auto pairing =
+        Pairing::fromPairRecord(plist_dict_get_item(request, "PairRecord"), DeviceKey::shared());
+    if (!pairing) {
+        setError(reply, "InvalidPairRecord");
+    } else if (const char* refusal = device_.pairingRefusal()) {
+        setError(reply, refusal);
+    } else {
+        device_.trustedHosts().remember(*pairing);
+        plist_dict_set_item(reply, "EscrowBag", plist_new_data("devemu-escrow", 13));
+    }
+}
+
+void LockdownServer::validatePair(plist_t request, plist_t reply) const {
+    if (!device_.trustedHosts().find(hostIdOfPairRecord(request))) {
+        setError(reply, "InvalidHostID");
+    }
+}
+
+void LockdownServer::unpair(plist_t request, plist_t reply) {
+    const std::string hostId = hostIdOfPairRecord(request);
+    if (!device_.trustedHosts().find(hostId)) {
+        setError(reply, "InvalidHostID");
+        return;
+    }
+    device_.trustedHosts().forget(hostId);
+}
+
+void LockdownServer::startSession(plist_t request, plist_t reply) {
+    const std::string hostId = stringItem(request, "HostID");
+    if (!sessionId_.empty() || tls_) {
+        setError(reply, "SessionActive");
+    } else if (hostId.empty()) {
+        setError(reply, "MissingHostID");
+    } else if (device_.locked()) {
         setError(reply, "PasswordProtected");
-    } else if (!device_.paired()) {
+    } else if (auto pairing = device_.trustedHosts().find(hostId); !pairing) {
         setError(reply, "InvalidHostID");
     } else {
-        inSession_ = true;
-        plist_dict_set_item(reply, "SessionID", plist_new_string("devemu-session"));
-        plist_dict_set_item(reply, "EnableSessionSSL", plist_new_bool(0));
+        sessionId_ = newSessionId();
+        const bool tls = device_.faults().sessionTls();
+        if (tls) {
+            tlsToStart_ = std::move(pairing);
+        }
+        plist_dict_set_item(reply, "SessionID", plist_new_string(sessionId_.c_str()));
+        plist_dict_set_item(reply, "EnableSessionSSL", plist_new_bool(tls ? 1 : 0));
+    }
+}
+
+void LockdownServer::stopSession(plist_t request, plist_t reply) {
+    if (sessionId_.empty()) {
+        setError(reply, "SessionInactive");
+    } else if (stringItem(request, "SessionID") != sessionId_) {
+        setError(reply, "InvalidSessionID");
+    } else {
+        // Answered inside TLS, which lasts until the host's close_notify.
+        sessionId_.clear();
+        plist_dict_set_item(reply, "Result", plist_new_string("Success"));
     }
 }
 
 void LockdownServer::startService(plist_t request, plist_t reply) const {
     const std::string service = stringItem(request, "Service");
     const uint16_t port = portOfService(service);
-    if (!inSession_) {
+    if (sessionId_.empty()) {
         setError(reply, "SessionInactive");
     } else if (port == 0 || (service == "com.apple.afc2" &&
                              !device_.model()->folder().openSubfolder("Root").valid())) {

@@ -1,12 +1,16 @@
 // plovik-devemu: an emulated iOS device behind a usbmuxd socket, for libusbmuxd and
-// libimobiledevice to talk to as they talk to a real one. Runs until SIGINT or SIGTERM, then
-// writes what crossed its links to the --stats file; SIGUSR1 unplugs the devices and SIGUSR2
-// plugs them in again, under new device ids as usbmuxd gives; SIGHUP unlocks them and taps Trust
-// on them, so that a locked or unpaired device completes itself.
+// libimobiledevice to talk to as they talk to a real one. As a current iPhone, a device starts
+// unpaired: the host pairs with it (the emulated user taps Trust at once), and lockdown sessions
+// run inside TLS. Pair records (the host's, in the daemon) and pairings (the device's) last for
+// the run, across unplugging. Runs until SIGINT or SIGTERM, then writes what crossed its links
+// to the --stats file; SIGUSR1 unplugs the devices and SIGUSR2 plugs them in again, under new
+// device ids as usbmuxd gives; SIGHUP unlocks them and answers their Trust dialog with Trust, so
+// that a locked, pending or refusing device completes itself.
 #include "emulateddevice.h"
 #include "faultplan.h"
 #include "muxdaemon.h"
 #include "traffictally.h"
+#include "trustedhosts.h"
 #include "usblink.h"
 
 #include "devicefolder.h"
@@ -17,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -39,7 +44,9 @@ int usage(const char* problem) {
                  "plovik-devemu: %s\n"
                  "usage: plovik-devemu --socket PATH --device FOLDER [--device FOLDER]...\n"
                  "                     [--link usb2|usb3|none|MBPS,MS[,PACKET]] [--stats FILE]\n"
-                 "                     [--fault FAULT]...\n%s"
+                 "                     [--fault FAULT]... [--no-tls]\n%s"
+                 "Devices start unpaired and trust the host that pairs; sessions run inside\n"
+                 "TLS 1.2 or 1.3, or in plain text with --no-tls.\n"
                  "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
                  "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again, SIGHUP unlocks\n"
                  "them and taps Trust on them.\n",
@@ -51,6 +58,10 @@ int usage(const char* problem) {
 std::string parse(int argc, char** argv, Options& options) {
     for (int index = 1; index < argc; ++index) {
         const std::string_view option = argv[index];
+        if (option == "--no-tls") {
+            options.faults.disableSessionTls();
+            continue;
+        }
         if (index + 1 >= argc) {
             return std::string(option) + " needs a value";
         }
@@ -81,9 +92,13 @@ std::string parse(int argc, char** argv, Options& options) {
     return {};
 }
 
+// What each device, by UDID, remembers of the hosts it paired with, from one plugging to the
+// next.
+using TrustedHostsByUdid = std::map<std::string, std::shared_ptr<TrustedHosts>>;
+
 // Attaches a device for each folder, numbered from nextId on; false when a folder is unusable.
 bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
-            const std::shared_ptr<TrafficTally>& tally) {
+            TrustedHostsByUdid& trustedHosts, const std::shared_ptr<TrafficTally>& tally) {
     std::set<std::string> udids;
     for (const std::string& folder : options.deviceFolders) {
         std::unique_ptr<plovik::sim::DeviceFolder> deviceFolder;
@@ -98,8 +113,12 @@ bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
                          folder.c_str(), deviceFolder->uniqueDeviceId().c_str());
             return false;
         }
+        std::shared_ptr<TrustedHosts>& hosts = trustedHosts[deviceFolder->uniqueDeviceId()];
+        if (!hosts) {
+            hosts = std::make_shared<TrustedHosts>();
+        }
         daemon.attach(std::make_shared<EmulatedDevice>(
-            nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)),
+            nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), hosts,
             options.faults, options.link, tally));
     }
     return true;
@@ -125,10 +144,11 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const auto tally = std::make_shared<TrafficTally>();
+    TrustedHostsByUdid trustedHosts;
     {
         MuxDaemon daemon(options.socketPath);
         uint32_t nextId = 1;
-        if (!plugIn(daemon, options, nextId, tally)) {
+        if (!plugIn(daemon, options, nextId, trustedHosts, tally)) {
             return 1;
         }
         if (!daemon.start()) {
@@ -145,7 +165,7 @@ int main(int argc, char** argv) {
             } else if (signal == SIGUSR2) {
                 daemon.detachAll();
                 // A folder that became unusable is reported and left unplugged.
-                plugIn(daemon, options, nextId, tally);
+                plugIn(daemon, options, nextId, trustedHosts, tally);
             }
         }
     }

@@ -14,7 +14,6 @@ namespace plovik::devemu {
 namespace {
 
 constexpr const char* kBuid = "00000000-0000-0000-0000-0000DE7E4D00";
-constexpr const char* kHostId = "D3E4A7B1-5C2F-4E8A-9B61-0DE7E40A5712";
 
 Plist attachedMessage(const EmulatedDevice& device) {
     const plist_t properties = plist_new_dict();
@@ -173,10 +172,11 @@ void MuxDaemon::serve(int socket) {
         readPairRecord(socket, request);
     } else if (type == "SavePairRecord") {
         savePairRecord(socket, request);
+    } else if (type == "DeletePairRecord") {
+        deletePairRecord(socket, request);
     } else if (type == "Connect") {
         connect(socket, request);
     } else {
-        // DeletePairRecord too: a pairing, once made, stays for the emulator's run.
         sendMuxResult(socket, request.tag, kMuxBadCommand);
     }
 }
@@ -196,36 +196,52 @@ void MuxDaemon::listen(int socket, uint32_t tag) {
 }
 
 void MuxDaemon::readPairRecord(int socket, const MuxRequest& request) {
-    const auto found = deviceByUdid(stringItem(request.body.get(), "PairRecordID"));
-    if (!found || !found->paired()) {
-        sendMuxResult(socket, request.tag, kMuxBadDevice);
-        return;
+    std::string record;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = pairRecords_.find(stringItem(request.body.get(), "PairRecordID"));
+        if (found == pairRecords_.end()) {
+            sendMuxResult(socket, request.tag, kMuxNoSuchRecord);
+            return;
+        }
+        record = found->second;
     }
-    // Without TLS the client needs nothing of a record but the host's identity.
-    const Plist record(plist_new_dict());
-    plist_dict_set_item(record.get(), "HostID", plist_new_string(kHostId));
-    plist_dict_set_item(record.get(), "SystemBUID", plist_new_string(kBuid));
-    const std::string xml = toXml(record.get());
-    sendMuxMessage(socket, request.tag,
-                   dictionaryWith("PairRecordData", plist_new_data(xml.data(), xml.size())).get());
+    sendMuxMessage(
+        socket, request.tag,
+        dictionaryWith("PairRecordData", plist_new_data(record.data(), record.size())).get());
 }
 
 void MuxDaemon::savePairRecord(int socket, const MuxRequest& request) {
-    const auto found = deviceByUdid(stringItem(request.body.get(), "PairRecordID"));
+    const std::string id = stringItem(request.body.get(), "PairRecordID");
     const plist_t data = plist_dict_get_item(request.body.get(), "PairRecordData");
-    if (!found || data == nullptr || plist_get_node_type(data) != PLIST_DATA) {
-        sendMuxResult(socket, request.tag, kMuxBadDevice);
+    if (id.empty() || plist_get_node_type(data) != PLIST_DATA) {
+        sendMuxResult(socket, request.tag, kMuxBadCommand);
         return;
     }
-    found->pairRecordSaved();
+    uint64_t length = 0;
+    const char* bytes = plist_get_data_ptr(data, &length);
+    const auto attached = deviceByUdid(id);
+    const std::lock_guard lock(mutex_);
+    pairRecords_.insert_or_assign(id, std::string(bytes, length));
     sendMuxResult(socket, request.tag, kMuxOk);
+    if (!attached) {
+        return;
+    }
     Plist paired(plist_new_dict());
     plist_dict_set_item(paired.get(), "MessageType", plist_new_string("Paired"));
-    plist_dict_set_item(paired.get(), "DeviceID", plist_new_uint(found->id()));
-    const std::lock_guard lock(mutex_);
+    plist_dict_set_item(paired.get(), "DeviceID", plist_new_uint(attached->id()));
     for (const int listener : listeners_) {
         sendMuxMessage(listener, 0, paired.get());
     }
+}
+
+void MuxDaemon::deletePairRecord(int socket, const MuxRequest& request) {
+    {
+        const std::lock_guard lock(mutex_);
+        pairRecords_.erase(stringItem(request.body.get(), "PairRecordID"));
+    }
+    // Also when there was none: what the host asked for holds.
+    sendMuxResult(socket, request.tag, kMuxOk);
 }
 
 void MuxDaemon::allowAccessToAll() {

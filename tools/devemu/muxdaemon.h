@@ -1,6 +1,8 @@
-// usbmuxd on an AF_UNIX socket: the device list, Listen events, pair records, and Connect to a
-// device port, after which the socket carries the device's service bytes. One thread per
-// connection, as the client opens one connection per request.
+// usbmuxd on an AF_UNIX socket: the device list, Listen events, the host's pair records, and
+// Connect to a device port, after which the socket carries the device's service bytes. There is
+// no pair record until a client saves one; records are kept by PairRecordID (the UDID) for the
+// daemon's life, across unplugging. One thread per connection, as the client opens one
+// connection per request.
 #ifndef PLOVIK_DEVEMU_MUXDAEMON_H
 #define PLOVIK_DEVEMU_MUXDAEMON_H
 
@@ -9,6 +11,7 @@
 
 #include <atomic>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,10 +49,11 @@ private:
     void connect(int socket, const MuxRequest& request);
     void listen(int socket, uint32_t tag);
     void readPairRecord(int socket, const MuxRequest& request);
+    void savePairRecord(int socket, const MuxRequest& request);
+    void deletePairRecord(int socket, const MuxRequest& request);
     void deviceDetached(uint32_t id);
     std::shared_ptr<EmulatedDevice> device(uint32_t id);
     std::shared_ptr<EmulatedDevice> deviceByUdid(const std::string& udid);
-    void savePairRecord(int socket, const MuxRequest& request);
     void joinFinished();
 
     const std::string socketPath_;
@@ -61,6 +65,8 @@ private:
     std::vector<std::shared_ptr<EmulatedDevice>> devices_;
     std::vector<int> listeners_;
     std::list<Connection> connections_;
+    // PairRecordData as the client saved it, by PairRecordID.
+    std::map<std::string, std::string> pairRecords_;
 };
 
 }  // namespace plovik::devemu

@@ -14,6 +14,8 @@ enum MuxResult : uint64_t {
     kMuxOk = 0,
     kMuxBadCommand = 1,
     kMuxBadDevice = 2,
+    // ENOENT: the real daemon's answer for a pair record it does not hold.
+    kMuxNoSuchRecord = 2,
     kMuxConnectionRefused = 3,
 };
 

@@ -4,20 +4,11 @@
 
 #include <arpa/inet.h>
 
-#include <cstdint>
-
 namespace plovik::devemu {
-
-namespace {
-
-// Far above any request a client sends: a larger length is a stream out of step.
-constexpr uint32_t kLargestMessage = 16 << 20;
-
-}  // namespace
 
 bool receiveFramed(int socket, std::string& message) {
     uint32_t length = 0;
-    if (!readExactly(socket, &length, sizeof length) || ntohl(length) > kLargestMessage) {
+    if (!readExactly(socket, &length, sizeof length) || ntohl(length) > kLargestFramedMessage) {
         return false;
     }
     message.assign(ntohl(length), '\0');

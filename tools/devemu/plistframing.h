@@ -5,9 +5,13 @@
 
 #include "plistitems.h"
 
+#include <cstdint>
 #include <string>
 
 namespace plovik::devemu {
+
+// Far above any request a client sends: a larger length is a stream out of step.
+constexpr uint32_t kLargestFramedMessage = 16 << 20;
 
 // The message bytes; false when the peer closed or sent no whole message.
 bool receiveFramed(int socket, std::string& message);
