@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# plovik-cli through libplovik-usbmux, libimobiledevice and libusbmuxd against plovik-devemu on a
-# socket in a temporary folder: the real wire protocols end to end, then the fault drills.
+# Debian's own clients (libimobiledevice-utils, ideviceinstaller, ifuse), then plovik-cli through
+# libplovik-usbmux, libimobiledevice and libusbmuxd, against plovik-devemu on a socket in a
+# temporary folder: the real wire protocols end to end, then the fault drills.
 # Usage: devemu_test.sh PLOVIK_DEVEMU PLOVIK_CLI DEMO_DEVICE_FOLDER
 set -u
 emulator=$1
@@ -14,7 +15,7 @@ stopEmulator() {
         emulatorPid=
     fi
 }
-trap 'stopEmulator; rm -rf "$work"' EXIT
+trap 'fusermount -u "$work/mnt" 2>/dev/null; stopEmulator; rm -rf "$work"' EXIT
 cp -a "$3" "$work/device"
 
 # startEmulator ARGS...: serves the copy of the demo device with the extra arguments, and waits
@@ -44,6 +45,60 @@ waitUntilReady() {
 
 cliCommand=("$cli")
 source "$(dirname "$0")/clichecks.sh"
+
+# runTool EXIT_CODE PROGRAM ARGS...: one of Debian's own clients, bounded in time, its output in
+# $work/out; another exit code fails the script.
+runTool() {
+    local code=$1
+    shift
+    timeout 60 "$@" >"$work/out" 2>"$work/err"
+    local actual=$?
+    if [[ $actual != "$code" ]]; then
+        echo "FAIL: $* gave exit $actual (wanted $code):"
+        cat "$work/out" "$work/err"
+        failed=1
+    fi
+}
+
+# The emulator is wrong wherever Debian's clients and it disagree. By default the device is
+# unpaired: the first ideviceinfo pairs from scratch (the device's key, Pair, SavePairRecord),
+# and every session runs inside TLS.
+startEmulator --stats "$work/stats"
+runTool 0 ideviceinfo -k ProductVersion
+check '[[ $(<"$work/out") == 17.1 ]]'
+runTool 0 idevicepair validate
+check 'grep -q "^SUCCESS: Validated pairing" "$work/out"'
+# The whole domain, session-only values included.
+runTool 0 ideviceinfo
+check 'grep -qx "DeviceName: Demo iPhone" "$work/out" && grep -qx "SerialNumber: F2LDEMO0Q6L9" "$work/out"'
+runTool 0 ideviceinstaller -l
+check 'grep -qx "com.example.notes, \"412\", \"Notes Demo\"" "$work/out"'
+mkdir "$work/mnt"
+if [[ -e /dev/fuse ]] && timeout 30 ifuse "$work/mnt" 2>"$work/err"; then
+    check 'ls "$work/mnt/DCIM" | grep -qx 100APPLE'
+    check 'cmp -s "$work/mnt/DCIM/100APPLE/IMG_0001.JPG" "$work/device/Media/DCIM/100APPLE/IMG_0001.JPG"'
+    fusermount -u "$work/mnt" || { echo "FAIL: fusermount -u"; failed=1; }
+else
+    echo "NOTE: FUSE is not usable here, ifuse not checked: $(head -1 "$work/err")"
+fi
+stopEmulator
+# A client that read the version first asks for TLS 1.2 or later and gets 1.3.
+check 'grep -q "^tls-version TLSv1.3 [1-9]" "$work/stats" && ! grep -q "^tls-version TLSv1\.[012] " "$work/stats"'
+startEmulator --fault tls13-only
+runTool 0 idevicepair validate
+check 'grep -q "^SUCCESS: Validated pairing" "$work/out"'
+
+# The user's hand with Debian's idevicepair: each drill refuses Pair until SIGHUP.
+for drill in "trust-pending:accept the trust dialog" "deny-trust:denied the trust dialog" \
+             "locked:a passcode is set"; do
+    startEmulator --fault "${drill%%:*}"
+    runTool 1 idevicepair pair
+    check 'grep -q "${drill#*:}" "$work/out"'
+    kill -HUP "$emulatorPid"
+    sleep 0.2
+    runTool 0 idevicepair pair
+    runTool 0 ideviceinfo -k ProductVersion
+done
 
 startEmulator --link usb3
 expect 0 0 devices
@@ -111,7 +166,7 @@ expect 0 0 devices
 check 'grep -q "Demo iPhone.*ready$" "$work/out"'
 expect 0 0 ls /Media
 
-startEmulator --fault unpaired
+startEmulator --fault trust-pending
 expect 0 1 devices
 check 'grep -q "	untrusted$" "$work/out"'
 # Trust tapped (SIGHUP): libimobiledevice pairs (the device's key, Pair, SavePairRecord) and the
