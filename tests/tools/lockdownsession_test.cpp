@@ -71,7 +71,7 @@ const HostCredentials& stranger() {
     return credentials;
 }
 
-class LockdownTest : public DaemonTest {
+class LockdownSessionTest : public DaemonTest {
 protected:
     // A connection to the lockdown port of the device plugged in last.
     std::unique_ptr<MuxConnection> lockdown() {
@@ -110,7 +110,7 @@ protected:
     }
 };
 
-TEST_F(LockdownTest, PairRecordsAreMissingUntilSavedThenReturnedAsSavedAcrossUnplugging) {
+TEST_F(LockdownSessionTest, PairRecordsAreMissingUntilSavedThenReturnedAsSavedAcrossUnplugging) {
     startDaemon();
     MuxConnection listener(socketPath());
     ASSERT_NE(listener.request("Listen"), nullptr);
@@ -151,7 +151,7 @@ TEST_F(LockdownTest, PairRecordsAreMissingUntilSavedThenReturnedAsSavedAcrossUnp
     EXPECT_EQ(uintItem(gone.get(), "Number"), kMuxNoSuchRecord);
 }
 
-TEST_F(LockdownTest, AnUnpairedHostLearnsOnlyPublicValuesAndGetsNoSession) {
+TEST_F(LockdownSessionTest, AnUnpairedHostLearnsOnlyPublicValuesAndGetsNoSession) {
     startDaemon();
     const auto connection = lockdown();
     const std::string key =
@@ -182,7 +182,7 @@ TEST_F(LockdownTest, AnUnpairedHostLearnsOnlyPublicValuesAndGetsNoSession) {
     EXPECT_EQ(stringItem(connection->lockdown(service.get()).get(), "Error"), "SessionInactive");
 }
 
-TEST_F(LockdownTest, PairRefusesRecordsThatDoNotCertifyTheDeviceKeyUnderTheHostsRoot) {
+TEST_F(LockdownSessionTest, PairRefusesRecordsThatDoNotCertifyTheDeviceKeyUnderTheHostsRoot) {
     startDaemon();
     const auto withCertificate = [](const char* key, X509* certificate) {
         Plist record = host().pairRecord();
@@ -207,7 +207,7 @@ TEST_F(LockdownTest, PairRefusesRecordsThatDoNotCertifyTheDeviceKeyUnderTheHosts
               "InvalidHostID");
 }
 
-TEST_F(LockdownTest, ASessionRunsInsideTlsUntilTheHostsCloseNotifyIsAnswered) {
+TEST_F(LockdownSessionTest, ASessionRunsInsideTlsUntilTheHostsCloseNotifyIsAnswered) {
     startDaemon();
     const Plist record = host().pairRecord();
     const Plist paired = lockdown()->lockdown(pairRequest("Pair", record.get()).get());
@@ -250,7 +250,7 @@ TEST_F(LockdownTest, ASessionRunsInsideTlsUntilTheHostsCloseNotifyIsAnswered) {
     EXPECT_NE(report.find("tls-version TLSv1.3 1\n"), std::string::npos) << report;
 }
 
-TEST_F(LockdownTest, TheDeviceRemembersAPairingAcrossUnpluggingUntilUnpaired) {
+TEST_F(LockdownSessionTest, TheDeviceRemembersAPairingAcrossUnpluggingUntilUnpaired) {
     startDaemon();
     const Plist record = host().pairRecord();
     ASSERT_EQ(pair(record.get()), "");
@@ -269,7 +269,7 @@ TEST_F(LockdownTest, TheDeviceRemembersAPairingAcrossUnpluggingUntilUnpaired) {
               "InvalidHostID");
 }
 
-TEST_F(LockdownTest, TheTlsServerTakesOnlyCurrentVersionsAndThePairingsRootCertificate) {
+TEST_F(LockdownSessionTest, TheTlsServerTakesOnlyCurrentVersionsAndThePairingsRootCertificate) {
     startDaemon();
     const Plist record = host().pairRecord();
     ASSERT_EQ(pair(record.get()), "");
@@ -289,7 +289,7 @@ TEST_F(LockdownTest, TheTlsServerTakesOnlyCurrentVersionsAndThePairingsRootCerti
     EXPECT_FALSE(sessionWorks(nullptr, nullptr, TLS1_2_VERSION, TLS1_2_VERSION));
 }
 
-TEST_F(LockdownTest, Tls13OnlyRefusesTls12) {
+TEST_F(LockdownSessionTest, Tls13OnlyRefusesTls12) {
     faults_.add("tls13-only");
     startDaemon();
     const Plist record = host().pairRecord();
@@ -302,7 +302,7 @@ TEST_F(LockdownTest, Tls13OnlyRefusesTls12) {
     EXPECT_EQ(version, "TLSv1.3");
 }
 
-TEST_F(LockdownTest, PairWaitsForTheUsersHandInTheTrustDrills) {
+TEST_F(LockdownSessionTest, PairWaitsForTheUsersHandInTheTrustDrills) {
     const Plist record = host().pairRecord();
     for (const auto& [fault, error] :
          {std::pair{"trust-pending", "PairingDialogResponsePending"},
@@ -321,7 +321,7 @@ TEST_F(LockdownTest, PairWaitsForTheUsersHandInTheTrustDrills) {
     }
 }
 
-TEST_F(LockdownTest, NoTlsKeepsTheSessionInPlainText) {
+TEST_F(LockdownSessionTest, NoTlsKeepsTheSessionInPlainText) {
     faults_.disableSessionTls();
     startDaemon();
     const Plist record = host().pairRecord();
