@@ -66,12 +66,13 @@ void DeviceMonitor::notificationCallback(const AMDeviceNotificationInfo* info, v
 }
 
 void DeviceMonitor::deviceArrived(AMDeviceRef handle) {
-    // A device reported while locked is complete now: its placeholder leaves first.
+    CZelboString error;
+    std::shared_ptr<AMDevice> device = AMDevice::attach(handle, error);
+    // A device reported while not ready is complete now: its placeholder leaves first, right
+    // before the complete one comes (the snapshot is read meanwhile it still stands).
     removeDevice(handle, [](const AMDevice& listed) {
         return listed.accessState() != kAMDeviceAccessReady;
     });
-    CZelboString error;
-    std::shared_ptr<AMDevice> device = AMDevice::attach(handle, error);
     if (!device || !addDevice(device))
         return;
     post(&MobileDeviceAccessListener::onDeviceConnected, std::move(device));

@@ -2,10 +2,11 @@
 # Debian's own clients (libimobiledevice-utils, ideviceinstaller, ifuse), then plovik-cli through
 # libplovik-usbmux, libimobiledevice and libusbmuxd, against plovik-devemu on a socket in a
 # temporary folder: the real wire protocols end to end, then the fault drills.
-# Usage: devemu_test.sh PLOVIK_DEVEMU PLOVIK_CLI DEMO_DEVICE_FOLDER
+# Usage: devemu_test.sh PLOVIK_DEVEMU PLOVIK_CLI DEMO_DEVICE_FOLDER [PLOVIK]
 set -u
 emulator=$1
 cli=$2
+program=${4:-}
 work=$(mktemp -d)
 emulatorPid=
 stopEmulator() {
@@ -176,6 +177,35 @@ waitUntilReady
 expect 0 0 devices
 check 'grep -q "Demo iPhone.*ready$" "$work/out"'
 expect 0 0 ls /Media
+
+# Don't Trust: the library says so (and asks no more while it runs, until the device is plugged
+# in again); a later run asks again, and this time the user taps Trust, also after replugging.
+startEmulator --fault deny-trust
+expect 0 1 devices
+check 'grep -q "	denied$" "$work/out"'
+expect 1 2 ls /Media
+check 'grep -q "was told not to trust this computer" "$work/err"'
+kill -HUP "$emulatorPid"
+kill -USR1 "$emulatorPid"
+sleep 0.3
+kill -USR2 "$emulatorPid"
+waitUntilReady
+expect 0 0 ls /Media
+
+# An arrival from scratch costs one TLS session: the probe's session serves the snapshot.
+startEmulator --stats "$work/stats"
+expect 0 0 devices
+stopEmulator
+check 'grep -qx "tls-handshakes 1" "$work/stats" && grep -qx "tls-version TLSv1.3 1" "$work/stats"'
+
+# The window, without --demo, on the emulator's default: pairs, opens a folder, takes a picture.
+if [[ -n $program ]]; then
+    startEmulator
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache \
+        XDG_DATA_HOME=$work/data timeout 60 "$program" --screenshot "$work/window.png" \
+        --open /Media/DCIM/100APPLE >"$work/out" 2>"$work/err"
+    check '[[ $? == 0 && -s "$work/window.png" ]] || { cat "$work/err"; false; }'
+fi
 
 # Pulled out mid-transfer: one failure line, and no partial file under the final name.
 startEmulator --fault detach-after-bytes=20000000

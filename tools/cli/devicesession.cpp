@@ -122,8 +122,18 @@ void DeviceSession::waitForRealDevices() {
         seen = attached_.devices().size();
     }
     // A device announced as connecting is replaced by its complete object (snapshot read) or by
-    // one that says why it allows no session.
-    attached_.waitFor(noneConnecting, kConnectingWait);
+    // one that says why it allows no session: the placeholder leaves, its successor comes right
+    // after. The list is taken once none is connecting and it held still for a moment.
+    for (;;) {
+        if (!attached_.waitFor(noneConnecting, kConnectingWait))
+            return;
+        const std::vector<AMDevice*> settled = attached_.devices();
+        if (!attached_.waitFor(
+                [&](const std::vector<AMDevice*>& devices) { return devices != settled; },
+                kQuietAfterArrival)) {
+            return;
+        }
+    }
 }
 
 std::vector<AMDevice*> DeviceSession::devices() const {

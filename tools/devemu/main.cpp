@@ -96,9 +96,14 @@ std::string parse(int argc, char** argv, Options& options) {
 // next.
 using TrustedHostsByUdid = std::map<std::string, std::shared_ptr<TrustedHosts>>;
 
+// Whether the user has unlocked the devices and answers their Trust dialog with Trust (SIGHUP);
+// it holds for devices plugged in again.
+enum class UserHand { Waiting, Allows };
+
 // Attaches a device for each folder, numbered from nextId on; false when a folder is unusable.
 bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
-            TrustedHostsByUdid& trustedHosts, const std::shared_ptr<TrafficTally>& tally) {
+            TrustedHostsByUdid& trustedHosts, const std::shared_ptr<TrafficTally>& tally,
+            UserHand hand) {
     std::set<std::string> udids;
     for (const std::string& folder : options.deviceFolders) {
         std::unique_ptr<plovik::sim::DeviceFolder> deviceFolder;
@@ -117,9 +122,13 @@ bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
         if (!hosts) {
             hosts = std::make_shared<TrustedHosts>();
         }
-        daemon.attach(std::make_shared<EmulatedDevice>(
+        auto device = std::make_shared<EmulatedDevice>(
             nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), hosts,
-            options.faults, options.link, tally));
+            options.faults, options.link, tally);
+        if (hand == UserHand::Allows) {
+            device->allowAccess();
+        }
+        daemon.attach(std::move(device));
     }
     return true;
 }
@@ -148,7 +157,8 @@ int main(int argc, char** argv) {
     {
         MuxDaemon daemon(options.socketPath);
         uint32_t nextId = 1;
-        if (!plugIn(daemon, options, nextId, trustedHosts, tally)) {
+        UserHand hand = UserHand::Waiting;
+        if (!plugIn(daemon, options, nextId, trustedHosts, tally, hand)) {
             return 1;
         }
         if (!daemon.start()) {
@@ -159,13 +169,14 @@ int main(int argc, char** argv) {
         for (int signal = 0; signal != SIGINT && signal != SIGTERM;) {
             sigwait(&signals, &signal);
             if (signal == SIGHUP) {
+                hand = UserHand::Allows;
                 daemon.allowAccessToAll();
             } else if (signal == SIGUSR1) {
                 daemon.detachAll();
             } else if (signal == SIGUSR2) {
                 daemon.detachAll();
                 // A folder that became unusable is reported and left unplugged.
-                plugIn(daemon, options, nextId, trustedHosts, tally);
+                plugIn(daemon, options, nextId, trustedHosts, tally, hand);
             }
         }
     }
