@@ -148,12 +148,13 @@ void DeviceWatcher::attach(uint32_t muxId, const std::string& udid) {
     watched.muxId = muxId;
     watched.udid = udid;
     // Known at once, before the probe (which may pair, a second or more): a caller waiting for
-    // devices learns that one is on its way.
+    // devices learns that one is on its way. The probe is due now, after the events queued
+    // meanwhile, so devices attached together are all announced before any is probed.
     if (makeDevice(watched)) {
         watched.announced = Announced::NotReady;
         deliverToAll(watched.handle, kAMDeviceNotReady);
     }
-    probe(watched);
+    watched.nextProbe = Clock::now();
 }
 
 bool DeviceWatcher::makeDevice(Watched& watched) {

@@ -17,7 +17,7 @@ namespace {
 
 // usbmuxd reports the devices it knows soon after subscribing; more may follow close behind.
 constexpr auto kRealArrivalWait = 1500ms;
-constexpr auto kQuietAfterArrival = 250ms;
+constexpr auto kQuietAfterArrival = 100ms;
 // A device is reported as connecting at once; pairing and the TLS session take a few seconds at
 // most, more on a loaded machine.
 constexpr auto kConnectingWait = 30s;
