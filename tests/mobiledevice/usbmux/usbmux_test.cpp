@@ -29,6 +29,8 @@ using standin::DeviceState;
 namespace {
 
 constexpr auto kEventWait = 15s;  // libusbmuxd polls each second, the library re-probes every 3 s
+// Pairing makes two RSA keys first, which under valgrind takes a minute or more.
+constexpr auto kPairingWait = 300s;
 
 class Recorder {
 public:
@@ -52,10 +54,11 @@ public:
 
     // The device of the occurrence-th event with that message for udid, once it happened.
     std::optional<AMDeviceRef> waitFor(const std::string& udid, uint32_t message,
-                                       int occurrence = 1) {
+                                       int occurrence = 1,
+                                       std::chrono::seconds timeout = kEventWait) {
         std::unique_lock lock(mutex_);
         std::optional<AMDeviceRef> found;
-        changed_.wait_for(lock, kEventWait, [&] {
+        changed_.wait_for(lock, timeout, [&] {
             int seen = 0;
             for (const Event& event : events_) {
                 if (event.udid == udid && event.message == message && ++seen == occurrence) {
@@ -193,8 +196,9 @@ protected:
     // reason other than connecting (the first NotReady, sent at once).
     AMDeviceRef arrive(const DeviceState& device, uint32_t message = kAMDeviceArrived) {
         harness_.mux().attach(device);
-        const std::optional<AMDeviceRef> handle =
-            recorder().waitFor(device.udid, message, message == kAMDeviceNotReady ? 2 : 1);
+        const bool notReady = message == kAMDeviceNotReady;
+        const std::optional<AMDeviceRef> handle = recorder().waitFor(
+            device.udid, message, notReady ? 2 : 1, notReady ? kPairingWait : kEventWait);
         EXPECT_TRUE(handle.has_value()) << "no message " << message << " for " << device.udid;
         return handle.value_or(nullptr);
     }
