@@ -209,6 +209,32 @@ int AfcConnection::renamePath(const char* from, const char* to) const {
     return kAfcSuccess;
 }
 
+int AfcConnection::setFileTime(const char* path, uint64_t nanoseconds) const {
+    if (const int result = checkDevice(); result != kAfcSuccess) {
+        return result;
+    }
+    ResolvedEntry entry;
+    if (const int result = folder_->resolve(path, FinalLink::Keep, entry); result != kAfcSuccess) {
+        return result;
+    }
+    if (!entry.exists) {
+        return kAfcObjectNotFound;
+    }
+    if (entry.name.empty()) {
+        return kAfcPermissionDenied;
+    }
+    constexpr uint64_t kNanosecondsPerSecond = 1000000000;
+    const timespec times[2] = {
+        {0, UTIME_OMIT},
+        {static_cast<time_t>(nanoseconds / kNanosecondsPerSecond),
+         static_cast<long>(nanoseconds % kNanosecondsPerSecond)},
+    };
+    if (::utimensat(entry.parent.get(), entry.name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return afcErrorFromErrno(errno);
+    }
+    return kAfcSuccess;
+}
+
 int AfcConnection::openFile(const char* path, uint64_t mode, AFCFileRef& file) {
     if (const int result = checkDevice(); result != kAfcSuccess) {
         return result;

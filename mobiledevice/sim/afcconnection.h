@@ -30,6 +30,8 @@ public:
     // One file, link or empty folder.
     int removePath(const char* path) const;
     int renamePath(const char* from, const char* to) const;
+    // A link's own time, never its target's.
+    int setFileTime(const char* path, uint64_t nanoseconds) const;
 
     int openFile(const char* path, uint64_t mode, AFCFileRef& file);
     // The open file behind a reference, or null with the reason in result.

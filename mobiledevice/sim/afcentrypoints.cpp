@@ -193,6 +193,14 @@ int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* 
                         [&](AfcConnection& found) { return found.renamePath(oldPath, newPath); });
 }
 
+int AFCSetFileTime(AFCConnectionRef connection, const char* path, uint64_t nanoseconds) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    return onConnection(connection,
+                        [&](AfcConnection& found) { return found.setFileTime(path, nanoseconds); });
+}
+
 int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode, int,
                    AFCFileRef* outFile) {
     if (const int fault = injectedFault(__func__)) {

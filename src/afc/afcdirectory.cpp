@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string_view>
@@ -163,6 +164,14 @@ Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
     return values;
 }
 
+int64_t AFCDirectory::deviceModificationTime(const CZelboString& path) {
+    const Owned<NSDictionary> info = fileInfo(path);
+    const Object* value = info ? info->objectForKey(u"st_mtime") : nullptr;
+    if (value == nullptr || value->typeCode() != ZelboLib::kTypeInt64)
+        return 0;
+    return static_cast<const ZelboLib::CInt64&>(*value).value();
+}
+
 bool AFCDirectory::pathExists(const CZelboString& path) {
     if (!validate(path, u"Input path is nil"))
         return false;
@@ -218,6 +227,14 @@ CZelboString temporaryNameBeside(const CZelboString& deviceItem) {
 
 }  // namespace
 
+bool AFCDirectory::setModificationTime(const CZelboString& path, int64_t nanoseconds) {
+    if (!validate(path, u"Input path is nil") || nanoseconds < 0)
+        return false;
+    return reportResult(MobileDevice::AFCSetFileTime(connection_, path.toUtf8().c_str(),
+                                                     static_cast<uint64_t>(nanoseconds)),
+                        "AFCSetFileTime");
+}
+
 AFCDirectory::MoveOutcome AFCDirectory::moveIntoPlace(const CZelboString& temporary,
                                                       const CZelboString& deviceItem) {
     if (renameItem(temporary, deviceItem))
@@ -236,7 +253,15 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
         setErrorText(u"Connection is not open");
         return false;
     }
-    if (pathExists(deviceItem)) {
+    const Owned<NSDictionary> existing = fileInfo(deviceItem);
+    setErrorText({});
+    if (existing) {
+        // Replacing it would first empty it, or fail once every byte crossed.
+        const Object* type = existing->objectForKey(u"st_ifmt");
+        if (type != nullptr && type->description().view() == u"S_IFDIR") {
+            setErrorText(u"A folder of that name is in the way");
+            return false;
+        }
         setErrorText(u"Won't overwriting existing file!");
         if (delegate && !delegate->shouldOverwrite(deviceItem, CopyTarget::Device))
             return false;
@@ -285,6 +310,12 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
     if (!target->close() && failure.isEmpty())
         failure = target->errorText();
     target.reset();
+    // Set on the staged file, whose rename keeps it. Devices that refuse it keep the copy's time.
+    if (failure.isEmpty()) {
+        if (const int64_t modified = source.modificationTime(); modified > 0)
+            setModificationTime(temporary, modified);
+        setErrorText({});
+    }
 
     const MoveOutcome moved =
         failure.isEmpty() ? moveIntoPlace(temporary, deviceItem) : MoveOutcome::TargetKept;
@@ -316,13 +347,21 @@ bool AFCDirectory::copyToDevice(const CZelboString& localPath, const CZelboStrin
 }
 
 bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZelboString& localPath,
-                                      AFCDirectoryDelegate* delegate) {
+                                      AFCDirectoryDelegate* delegate,
+                                      std::optional<int64_t> modificationTime) {
     if (connection_ == nullptr) {
         setErrorText(u"Connection is not open");
         return false;
     }
     bool isFolder = false;
-    if (localPathExists(localPath, isFolder) && !isFolder) {
+    const bool exists = localPathExists(localPath, isFolder);
+    // A folder, or a link to one, would only be found in the way once every byte arrived.
+    std::error_code error;
+    if (std::filesystem::is_directory(localPath.toUtf8(), error)) {
+        setErrorText(u"A folder of that name is in the way");
+        return false;
+    }
+    if (exists && !isFolder) {
         setErrorText(u"Won't overwrite existing file");
         if (delegate && !delegate->shouldOverwrite(localPath, CopyTarget::Computer))
             return false;
@@ -373,7 +412,14 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         received += count;
     }
     if (failure.isEmpty() && sizeKnown && received != size) {
-        failure = u"The device file ended early";
+        failure = received > size ? u"The file changed on the device during the copy"
+                                  : u"The device file ended early";
+    }
+    if (failure.isEmpty()) {
+        if (!modificationTime)
+            modificationTime = deviceModificationTime(deviceItem);
+        if (*modificationTime > 0)
+            target.setModificationTime(*modificationTime);
     }
     if (!target.close() && failure.isEmpty())
         failure = u"Can't write output file";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 
 #include "afc/afcdirectorydelegate.h"
 #include "afc/afcfilereference.h"
@@ -46,12 +47,15 @@ public:
     /** Removes one file, link or empty folder. */
     bool removeItem(const CZelboString& path);
     bool renameItem(const CZelboString& fromPath, const CZelboString& toPath);
+    /** Sets the modification time of path (nanoseconds since 1970 UTC); false when refused. */
+    bool setModificationTime(const CZelboString& path, int64_t nanoseconds);
 
     /**
      * Copies a local file to deviceItem. The data goes to a temporary file beside the target,
      * which replaces the target only when every byte arrived: an interrupted or cancelled upload
      * never leaves a truncated file in place of a good one. An existing target is replaced only
-     * when the delegate agrees (always without a delegate).
+     * when the delegate agrees (always without a delegate). The copy takes the local file's
+     * modification time where the device allows it; a refusal does not fail the copy.
      */
     bool copyFileToDevice(const CZelboString& localPath, const CZelboString& deviceItem,
                           AFCDirectoryDelegate* delegate);
@@ -60,10 +64,13 @@ public:
                       AFCDirectoryDelegate* delegate);
     /**
      * Copies a device file to localPath through a temporary file beside it, renamed into place
-     * only when the whole file arrived and the copy was not cancelled.
+     * only when the whole file arrived and the copy was not cancelled. The copy keeps the device
+     * file's modification time: modificationTime ("st_mtime", nanoseconds since 1970 UTC) where
+     * the caller knows it, else it is read from the device.
      */
     bool copyFileFromDevice(const CZelboString& deviceItem, const CZelboString& localPath,
-                            AFCDirectoryDelegate* delegate);
+                            AFCDirectoryDelegate* delegate,
+                            std::optional<int64_t> modificationTime = std::nullopt);
 
     AFCConnectionRef connection() const { return connection_; }
     const char* serviceName() const { return serviceName_; }
@@ -84,6 +91,8 @@ private:
     enum class MoveOutcome { Moved, TargetKept, OnlyTemporaryLeft };
     /** Replaces deviceItem with the finished temporary file. */
     MoveOutcome moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);
+    /** The device's "st_mtime" of path; 0 when it gives none. */
+    int64_t deviceModificationTime(const CZelboString& path);
 
     AFCConnectionRef connection_ = nullptr;
     const char* serviceName_;

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -85,6 +87,24 @@ bool LocalFile::writeAll(const void* bytes, size_t length) {
         length -= static_cast<size_t>(written);
     }
     return true;
+}
+
+int64_t LocalFile::modificationTime() const {
+    struct stat status {};
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0)
+        return 0;
+    return int64_t{status.st_mtim.tv_sec} * kNanosecondsPerSecond + status.st_mtim.tv_nsec;
+}
+
+bool LocalFile::setModificationTime(int64_t nanoseconds) {
+    if (descriptor_ < 0 || nanoseconds < 0)
+        return false;
+    const timespec times[2] = {
+        {0, UTIME_NOW},
+        {static_cast<time_t>(nanoseconds / kNanosecondsPerSecond),
+         static_cast<long>(nanoseconds % kNanosecondsPerSecond)},
+    };
+    return ::futimens(descriptor_, times) == 0;
 }
 
 bool LocalFile::close() {

@@ -26,6 +26,10 @@ public:
     bool isOpen() const { return descriptor_ >= 0; }
     /** The size in bytes, or -1. */
     int64_t size() const;
+    /** The modification time in nanoseconds since 1970 UTC, or 0. */
+    int64_t modificationTime() const;
+    /** Sets the modification time (nanoseconds since 1970 UTC); false when refused. */
+    bool setModificationTime(int64_t nanoseconds);
     /** Bytes read, 0 at the end, -1 on failure; interrupted reads are retried. */
     int64_t read(void* buffer, size_t length);
     /** Writes all bytes; false on failure (a full disk, a removed drive). */

@@ -142,6 +142,10 @@ MOBILEDEVICE_API int AFCDirectoryCreate(AFCConnectionRef connection, const char*
 MOBILEDEVICE_API int AFCRemovePath(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRenamePath(AFCConnectionRef connection, const char* oldPath,
                                    const char* newPath);
+/* Sets the modification time of path, in nanoseconds since 1970 UTC (AFC's SetFileTime); a
+   device may refuse it. */
+MOBILEDEVICE_API int AFCSetFileTime(AFCConnectionRef connection, const char* path,
+                                    uint64_t nanoseconds);
 
 /* Files. mode is an AFCFileMode, reserved is 0. Read takes the buffer size in *length and leaves
    the count read there (0 at the end of the file). */

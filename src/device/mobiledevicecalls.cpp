@@ -112,6 +112,9 @@ int AFCRemovePath(AFCConnectionRef connection, const char* path) {
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath) {
     return PLOVIK_CALL(AFCRenamePath, connection, oldPath, newPath);
 }
+int AFCSetFileTime(AFCConnectionRef connection, const char* path, uint64_t nanoseconds) {
+    return PLOVIK_CALL(AFCSetFileTime, connection, path, nanoseconds);
+}
 int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode, int reserved,
                    AFCFileRef* outFile) {
     return PLOVIK_CALL(AFCFileRefOpen, connection, path, mode, reserved, outFile);

@@ -40,6 +40,7 @@ int AFCKeyValueClose(AFCDictionaryRef info);
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 int AFCRemovePath(AFCConnectionRef connection, const char* path);
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath);
+int AFCSetFileTime(AFCConnectionRef connection, const char* path, uint64_t nanoseconds);
 int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode, int reserved,
                    AFCFileRef* outFile);
 int AFCFileRefRead(AFCConnectionRef connection, AFCFileRef file, void* buffer, uint32_t* length);

@@ -70,9 +70,12 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
     std::error_code error;
     const bool targetMissing = std::filesystem::symlink_status(target.toUtf8(), error).type() ==
                                std::filesystem::file_type::not_found;
+    const int64_t modified = file.modificationTime();
+    const std::optional<int64_t> modificationTime =
+        modified > 0 ? std::optional(modified) : std::nullopt;
     if (parallel_ != nullptr && targetMissing && !file.isSymbolicLink() &&
-        parallel_->take(
-            {true, file.fullPath(), target, file.displayPath(), target, file.fileSize()}))
+        parallel_->take({true, file.fullPath(), target, file.displayPath(), target, file.fileSize(),
+                         modificationTime}))
         return true;
     observer_.fileStarted(file.displayPath(), target, file.fileSize());
     const std::shared_ptr<AFCDirectory> connection = file.directory();
@@ -81,7 +84,7 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
         return false;
     }
     CopyProgressRelay relay(observer_);
-    if (!connection->copyFileFromDevice(file.fullPath(), target, &relay)) {
+    if (!connection->copyFileFromDevice(file.fullPath(), target, &relay, modificationTime)) {
         const CZelboString reason = connection->errorText();
         observer_.itemFailed(file.displayPath(), reason.isEmpty() ? u"Copy failed" : reason);
         return false;

@@ -136,8 +136,8 @@ bool LocalFolderUpload::uploadFile(AFCDirectory& connection, const fs::path& ite
     const uintmax_t size = fs::file_size(item, error);
     const CZelboString source = textOf(item);
     if (targetIsNew && parallel_ != nullptr && !error &&
-        parallel_->take(
-            {false, source, target.path, source, target.displayPath, static_cast<int64_t>(size)}))
+        parallel_->take({false, source, target.path, source, target.displayPath,
+                         static_cast<int64_t>(size), std::nullopt}))
         return true;
     observer_.fileStarted(source, target.displayPath, error ? -1 : static_cast<int64_t>(size));
     CopyProgressRelay relay(observer_);

@@ -133,7 +133,8 @@ void ParallelCopies::runConnection(const std::shared_ptr<AFCDirectory>& connecti
 ParallelCopies::Ended ParallelCopies::copyOn(AFCDirectory& connection, const FileCopy& copy) {
     ConnectionCopyDelegate delegate(cancelled_);
     const bool arrived =
-        copy.fromDevice ? connection.copyFileFromDevice(copy.source, copy.destination, &delegate)
+        copy.fromDevice ? connection.copyFileFromDevice(copy.source, copy.destination, &delegate,
+                                                        copy.modificationTime)
                         : connection.copyFileToDevice(copy.source, copy.destination, &delegate);
     CZelboString reason;
     if (!arrived) {

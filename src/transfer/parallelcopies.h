@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct FileCopy {
     CZelboString reportedSource;
     CZelboString reportedDestination;
     int64_t size = 0;
+    /** A download's device "st_mtime", when the walk knows it. */
+    std::optional<int64_t> modificationTime;
 };
 
 /**

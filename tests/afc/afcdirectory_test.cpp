@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -155,6 +156,16 @@ TEST_F(AfcDirectoryTest, UploadKeepsAnExistingFileUnlessTheUserAgrees) {
     EXPECT_TRUE(media->copyToDevice(text(source), u"/", nullptr));  // no delegate: overwrite
     EXPECT_EQ(contents(simulated.media() / "keep.txt"), "new");
     EXPECT_FALSE(media->copyToDevice(text(local / "missing.txt"), u"/", nullptr));
+
+    // An empty folder of that name is refused at once, even when the user would overwrite.
+    std::filesystem::create_directory(simulated.media() / "Album");
+    const auto album = local.write("Album", "a file");
+    delegate.events.clear();
+    delegate.overwrite = true;
+    EXPECT_FALSE(media->copyFileToDevice(text(album), u"/Album", &delegate));
+    EXPECT_EQ(media->errorText().view(), u"A folder of that name is in the way");
+    EXPECT_TRUE(delegate.events.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(simulated.media() / "Album"));
 }
 
 TEST_F(AfcDirectoryTest, AReplacementThatCannotTakeItsNameKeepsTheData) {
@@ -230,13 +241,19 @@ TEST_F(AfcDirectoryTest, DownloadAsksBeforeReplacingAndKeepsTheOldFileOnFailure)
     EXPECT_TRUE(media->copyFileFromDevice(u"/photo.jpg", text(target), &delegate));
     EXPECT_EQ(contents(target), "new photo");
 
-    // A folder of that name is not asked about and is not replaced.
+    // A folder of that name, or a link to one, is refused at once: not asked about, nothing
+    // copied, not replaced.
     std::filesystem::create_directory(local / "folder.jpg");
+    std::filesystem::create_directory_symlink(local / "folder.jpg", local / "link.jpg");
     write(simulated.media() / "folder.jpg", "x");
-    RecordingDelegate silent;
-    EXPECT_FALSE(media->copyFileFromDevice(u"/folder.jpg", text(local / "folder.jpg"), &silent));
-    EXPECT_TRUE(std::filesystem::is_directory(local / "folder.jpg"));
-    EXPECT_EQ(std::count(silent.events.begin(), silent.events.end(), "overwrite?"), 0);
+    for (const char* name : {"folder.jpg", "link.jpg"}) {
+        RecordingDelegate silent;
+        EXPECT_FALSE(media->copyFileFromDevice(u"/folder.jpg", text(local / name), &silent));
+        EXPECT_EQ(media->errorText().view(), u"A folder of that name is in the way");
+        EXPECT_TRUE(silent.events.empty()) << silent.events.front();
+        EXPECT_TRUE(std::filesystem::is_directory(local / name));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(local / "link.jpg"));
 }
 
 TEST_F(AfcDirectoryTest, UnplugMidCopyFailsAndLeavesNoPartialFile) {
@@ -250,6 +267,52 @@ TEST_F(AfcDirectoryTest, UnplugMidCopyFailsAndLeavesNoPartialFile) {
     EXPECT_FALSE(media->copyFileFromDevice(u"/movie.mov", text(target), &delegate));
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_EQ(entryCount(local.path()), 0u);
+}
+
+TEST_F(AfcDirectoryTest, AFileThatGrowsDuringADownloadIsReportedAsChanged) {
+    write(simulated.media() / "live.log", std::string(3 << 20, 'a'));
+    RecordingDelegate delegate;
+    delegate.onProgress = [&](int64_t done) {
+        if (done > 0 && done < (2 << 20))
+            std::ofstream(simulated.media() / "live.log", std::ios::app) << "more";
+    };
+    EXPECT_FALSE(media->copyFileFromDevice(u"/live.log", text(local / "live.log"), &delegate));
+    EXPECT_EQ(media->errorText().view(), u"The file changed on the device during the copy");
+    EXPECT_EQ(entryCount(local.path()), 0u);
+}
+
+// A camera roll copied either way keeps its photos' dates.
+TEST_F(AfcDirectoryTest, CopiesKeepTheModificationTimeEitherWay) {
+    namespace fs = std::filesystem;
+    const auto taken = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    write(simulated.media() / "IMG_0001.JPG", "photo");
+    fs::last_write_time(simulated.media() / "IMG_0001.JPG", taken);
+    ASSERT_TRUE(media->copyFileFromDevice(u"/IMG_0001.JPG", text(local / "IMG_0001.JPG"), nullptr));
+    EXPECT_EQ(fs::last_write_time(local / "IMG_0001.JPG"), taken);
+
+    // A time the walk already knows is used as it is.
+    const auto known = taken - std::chrono::hours(1);
+    const int64_t knownNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::file_clock::to_sys(known).time_since_epoch())
+                                .count();
+    ASSERT_TRUE(
+        media->copyFileFromDevice(u"/IMG_0001.JPG", text(local / "known.JPG"), nullptr, knownNs));
+    EXPECT_EQ(fs::last_write_time(local / "known.JPG"), known);
+
+    const auto source = local.write("Scan.pdf", "scan");
+    fs::last_write_time(source, taken);
+    ASSERT_TRUE(media->copyFileToDevice(text(source), u"/Scan.pdf", nullptr));
+    EXPECT_EQ(fs::last_write_time(simulated.media() / "Scan.pdf"), taken);
+
+    // A device that refuses to set the time still gets the file.
+    const auto fail = reinterpret_cast<int (*)(const char*, int)>(
+        SimulatedDevice::simulatorEntry("PlovikSimSetFault"));
+    fail("AFCSetFileTime", 10);
+    const bool copied = media->copyFileToDevice(text(source), u"/Refused.pdf", nullptr);
+    fail("AFCSetFileTime", 0);
+    EXPECT_TRUE(copied);
+    EXPECT_EQ(contents(simulated.media() / "Refused.pdf"), "scan");
+    EXPECT_EQ(media->errorText().view(), u"");
 }
 
 TEST_F(AfcDirectoryTest, RenamesAndRemoves) {

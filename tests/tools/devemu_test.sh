@@ -127,6 +127,15 @@ expect 0 0 pull /Media/Inbox/Trip "$work/down"
 check 'diff -r "$work/up/Trip" "$work/down/Trip"'
 expect 0 0 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/down"
 check 'cmp -s "$work/device/Media/DCIM/100APPLE/IMG_0006.MOV" "$work/down/IMG_0006.MOV"'
+# Dates survive both ways (AFC st_mtime, SetFileTime).
+touch -d "2021-05-01 12:34:56.789" "$work/device/Media/DCIM/100APPLE/IMG_0001.JPG" \
+    "$work/up/Trip/sub/deeper/note.txt"
+expect 0 0 pull /Media/DCIM/100APPLE/IMG_0001.JPG "$work/down"
+check '[[ $(stat -c %y "$work/down/IMG_0001.JPG") == \
+      $(stat -c %y "$work/device/Media/DCIM/100APPLE/IMG_0001.JPG") ]]'
+expect 0 0 push "$work/up/Trip/sub/deeper/note.txt" /Media/Inbox
+check '[[ $(stat -c %y "$work/device/Media/Inbox/note.txt") == \
+      $(stat -c %y "$work/up/Trip/sub/deeper/note.txt") ]]'
 expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
 check '[[ -f "$work/device/Media/Inbox/Renamed/big.bin" && ! -e "$work/device/Media/Inbox/Trip" ]]'
 expect 0 0 rm -r /Media/Inbox

@@ -26,6 +26,7 @@ enum AfcOperation : uint64_t {
     kAfcFileTellResult = 0x13,
     kAfcFileClose = 0x14,
     kAfcRenamePath = 0x18,
+    kAfcSetFileTime = 0x1E,
 };
 
 // The operation's name as statistics print it, "Op0x.." for one this emulator does not know.

@@ -96,6 +96,8 @@ AfcReply AfcServer::answer(const AfcRequest& request) {
             return status(
                 connection_.renamePath(from.c_str(), request.text(from.size() + 1).c_str()));
         }
+        case kAfcSetFileTime:
+            return status(connection_.setFileTime(request.text(8).c_str(), request.number(0)));
         case kAfcFileOpen:
             return open(request);
         case kAfcFileRead:
