@@ -40,7 +40,15 @@ check 'diff -r "$work/up/Trip" "$work/down/Trip"'
 # Existing files are kept unless -f; each kept file is one failure line.
 expect 1 2 pull /Media/Inbox/Trip "$work/down"
 expect 0 0 pull -f /Media/Inbox/Trip "$work/down"
-expect 1 1 pull /Media/Inbox/Trip "$work/no-such-folder"
+# A missing destination is made when its parent exists, on either side.
+expect 0 0 pull /Media/Inbox/Trip "$work/made"
+check 'diff -r "$work/up/Trip" "$work/made/Trip"'
+expect 1 1 pull /Media/Inbox/Trip "$work/no-such-folder/below"
+check '[[ ! -e "$work/no-such-folder" ]]'
+expect 0 0 push "$work/up/Trip/big.bin" /Media/Made
+check 'cmp -s "$work/up/Trip/big.bin" "$work/device/Media/Made/big.bin"'
+expect 1 1 push "$work/up/Trip/big.bin" /Media/Missing/Below
+expect 0 0 rm -r /Media/Made
 expect 1 1 pull /Media/Inbox/nothing "$work/down"
 # Links to folders under Root are reported and left out; the rest arrives.
 expect 0 3 pull /Root "$work/down"

@@ -14,12 +14,12 @@ constexpr std::array kCommands = {
     Command{"ls", "[-l] [PATH]", "List a device folder (default /).",
             "  -l  long listing: type, size in bytes, modification time, name", "l", runList},
     Command{"pull", "[-f] DEVICEPATH... LOCALDIR",
-            "Copy device files and folders into an existing local folder.",
+            "Copy device files and folders into a local folder (made when missing).",
             "  -f  replace local files that exist (they are kept otherwise)\n"
             "Links to folders are not followed.",
             "f", runPull},
     Command{"push", "[-f] LOCALPATH... DEVICEDIR",
-            "Copy local files and folders into an existing device folder.",
+            "Copy local files and folders into a device folder (made when missing).",
             "  -f  replace device files that exist (they are kept otherwise)\n"
             "Links to folders are not followed.",
             "f", runPush},

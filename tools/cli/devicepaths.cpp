@@ -16,6 +16,10 @@ std::string normalizedDevicePath(const std::string& path) {
     return normalized;
 }
 
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
 std::shared_ptr<ZelboLib::FileSystemNode> findItem(DeviceSession& session,
                                                    const std::string& path) {
     const std::string normalized = normalizedDevicePath(path);

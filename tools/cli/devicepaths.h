@@ -14,6 +14,9 @@ class DeviceSession;
  */
 std::string normalizedDevicePath(const std::string& path);
 
+/** The name after the last "/" of path. */
+std::string lastComponent(const std::string& path);
+
 /** The item at path on the chosen device; throws CommandFailure "PATH: no such file or folder". */
 std::shared_ptr<ZelboLib::FileSystemNode> itemAt(DeviceSession& session, const std::string& path);
 

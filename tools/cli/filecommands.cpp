@@ -6,6 +6,7 @@
 #include "commandarguments.h"
 #include "commandfailure.h"
 #include "commands.h"
+#include "devicefolders.h"
 #include "devicepaths.h"
 #include "devicesession.h"
 #include "errorline.h"
@@ -47,21 +48,6 @@ void printEntry(FileSystemNode& item, bool longFormat) {
 }
 
 /** The item's connection, or a failure naming path. */
-std::shared_ptr<AFCDirectory> connectionOf(const FileSystemNode& item, const std::string& path) {
-    auto connection = item.directory();
-    if (!connection)
-        throw CommandFailure(path + ": not inside a file area of the device");
-    return connection;
-}
-
-/** A folder that takes new items, or a failure naming path. */
-NodePointer folderForNewItems(DeviceSession& session, const std::string& path) {
-    NodePointer folder = itemAt(session, path);
-    if (!folder->isDirectory() || !folder->acceptsNewItems())
-        throw CommandFailure(normalizedDevicePath(path) + ": not a folder that takes new items");
-    return folder;
-}
-
 /** Runs work for each operand; a failure is printed and the others still run. The exit code. */
 template <typename Work>
 int forEachOperand(std::string_view command, const CommandArguments& arguments, Work work) {
@@ -75,10 +61,6 @@ int forEachOperand(std::string_view command, const CommandArguments& arguments, 
         }
     }
     return exitCode;
-}
-
-std::string lastComponent(const std::string& path) {
-    return path.substr(path.find_last_of('/') + 1);
 }
 
 }  // namespace
@@ -133,19 +115,7 @@ int runRemove(DeviceSession& session, const CommandArguments& arguments) {
 int runMakeFolder(DeviceSession& session, const CommandArguments& arguments) {
     arguments.requireOperands(1, SIZE_MAX);
     return forEachOperand("mkdir", arguments, [&](const std::string& path) {
-        const std::string shown = normalizedDevicePath(path);
-        if (shown == "/")
-            throw CommandFailure("/: exists");
-        const std::string parentPath = shown.substr(0, std::max<size_t>(shown.rfind('/'), 1));
-        const NodePointer parent = folderForNewItems(session, parentPath);
-        const auto connection = connectionOf(*parent, parentPath);
-        const CZelboString target =
-            joinDevicePath(parent->fullPath(), CZelboString::fromUtf8(lastComponent(shown)));
-        // Asked of the device, not the tree: an earlier operand may have made it.
-        if (connection->pathExists(target))
-            throw CommandFailure(shown + ": exists");
-        if (!connection->createDirectory(target))
-            throw CommandFailure(shown + ": " + connection->errorText().toUtf8());
+        makeDeviceFolder(session, normalizedDevicePath(path));
     });
 }
 

@@ -1,8 +1,11 @@
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "commandarguments.h"
 #include "commandfailure.h"
 #include "commands.h"
+#include "devicefolders.h"
 #include "devicepaths.h"
 #include "devicesession.h"
 #include "transfer/devicefolderdownload.h"
@@ -24,8 +27,16 @@ int runPull(DeviceSession& session, const CommandArguments& arguments) {
     const std::vector<std::string>& operands = arguments.operands();
     const CZelboString localFolder = CZelboString::fromUtf8(operands.back());
     bool isFolder = false;
-    if (!localPathExists(localFolder, isFolder) || !isFolder)
-        throw CommandFailure(operands.back() + ": no such local folder");
+    if (!localPathExists(localFolder, isFolder)) {
+        // A missing destination is made, as cp -r makes it; its parent must exist.
+        std::error_code error;
+        if (!std::filesystem::create_directory(operands.back(), error))
+            throw CommandFailure(operands.back() +
+                                 ": no such local folder, and it cannot be made (" +
+                                 error.message() + ")");
+    } else if (!isFolder) {
+        throw CommandFailure(operands.back() + ": not a local folder");
+    }
 
     TransferReporter reporter("pull", overwriteOf(arguments));
     DeviceFolderDownload download(reporter);
@@ -45,6 +56,9 @@ int runPush(DeviceSession& session, const CommandArguments& arguments) {
     arguments.requireOperands(2, SIZE_MAX);
     const std::vector<std::string>& operands = arguments.operands();
     const std::string& folderPath = operands.back();
+    // A missing destination is made; its parent must exist.
+    if (!findItem(session, folderPath))
+        makeDeviceFolder(session, normalizedDevicePath(folderPath));
     const auto folder = itemAt(session, folderPath);
     if (!folder->isDirectory() || !folder->acceptsNewItems())
         throw CommandFailure(normalizedDevicePath(folderPath) +
