@@ -211,6 +211,16 @@ int AfcConnection::renamePath(const char* from, const char* to) {
     return result != kSuccess ? result : statusOf(reply);
 }
 
+int AfcConnection::setFileTime(const char* path, uint64_t nanoseconds) {
+    const std::lock_guard lock(mutex_);
+    std::vector<uint8_t> arguments;
+    appendUint64(arguments, nanoseconds);
+    appendText(arguments, path);
+    Reply reply;
+    const int result = request(AfcOperation::SetFileTime, arguments, &reply);
+    return result != kSuccess ? result : statusOf(reply);
+}
+
 int AfcConnection::openFile(const char* path, uint64_t mode, uint64_t* file) {
     const std::lock_guard lock(mutex_);
     std::vector<uint8_t> arguments;

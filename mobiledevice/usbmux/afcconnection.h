@@ -39,6 +39,7 @@ public:
     int makeDirectory(const char* path);
     int removePath(const char* path);
     int renamePath(const char* from, const char* to);
+    int setFileTime(const char* path, uint64_t nanoseconds);
 
     int openFile(const char* path, uint64_t mode, uint64_t* file);
     // Fills the buffer up to *length, asking again after a short reply, so only the end of the

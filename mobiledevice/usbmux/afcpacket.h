@@ -26,6 +26,7 @@ enum class AfcOperation : uint64_t {
     FileTellResult = 0x13,
     FileClose = 0x14,
     RenamePath = 0x18,
+    SetFileTime = 0x1E,
 };
 
 struct AfcHeader {

@@ -348,6 +348,13 @@ int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* 
     });
 }
 
+int AFCSetFileTime(AFCConnectionRef connection, const char* path, uint64_t nanoseconds) {
+    return guarded(kAfcInvalidArgument, [&] {
+        return onAfcPath(connection, path,
+                         [&](AfcConnection& afc) { return afc.setFileTime(path, nanoseconds); });
+    });
+}
+
 int AFCFileRefOpen(AFCConnectionRef connection, const char* path, uint64_t mode, int,
                    AFCFileRef* outFile) {
     return guarded(kAfcInvalidArgument, [&] {
