@@ -183,10 +183,10 @@ void FileCommands::reportRun() {
                 .arg(run_.filesCopied()));
         return;
     }
-    if (run_.cancelRequested() || run_.filesCopied() + run_.filesFailed() == 0)
+    if (run_.cancelRequested())
         return;
     TransferPrompts::showCompletionMessage(&window_, run_.destinationText(), run_.offerOpenFolder(),
-                                           run_.filesCopied(), run_.filesFailed());
+                                           run_.outcome());
 }
 
 void FileCommands::shutdown() {

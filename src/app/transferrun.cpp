@@ -28,7 +28,9 @@ void TransferRun::reset(const QString& destinationText, bool offerOpenFolder) {
     cancelRequested_.store(false);
     filesCopied_.store(0);
     filesFailed_.store(0);
+    filesSkipped_.store(0);
     const std::lock_guard lock(mutex_);
+    firstFailure_.clear();
     message_.clear();
     percent_ = 0;
     totalBytes_ = 0;
@@ -110,16 +112,23 @@ void TransferRun::fileFinished(const CZelboString&, const CZelboString&) {
     }
 }
 
-void TransferRun::itemFailed(const CZelboString&, const CZelboString&) {
-    if (!currentFileKept_.exchange(false))
-        filesFailed_.fetch_add(1);
-    {
-        const std::lock_guard lock(mutex_);
-        closeCurrentFile();
-    }
+void TransferRun::itemFailed(const CZelboString&, const CZelboString& reason) {
+    const bool kept = currentFileKept_.exchange(false);
+    (kept ? filesSkipped_ : filesFailed_).fetch_add(1);
+    const std::lock_guard lock(mutex_);
+    if (!kept && firstFailure_.isEmpty())
+        firstFailure_ = toQString(reason);
+    closeCurrentFile();
 }
 
-void TransferRun::itemSkipped(const CZelboString&, const CZelboString&) {}
+void TransferRun::itemSkipped(const CZelboString&, const CZelboString&) {
+    filesSkipped_.fetch_add(1);
+}
+
+TransferPrompts::RunOutcome TransferRun::outcome() const {
+    const std::lock_guard lock(mutex_);
+    return {filesCopied_.load(), filesFailed_.load(), filesSkipped_.load(), firstFailure_};
+}
 
 void TransferRun::closeCurrentFile() {
     bytesOfDoneFiles_ += std::max(currentFileSize_, currentFileDone_);

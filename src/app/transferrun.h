@@ -11,6 +11,7 @@
 
 #include "transfer/transferrate.h"
 #include "transfer/transferrunobserver.h"
+#include "transfer/ui/transferprompts.h"
 
 class AMDevice;
 class CProgressWindow;
@@ -39,6 +40,8 @@ public:
     int filesCopied() const { return filesCopied_.load(); }
     /** Files that did not arrive, not counting those the user chose to keep. */
     int filesFailed() const { return filesFailed_.load(); }
+    /** Copied, failed (with the first reason) and skipped files, for the completion message. */
+    TransferPrompts::RunOutcome outcome() const;
     const QString& destinationText() const { return destinationText_; }
     bool offerOpenFolder() const { return offerOpenFolder_; }
     /** The name of the device that went away during the run; empty when none did. */
@@ -77,6 +80,7 @@ private:
     std::atomic<bool> cancelRequested_{false};
     std::atomic<int> filesCopied_{0};
     std::atomic<int> filesFailed_{0};
+    std::atomic<int> filesSkipped_{0};
     // The user chose to keep the current file's target: its end is a skip, not a failure.
     std::atomic<bool> currentFileKept_{false};
     std::shared_ptr<AMDevice> device_;  // the current job's; worker thread only
@@ -89,6 +93,7 @@ private:
     int64_t currentFileSize_ = 0;
     int64_t currentFileDone_ = 0;
     QString lostDeviceName_;
+    QString firstFailure_;
     QElapsedTimer clock_;  // the rest: GUI thread only
     TransferRate rate_;
     QTimer ticker_;

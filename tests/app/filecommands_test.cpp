@@ -135,12 +135,15 @@ private slots:
             return toQString(record.localFile).endsWith(QStringLiteral("/100APPLE/IMG_0002.JPG"));
         }));
 
-        // The same files again: "Skip" with "all" asks once and copies nothing.
+        // The same files again: "Skip" with "all" asks once, copies nothing, and says so.
         script.alert("btnCancel", true);
+        script.alert("btnCancel");
         shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
         QVERIFY(script.finished());
-        QCOMPARE(script.alerts.size(), 2);
+        QCOMPARE(script.alerts.size(), 3);
         QVERIFY(script.alerts[1].contains(QStringLiteral("File already exists!")));
+        QVERIFY(script.alerts[2].contains(QStringLiteral("Nothing was copied")));
+        QVERIFY(script.alerts[2].contains(QStringLiteral("2 files were skipped")));
         const std::vector<TransferRecord> again = shown.window.fileCommands().history().records();
         QCOMPARE(again.size(), std::size_t{4});
         QCOMPARE(again[3].status, 3);

@@ -100,6 +100,11 @@ AlertDriver::Action answer(const char* button, bool tickOption = false,
     };
 }
 
+TransferPrompts::RunOutcome outcome(int copied, int failed, int skipped = 0,
+                                    const char* firstFailure = "") {
+    return {copied, failed, skipped, QString::fromUtf8(firstFailure)};
+}
+
 bool askOverwrite(const QString& path, int& overwriteAnswer, bool& cancelRequested) {
     return TransferPrompts::askOverwrite(nullptr, path, overwriteAnswer, cancelRequested);
 }
@@ -113,7 +118,8 @@ private slots:
     void overwriteNamesTheFileLiterally();
     void allWithSkipSkipsLaterConflictsUntilANewRun();
     void cancelEndsTheRunAndIgnoresTheCheckBox();
-    void completionOffShowsNothing();
+    void completionOffStillTellsOfFailures();
+    void skippedFilesAreCountedApart();
     void completionWhenAllArrivedAndYesOpensTheFolder();
     void completionNeverClaimsSuccessAfterFailures();
     void dontShowAgainWithNoTurnsTheMessageOff();
@@ -170,13 +176,46 @@ void TransferPromptsTest::cancelEndsTheRunAndIgnoresTheCheckBox() {
     QCOMPARE(overwriteAnswer, int(TransferPrompts::AskEachTime));
 }
 
-void TransferPromptsTest::completionOffShowsNothing() {
+void TransferPromptsTest::completionOffStillTellsOfFailures() {
     Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, false);
-    const AlertDriver driver;
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, 3, 0);
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", false, 2, 1);
+    ShownAlert some;
+    ShownAlert none;
+    bool someOffersTheBox = true;
+    const AlertDriver driver({[&](CAlertDialog& alert) {
+                                  someOffersTheBox =
+                                      child<QCheckBox>(alert, "option")->isVisibleTo(&alert);
+                                  answer("btnCancel", false, &some)(alert);
+                              },
+                              answer("btnCancel", false, &none)});
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(3, 0));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(0, 0, 2));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", false,
+                                           outcome(2, 1, 0, "The device is full"));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", false,
+                                           outcome(0, 3, 0, "Permission denied"));
     QTest::qWait(30);
-    QCOMPARE(driver.opened(), 0);
+    QCOMPARE(driver.opened(), 2);
+    QCOMPARE(some.info, QStringLiteral("Some files were not copied"));
+    QVERIFY(some.message.contains(QStringLiteral("1 failed: The device is full.")));
+    QVERIFY(!someOffersTheBox);
+    QCOMPARE(none.info, QStringLiteral("No file was copied"));
+    QVERIFY(none.message.contains(QStringLiteral(": Permission denied (and 2 more failed).")));
+    QVERIFY(!Preferences::readSwitch(Preferences::Switch::ShowTransferMessage));
+}
+
+void TransferPromptsTest::skippedFilesAreCountedApart() {
+    ShownAlert mixed;
+    ShownAlert allSkipped;
+    const AlertDriver driver(
+        {answer("btnCancel", false, &mixed), answer("btnCancel", false, &allSkipped)});
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", false, outcome(2, 0, 1));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(0, 0, 3));
+    QCOMPARE(mixed.info, QStringLiteral("Successfully Done!"));
+    QCOMPARE(mixed.message, QStringLiteral("2 copied to /tmp/out, 1 skipped."));
+    QCOMPARE(allSkipped.info, QStringLiteral("Nothing was copied"));
+    QCOMPARE(allSkipped.message,
+             QStringLiteral("3 files were skipped: they are already in /tmp/out and were kept."));
+    QCOMPARE(allSkipped.buttons, QStringList{"Close"});  // nothing new to open
 }
 
 void TransferPromptsTest::completionWhenAllArrivedAndYesOpensTheFolder() {
@@ -185,8 +224,8 @@ void TransferPromptsTest::completionWhenAllArrivedAndYesOpensTheFolder() {
     const AlertDriver driver(
         {answer("btnOK", false, &offered), answer("btnCancel", false, &plain)});
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordOpenedUrl");
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out dir", true, 3, 0);
-    TransferPrompts::showCompletionMessage(nullptr, "/Media/DCIM", false, 3, 0);
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out dir", true, outcome(3, 0));
+    TransferPrompts::showCompletionMessage(nullptr, "/Media/DCIM", false, outcome(3, 0));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     QCOMPARE(offered.title, QStringLiteral("Information"));
@@ -205,15 +244,16 @@ void TransferPromptsTest::completionNeverClaimsSuccessAfterFailures() {
     ShownAlert none;
     const AlertDriver driver(
         {answer("btnCancel", false, &some), answer("btnCancel", false, &none)});
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/%4", true, 2, 1);
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, 0, 3);
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, 0, 0);
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/%4", true, outcome(2, 1, 0, "Gone %1"));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(0, 3));
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(0, 0));
     QTest::qWait(30);
     QCOMPARE(driver.opened(), 2);  // nothing copied and nothing failed: no message
 
     QCOMPARE(some.info, QStringLiteral("Some files were not copied"));
     QVERIFY(some.message.startsWith(QStringLiteral(
-        "2 of 3 files were copied to /tmp/%4; 1 failed. The Transfers window lists each file.")));
+        "2 of 3 files were copied to /tmp/%4; 1 failed: Gone %1. The Transfers window lists each "
+        "file.")));
     QCOMPARE(some.buttons, (QStringList{"Yes", "No"}));
     QCOMPARE(none.title, QStringLiteral("Error"));
     QCOMPARE(none.info, QStringLiteral("No file was copied"));
@@ -225,9 +265,9 @@ void TransferPromptsTest::completionNeverClaimsSuccessAfterFailures() {
 
 void TransferPromptsTest::dontShowAgainWithNoTurnsTheMessageOff() {
     const AlertDriver driver({answer("btnCancel", true)});
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, 1, 0);
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(1, 0));
     QVERIFY(!Preferences::readSwitch(Preferences::Switch::ShowTransferMessage));
-    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, 1, 0);
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, outcome(1, 0));
     QTest::qWait(30);
     QCOMPARE(driver.opened(), 1);
     QVERIFY(openedUrls_.isEmpty());

@@ -33,40 +33,79 @@ QString fileNameOf(const QString& path) {
     return path.mid(cut + 1);
 }
 
-AlertRequest completionRequest(const QString& destination, bool offerOpenFolder, int filesCopied,
-                               int filesFailed) {
+QString skippedText(int skipped) {
+    return skipped == 1 ? QStringLiteral("1 file was skipped")
+                        : QStringLiteral("%1 files were skipped").arg(skipped);
+}
+
+// "REASON" or "REASON (and N more failed)", as plain text.
+QString failureText(const RunOutcome& outcome) {
+    QString text =
+        outcome.firstFailure.isEmpty() ? QStringLiteral("Copy failed") : outcome.firstFailure;
+    if (outcome.failed > 1)
+        text += QStringLiteral(" (and %1 more failed)").arg(outcome.failed - 1);
+    return text;
+}
+
+AlertRequest successRequest(const QString& destination, bool offerOpenFolder,
+                            const RunOutcome& outcome) {
     AlertRequest request;
     request.optionText = QStringLiteral("Don't show this message again");
+    if (offerOpenFolder && outcome.copied > 0) {
+        request.okText = QStringLiteral("Yes");
+        request.cancelText = QStringLiteral("No");
+    } else {
+        request.cancelText = QStringLiteral("Close");
+    }
+    request.title = QStringLiteral("Information");
+    request.icon = kInfoIcon;
+    const QString shownDestination = literal(destination);
+    if (outcome.copied == 0) {
+        request.info = QStringLiteral("Nothing was copied");
+        request.message = QStringLiteral("%1: they are already in %2 and were kept.")
+                              .arg(skippedText(outcome.skipped), shownDestination);
+        return request;
+    }
+    request.info = QStringLiteral("Successfully Done!");
+    if (outcome.skipped > 0) {
+        request.message = QStringLiteral("%1 copied to %2, %3 skipped.")
+                              .arg(QString::number(outcome.copied), shownDestination,
+                                   QString::number(outcome.skipped));
+        if (offerOpenFolder)
+            request.message += QStringLiteral(" Do you like to open the folder in Explorer?");
+        return request;
+    }
+    request.message =
+        offerOpenFolder
+            ? QStringLiteral(
+                  "Files were successfully copied to %1, do you like "
+                  "to open the folder in Explorer?")
+                  .arg(shownDestination)
+            : QStringLiteral("Files were successfully copied to %1.").arg(shownDestination);
+    return request;
+}
+
+AlertRequest partialRequest(const QString& destination, bool offerOpenFolder,
+                            const RunOutcome& outcome) {
+    AlertRequest request;
     if (offerOpenFolder) {
         request.okText = QStringLiteral("Yes");
         request.cancelText = QStringLiteral("No");
     } else {
         request.cancelText = QStringLiteral("Close");
     }
-    const QString shownDestination = literal(destination);
-    if (filesFailed == 0) {
-        request.title = QStringLiteral("Information");
-        request.info = QStringLiteral("Successfully Done!");
-        request.icon = kInfoIcon;
-        request.message =
-            offerOpenFolder
-                ? QStringLiteral(
-                      "Files were successfully copied to %1, do you like "
-                      "to open the folder in Explorer?")
-                      .arg(shownDestination)
-                : QStringLiteral("Files were successfully copied to %1.").arg(shownDestination);
-        return request;
-    }
     request.title = QStringLiteral("Warning");
     request.info = QStringLiteral("Some files were not copied");
     request.icon = kErrorIcon;
     // One arg() call: a "%" in the destination is never taken for a later placeholder.
     request.message =
-        QStringLiteral(
-            "%1 of %2 files were copied to %3; %4 failed. The Transfers window "
-            "lists each file.")
-            .arg(QString::number(filesCopied), QString::number(filesCopied + filesFailed),
-                 shownDestination, QString::number(filesFailed));
+        QStringLiteral("%1 of %2 files were copied to %3; %4 failed: %5.")
+            .arg(QString::number(outcome.copied), QString::number(outcome.copied + outcome.failed),
+                 literal(destination), QString::number(outcome.failed),
+                 literal(failureText(outcome)));
+    if (outcome.skipped > 0)
+        request.message += QStringLiteral(" %1.").arg(skippedText(outcome.skipped));
+    request.message += QStringLiteral(" The Transfers window lists each file.");
     if (offerOpenFolder)
         request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
     return request;
@@ -107,25 +146,29 @@ bool askOverwrite(QWidget* owner, const QString& path, int& overwriteAnswer,
 }
 
 void showCompletionMessage(QWidget* owner, const QString& destination, bool offerOpenFolder,
-                           int filesCopied, int filesFailed) {
-    if (!Preferences::readSwitch(Preferences::Switch::ShowTransferMessage))
-        return;
-    if (filesCopied <= 0) {
-        if (filesFailed > 0) {
-            showError(owner, QStringLiteral("No file was copied"),
-                      QStringLiteral("None of the %1 files could be copied to %2. The Transfers "
-                                     "window lists each file.")
-                          .arg(QString::number(filesFailed), destination));
-        }
+                           const RunOutcome& outcome) {
+    if (outcome.failed > 0 && outcome.copied == 0) {
+        showError(owner, QStringLiteral("No file was copied"),
+                  QStringLiteral("None of the %1 files could be copied to %2: %3. The Transfers "
+                                 "window lists each file.")
+                      .arg(QString::number(outcome.failed), destination, failureText(outcome)));
         return;
     }
-
+    if (outcome.failed > 0) {
+        const AlertResult result =
+            CAlertDialog::showAlert(owner, partialRequest(destination, offerOpenFolder, outcome));
+        if (offerOpenFolder && result == AlertResult::Ok)
+            openFolder(destination);
+        return;
+    }
+    if (outcome.copied + outcome.skipped == 0 ||
+        !Preferences::readSwitch(Preferences::Switch::ShowTransferMessage))
+        return;
     bool dontShowAgain = false;
     const AlertResult result = CAlertDialog::showAlert(
-        owner, completionRequest(destination, offerOpenFolder, filesCopied, filesFailed),
-        &dontShowAgain);
+        owner, successRequest(destination, offerOpenFolder, outcome), &dontShowAgain);
     Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, !dontShowAgain);
-    if (offerOpenFolder && result == AlertResult::Ok)
+    if (offerOpenFolder && outcome.copied > 0 && result == AlertResult::Ok)
         openFolder(destination);
 }
 

@@ -22,15 +22,27 @@ enum OverwriteAnswer : int { AskEachTime = -1, OverwriteAll = 0, SkipAll = 1 };
  */
 bool askOverwrite(QWidget* owner, const QString& path, int& overwriteAnswer, bool& cancelRequested);
 
+/** What a run did with its files, as the completion message tells it. */
+struct RunOutcome {
+    int copied = 0;
+    int failed = 0;
+    /** Kept as they were: the user answered Skip, or links to folders were left out. */
+    int skipped = 0;
+    /** Why the first file that failed did, for the message. */
+    QString firstFailure;
+};
+
 /**
- * The message at the end of a run that was not cancelled, unless the "ShowTransferMessage"
- * preference is off. All files copied: "Successfully Done!"; some failed: how many of how many
- * arrived; none arrived: an error. The first two offer to open `destination` when
- * `offerOpenFolder` is set, and their "Don't show this message again" check box is stored as the
- * preference. Nothing is shown when no file was copied and none failed.
+ * The message at the end of a run that was not cancelled. Failures are always told: some failed,
+ * how many of how many arrived; none arrived, an error; each with the first failure's reason and
+ * how many more failed, and no "Don't show this message again" box. A run without failures says
+ * "Successfully Done!" (skipped files counted apart), or that every file was skipped, unless the
+ * "ShowTransferMessage" preference is off; its check box is stored as that preference. Messages
+ * where files arrived offer to open `destination` when `offerOpenFolder` is set. Nothing is shown
+ * for a run that had no files at all.
  */
 void showCompletionMessage(QWidget* owner, const QString& destination, bool offerOpenFolder,
-                           int filesCopied, int filesFailed);
+                           const RunOutcome& outcome);
 
 /** The error alert of rename and new folder; `info` and `message` are plain texts. */
 void showError(QWidget* owner, const QString& info, const QString& message);
