@@ -2,7 +2,10 @@
 
 #include "sigpipeguard.h"
 
+#include <poll.h>
 #include <sys/socket.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,11 +63,12 @@ std::shared_ptr<ServiceConnection> ServiceConnection::open(
         return nullptr;
     }
     *error = IDEVICE_E_SUCCESS;
-    return std::shared_ptr<ServiceConnection>(new ServiceConnection(connection, socket));
+    return std::shared_ptr<ServiceConnection>(
+        new ServiceConnection(connection, socket, service.ssl_enabled != 0));
 }
 
-ServiceConnection::ServiceConnection(idevice_connection_t connection, int socket)
-    : connection_(connection), socket_(socket) {}
+ServiceConnection::ServiceConnection(idevice_connection_t connection, int socket, bool tls)
+    : connection_(connection), socket_(socket), tls_(tls) {}
 
 ServiceConnection::~ServiceConnection() {
     // Closing a TLS stream writes its close notification, possibly to a device that has gone.
@@ -72,9 +76,42 @@ ServiceConnection::~ServiceConnection() {
     idevice_disconnect(connection_);
 }
 
+int64_t ServiceConnection::sendPlain(const char* bytes, size_t length) {
+    size_t sentTotal = 0;
+    while (sentTotal < length) {
+        if (invalidated_) {
+            return IDEVICE_E_NO_DEVICE;
+        }
+        pollfd writable{socket_, POLLOUT, 0};
+        const int ready = poll(&writable, 1, static_cast<int>(receiveTimeoutMs_.load()));
+        if (ready == 0) {
+            return IDEVICE_E_TIMEOUT;
+        }
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return IDEVICE_E_UNKNOWN_ERROR;
+        }
+        const ssize_t sent =
+            ::send(socket_, bytes + sentTotal, length - sentTotal, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            return IDEVICE_E_UNKNOWN_ERROR;
+        }
+        sentTotal += static_cast<size_t>(sent);
+    }
+    return static_cast<int64_t>(sentTotal);
+}
+
 int64_t ServiceConnection::send(const void* bytes, size_t length) {
     const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(ioMutex_);
+    if (!tls_) {
+        return sendPlain(static_cast<const char*>(bytes), length);
+    }
     const auto* position = static_cast<const char*>(bytes);
     size_t sentTotal = 0;
     while (sentTotal < length) {

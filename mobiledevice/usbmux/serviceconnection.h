@@ -32,6 +32,7 @@ public:
     ServiceConnection& operator=(const ServiceConnection&) = delete;
 
     // Sends all bytes: the count, or a negative idevice_error_t (nothing or only part was sent).
+    // A device that takes nothing for the receive time-out fails the send, as it fails a receive.
     int64_t send(const void* bytes, size_t length);
     // Waits up to the receive time-out for bytes: the count (at most length), 0 when the peer
     // closed the stream, a negative idevice_error_t on failure or time-out.
@@ -43,15 +44,18 @@ public:
     void invalidate();
 
 private:
-    ServiceConnection(idevice_connection_t connection, int socket);
+    ServiceConnection(idevice_connection_t connection, int socket, bool tls);
+    // libimobiledevice waits for a plain socket to take bytes without a bound, so plain streams
+    // are written here, each wait bounded by the receive time-out.
+    int64_t sendPlain(const char* bytes, size_t length);
 
     // One lock for both directions: a TLS session must not be read and written at once.
     std::mutex ioMutex_;
     idevice_connection_t connection_;
     int socket_;
-    std::atomic<uint32_t> receiveTimeoutMs_{receiveTimeoutOverrideMs() != 0
-                                                ? receiveTimeoutOverrideMs()
-                                                : kDefaultReceiveTimeoutMs};
+    const bool tls_;
+    std::atomic<uint32_t> receiveTimeoutMs_{
+        receiveTimeoutOverrideMs() != 0 ? receiveTimeoutOverrideMs() : kDefaultReceiveTimeoutMs};
     std::atomic<bool> invalidated_{false};
 };
 

@@ -61,6 +61,7 @@ void answer(const DeviceState& device, const std::string& name, plist_t request,
         const std::string service = stringItem(request, "Service");
         const uint16_t port = service == "com.apple.afc"       ? StandInMux::kAfcPort
                               : service == "com.plovik.silent" ? StandInMux::kSilentPort
+                              : service == "com.plovik.deaf"   ? StandInMux::kDeafPort
                                                                : 0;
         if (port == 0) {
             plist_dict_set_item(reply, "Error", plist_new_string("InvalidService"));

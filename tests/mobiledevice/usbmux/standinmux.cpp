@@ -2,6 +2,7 @@
 
 #include "muxframing.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -149,7 +150,7 @@ void StandInMux::connect(int socket, uint32_t tag, plist_t request) {
         sendMuxResult(socket, tag, 2);
         return;
     }
-    if (port != kLockdownPort && port != kAfcPort && port != kSilentPort) {
+    if (port != kLockdownPort && port != kAfcPort && port != kSilentPort && port != kDeafPort) {
         sendMuxResult(socket, tag, 3);
         return;
     }
@@ -158,6 +159,10 @@ void StandInMux::connect(int socket, uint32_t tag, plist_t request) {
         serveLockdown(socket, [this, id] { return device(id); });
     } else if (port == kAfcPort) {
         afc_.serve(socket);
+    } else if (port == kDeafPort) {
+        // Waits for the peer to hang up without taking a byte of what it sent.
+        pollfd waiting{socket, POLLRDHUP, 0};
+        poll(&waiting, 1, -1);
     } else {
         char ignored = 0;
         while (recv(socket, &ignored, 1, 0) > 0) {

@@ -22,6 +22,7 @@ class StandInMux {
 public:
     static constexpr uint16_t kAfcPort = 50001;
     static constexpr uint16_t kSilentPort = 50002;
+    static constexpr uint16_t kDeafPort = 50003;  // never reads what it is sent
 
     explicit StandInMux(std::string socketPath);
     ~StandInMux();

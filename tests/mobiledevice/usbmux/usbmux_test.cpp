@@ -374,6 +374,16 @@ TEST_F(UsbmuxLibraryTest, ServiceReceiveTimesOutAndInvalidateEndsTheConnection) 
     EXPECT_LT(MD(AMDServiceConnectionReceive)(service, buffer, sizeof buffer), 0);
     EXPECT_LT(MD(AMDServiceConnectionSend)(service, "ping", 4), 0);
     EXPECT_NE(0, MD(AMDServiceConnectionInvalidate)(service));
+
+    // A device that takes nothing more fails a send within the same time-out.
+    AMDServiceConnectionRef deaf = startService(handle, "com.plovik.deaf");
+    ASSERT_NE(nullptr, deaf);
+    ASSERT_EQ(0, MD(AMDServiceConnectionSetReceiveTimeout)(deaf, 200));
+    const std::vector<char> upload(64 << 20, 'u');
+    const auto sending = std::chrono::steady_clock::now();
+    EXPECT_LT(MD(AMDServiceConnectionSend)(deaf, upload.data(), upload.size()), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - sending, 5s);
+    EXPECT_EQ(0, MD(AMDServiceConnectionInvalidate)(deaf));
 }
 
 class AfcTest : public UsbmuxLibraryTest {
