@@ -227,6 +227,20 @@ CZelboString temporaryNameBeside(const CZelboString& deviceItem) {
 
 }  // namespace
 
+bool AFCDirectory::isStagedUploadName(std::u16string_view name) {
+    constexpr std::u16string_view prefix = u".plovik-";
+    constexpr std::u16string_view suffix = u".part";
+    constexpr size_t digits = 8;
+    if (name.size() != prefix.size() + digits + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix)) {
+        return false;
+    }
+    const std::u16string_view hex = name.substr(prefix.size(), digits);
+    return std::all_of(hex.begin(), hex.end(), [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+    });
+}
+
 bool AFCDirectory::setModificationTime(const CZelboString& path, int64_t nanoseconds) {
     if (!validate(path, u"Input path is nil") || nanoseconds < 0)
         return false;

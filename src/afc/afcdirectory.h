@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 #include "afc/afcdirectorydelegate.h"
 #include "afc/afcfilereference.h"
@@ -71,6 +72,12 @@ public:
     bool copyFileFromDevice(const CZelboString& deviceItem, const CZelboString& localPath,
                             AFCDirectoryDelegate* delegate,
                             std::optional<int64_t> modificationTime = std::nullopt);
+
+    /**
+     * Whether name is one of the temporary names uploads stage their data under
+     * (".plovik-XXXXXXXX.part"): one that an interrupted upload left behind is never shown.
+     */
+    static bool isStagedUploadName(std::u16string_view name);
 
     AFCConnectionRef connection() const { return connection_; }
     const char* serviceName() const { return serviceName_; }

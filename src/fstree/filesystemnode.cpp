@@ -153,7 +153,8 @@ void FileSystemNode::loadChildren() {
     loadChildrenUsing(connection.get());
     const NodeList listed = children();
     if (listed.size() >= kPrefetchedListing)
-        prefetchFileInfo(listed, [this] { return openAnotherConnection(); }, kPrefetchConnections);
+        prefetchFileInfo(
+            listed, [this] { return openAnotherConnection(); }, kPrefetchConnections);
 }
 
 void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
@@ -162,8 +163,9 @@ void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
         if (const Owned<NSArray> names = directory->listDirectory(fullPath_)) {
             fresh.reserve(static_cast<size_t>(names->count()));
             for (int index = 0; index < names->count(); ++index) {
-                if (const auto* name =
-                        dynamic_cast<const CAutoString*>(names->objectAtIndex(index)))
+                const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
+                // What an interrupted upload left is neither shown nor copied.
+                if (name != nullptr && !AFCDirectory::isStagedUploadName(name->text().view()))
                     fresh.push_back(makeChild(name->text()));
             }
         }

@@ -222,6 +222,19 @@ mkdir "$work/cut"
 expect 1 1 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/cut"
 check '[[ -z $(ls -A "$work/cut") ]]'
 
+# Pulled out mid-upload: a failure at once, not a hang; what the upload staged on the device is
+# not shown once it is back.
+startEmulator --fault detach-at-request=12
+head -c 20000000 /dev/urandom >"$work/upload.bin"
+started=$SECONDS
+PLOVIK_RECEIVE_TIMEOUT_MS=2000 expect 1 1 push "$work/upload.bin" /Media/DCIM
+check '((SECONDS - started < 15))'
+check '[[ ! -e "$work/device/Media/DCIM/upload.bin" ]] && compgen -G "$work/device/Media/DCIM/.plovik-*.part" >/dev/null'
+startEmulator
+expect 0 0 ls /Media/DCIM
+check '[[ $(<"$work/out") == 100APPLE ]]'
+rm -f "$work"/device/Media/DCIM/.plovik-*.part
+
 # A device that stops answering, or answers with a broken AFC header, in the middle of a pull:
 # a clear failure within the receive time-out (shortened here), nothing left behind. Request 8 is
 # the seek back after measuring the file, request 10 its second read. A broken header is also
