@@ -113,16 +113,20 @@ int AfcConnection::listDirectory(const char* path, std::vector<std::string>& nam
     return kAfcSuccess;
 }
 
-int AfcConnection::fileInfo(const char* path, std::vector<std::string>& pairs) const {
+int AfcConnection::existingEntry(const char* path, ResolvedEntry& entry) const {
     if (const int result = checkDevice(); result != kAfcSuccess) {
         return result;
     }
-    ResolvedEntry entry;
     if (const int result = folder_->resolve(path, FinalLink::Keep, entry); result != kAfcSuccess) {
         return result;
     }
-    if (!entry.exists) {
-        return kAfcObjectNotFound;
+    return entry.exists ? kAfcSuccess : kAfcObjectNotFound;
+}
+
+int AfcConnection::fileInfo(const char* path, std::vector<std::string>& pairs) const {
+    ResolvedEntry entry;
+    if (const int result = existingEntry(path, entry); result != kAfcSuccess) {
+        return result;
     }
     struct statx status {};
     const int flags = AT_SYMLINK_NOFOLLOW | (entry.name.empty() ? AT_EMPTY_PATH : 0);
@@ -159,15 +163,9 @@ int AfcConnection::makeDirectory(const char* path) const {
 }
 
 int AfcConnection::removePath(const char* path) const {
-    if (const int result = checkDevice(); result != kAfcSuccess) {
-        return result;
-    }
     ResolvedEntry entry;
-    if (const int result = folder_->resolve(path, FinalLink::Keep, entry); result != kAfcSuccess) {
+    if (const int result = existingEntry(path, entry); result != kAfcSuccess) {
         return result;
-    }
-    if (!entry.exists) {
-        return kAfcObjectNotFound;
     }
     if (entry.name.empty() || folder_->isViewAnchor(entry)) {
         return kAfcPermissionDenied;
@@ -184,16 +182,10 @@ int AfcConnection::removePath(const char* path) const {
 }
 
 int AfcConnection::renamePath(const char* from, const char* to) const {
-    if (const int result = checkDevice(); result != kAfcSuccess) {
-        return result;
-    }
     ResolvedEntry source;
     ResolvedEntry target;
-    if (const int result = folder_->resolve(from, FinalLink::Keep, source); result != kAfcSuccess) {
+    if (const int result = existingEntry(from, source); result != kAfcSuccess) {
         return result;
-    }
-    if (!source.exists) {
-        return kAfcObjectNotFound;
     }
     if (const int result = folder_->resolve(to, FinalLink::Keep, target); result != kAfcSuccess) {
         return result;
@@ -210,15 +202,9 @@ int AfcConnection::renamePath(const char* from, const char* to) const {
 }
 
 int AfcConnection::setFileTime(const char* path, uint64_t nanoseconds) const {
-    if (const int result = checkDevice(); result != kAfcSuccess) {
-        return result;
-    }
     ResolvedEntry entry;
-    if (const int result = folder_->resolve(path, FinalLink::Keep, entry); result != kAfcSuccess) {
+    if (const int result = existingEntry(path, entry); result != kAfcSuccess) {
         return result;
-    }
-    if (!entry.exists) {
-        return kAfcObjectNotFound;
     }
     if (entry.name.empty()) {
         return kAfcPermissionDenied;

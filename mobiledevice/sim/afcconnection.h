@@ -40,6 +40,8 @@ public:
 
 private:
     int checkDevice() const;
+    // The entry at path, its final link kept; kAfcObjectNotFound when nothing is there.
+    int existingEntry(const char* path, ResolvedEntry& entry) const;
 
     std::shared_ptr<SimDevice> device_;
     std::shared_ptr<const ConfinedFolder> folder_;
