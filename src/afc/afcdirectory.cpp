@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <random>
 #include <string_view>
@@ -368,14 +367,12 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         return false;
     }
     bool isFolder = false;
-    const bool exists = localPathExists(localPath, isFolder);
-    // A folder, or a link to one, would only be found in the way once every byte arrived.
-    std::error_code error;
-    if (std::filesystem::is_directory(localPath.toUtf8(), error)) {
-        setErrorText(u"A folder of that name is in the way");
-        return false;
-    }
-    if (exists && !isFolder) {
+    if (localPathExists(localPath, isFolder)) {
+        // A folder, or a link to one, would only be found in the way once every byte arrived.
+        if (isFolder) {
+            setErrorText(u"A folder of that name is in the way");
+            return false;
+        }
         setErrorText(u"Won't overwrite existing file");
         if (delegate && !delegate->shouldOverwrite(localPath, CopyTarget::Computer))
             return false;
