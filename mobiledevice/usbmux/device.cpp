@@ -18,8 +18,8 @@ struct ServiceDescriptorDeleter {
 
 }  // namespace
 
-Device::Device(std::string udid, uint32_t muxId, Idevice idevice)
-    : udid_(std::move(udid)), muxId_(muxId), idevice_(std::move(idevice)) {}
+Device::Device(std::string udid, Idevice idevice)
+    : udid_(std::move(udid)), idevice_(std::move(idevice)) {}
 
 int Device::connect() {
     const SigpipeGuard sigpipeGuard;

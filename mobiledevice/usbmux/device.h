@@ -16,7 +16,6 @@
 #include "sessionvalues.h"
 
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,10 +26,9 @@ class ServiceConnection;
 
 class Device {
 public:
-    Device(std::string udid, uint32_t muxId, Idevice idevice);
+    Device(std::string udid, Idevice idevice);
 
     const std::string& udid() const { return udid_; }
-    uint32_t muxId() const { return muxId_; }
     idevice_t idevice() const { return idevice_.get(); }
 
     AMDeviceAccessState accessState() const { return accessState_; }
@@ -56,7 +54,6 @@ private:
     int requireSession() const;
 
     const std::string udid_;
-    const uint32_t muxId_;
     const Idevice idevice_;
     std::atomic<AMDeviceAccessState> accessState_{kAMDeviceAccessConnecting};
     std::atomic<bool> gone_{false};

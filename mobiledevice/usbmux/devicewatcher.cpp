@@ -166,7 +166,7 @@ bool DeviceWatcher::makeDevice(Watched& watched) {
         IDEVICE_E_SUCCESS) {
         return false;
     }
-    watched.device = std::make_shared<Device>(watched.udid, watched.muxId, Idevice(idevice));
+    watched.device = std::make_shared<Device>(watched.udid, Idevice(idevice));
     watched.pairing = std::make_unique<Pairing>(watched.udid, watched.muxId);
     watched.handle = devices_.add(watched.device);
     return true;
