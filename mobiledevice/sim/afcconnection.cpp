@@ -69,11 +69,20 @@ const char* entryName(const ResolvedEntry& entry) {
 }  // namespace
 
 AfcConnection::AfcConnection(std::shared_ptr<SimDevice> device,
-                             std::shared_ptr<const ConfinedFolder> folder)
-    : device_(std::move(device)), folder_(std::move(folder)) {}
+                             std::shared_ptr<const ConfinedFolder> folder, std::stop_token cut,
+                             const SimControls& controls)
+    : device_(std::move(device)), folder_(std::move(folder)), cut_(std::move(cut)),
+      controls_(controls) {}
 
 int AfcConnection::checkDevice() const {
-    return device_->isGone() ? kAfcDeviceGone : kAfcSuccess;
+    return device_->isGone() || cut_.stop_requested() ? kAfcDeviceGone : kAfcSuccess;
+}
+
+int AfcConnection::awaitFileOperation(int operation) const {
+    if (!controls_.waitWhileFileOperationStalled(operation, cut_)) {
+        return kAfcDeviceGone;
+    }
+    return checkDevice();
 }
 
 int AfcConnection::listDirectory(const char* path, std::vector<std::string>& names) const {

@@ -4,12 +4,14 @@
 #include "confinedfolder.h"
 #include "handletable.h"
 #include "openfile.h"
+#include "simcontrols.h"
 #include "simdevice.h"
 
 #include "device/mobiledevice.h"
 
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -17,10 +19,12 @@ namespace plovik::sim {
 
 // One AFC connection: the file operations of a device on a served folder, and the files opened
 // through it. Results are AFC codes; every call fails with kAfcDeviceGone once the device is
-// removed. Safe to use from several threads at once.
+// removed or the service connection it was opened on is cut. Safe to use from several threads
+// at once.
 class AfcConnection {
 public:
-    AfcConnection(std::shared_ptr<SimDevice> device, std::shared_ptr<const ConfinedFolder> folder);
+    AfcConnection(std::shared_ptr<SimDevice> device, std::shared_ptr<const ConfinedFolder> folder,
+                  std::stop_token cut, const SimControls& controls);
 
     // ".", ".." and then the names in the folder, sorted.
     int listDirectory(const char* path, std::vector<std::string>& names) const;
@@ -37,6 +41,10 @@ public:
     // The open file behind a reference, or null with the reason in result.
     std::shared_ptr<OpenFile> findFile(AFCFileRef file, int& result) const;
     int closeFile(AFCFileRef file);
+    // Before a file read or write (kPlovikSimFileData) or a removal (kPlovikSimRemovals): waits
+    // while the operation is stalled; kAfcDeviceGone once the connection is cut or the device
+    // removed.
+    int awaitFileOperation(int operation) const;
 
 private:
     int checkDevice() const;
@@ -45,6 +53,8 @@ private:
 
     std::shared_ptr<SimDevice> device_;
     std::shared_ptr<const ConfinedFolder> folder_;
+    std::stop_token cut_;
+    const SimControls& controls_;
     HandleTable<OpenFile, AFCFileRef> files_;
 };
 

@@ -1,6 +1,7 @@
 // The AFC entry points of mobiledevice.h.
 
 #include "afcerror.h"
+#include "plovik_sim.h"
 #include "injectedfault.h"
 #include "simulator.h"
 
@@ -64,7 +65,8 @@ int AFCConnectionOpen(AMDServiceConnectionRef service, uint32_t, AFCConnectionRe
         return plovik::sim::kAfcInvalidArgument;
     }
     *outConnection = simulator.afcConnections().insert(
-        std::make_shared<AfcConnection>(found->device(), std::move(folder)));
+        std::make_shared<AfcConnection>(found->device(), std::move(folder), found->cutToken(),
+                                        simulator.controls()));
     return plovik::sim::kAfcSuccess;
 }
 
@@ -182,7 +184,10 @@ int AFCRemovePath(AFCConnectionRef connection, const char* path) {
     if (const int fault = injectedFault(__func__)) {
         return fault;
     }
-    return onConnection(connection, [&](AfcConnection& found) { return found.removePath(path); });
+    return onConnection(connection, [&](AfcConnection& found) {
+        const int result = found.awaitFileOperation(kPlovikSimRemovals);
+        return result != plovik::sim::kAfcSuccess ? result : found.removePath(path);
+    });
 }
 
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath) {
@@ -223,9 +228,17 @@ int AFCFileRefRead(AFCConnectionRef connection, AFCFileRef file, void* buffer, u
     }
     const uint32_t wanted = *length;
     *length = 0;
-    return onFile(connection, file, [&](OpenFile& open) {
+    return onConnection(connection, [&](AfcConnection& found) {
+        if (const int result = found.awaitFileOperation(kPlovikSimFileData); result != plovik::sim::kAfcSuccess) {
+            return result;
+        }
+        int result = plovik::sim::kAfcSuccess;
+        const std::shared_ptr<OpenFile> open = found.findFile(file, result);
+        if (!open) {
+            return result;
+        }
         *length = wanted;
-        return open.read(buffer, *length);
+        return open->read(buffer, *length);
     });
 }
 
@@ -237,7 +250,14 @@ int AFCFileRefWrite(AFCConnectionRef connection, AFCFileRef file, const void* bu
     if (buffer == nullptr && length > 0) {
         return plovik::sim::kAfcInvalidArgument;
     }
-    return onFile(connection, file, [&](OpenFile& open) { return open.write(buffer, length); });
+    return onConnection(connection, [&](AfcConnection& found) {
+        if (const int result = found.awaitFileOperation(kPlovikSimFileData); result != plovik::sim::kAfcSuccess) {
+            return result;
+        }
+        int result = plovik::sim::kAfcSuccess;
+        const std::shared_ptr<OpenFile> open = found.findFile(file, result);
+        return open ? open->write(buffer, length) : result;
+    });
 }
 
 int AFCFileRefSeek(AFCConnectionRef connection, AFCFileRef file, int64_t offset, uint64_t origin) {

@@ -47,6 +47,11 @@ int PlovikSimStallReplies(int stall) {
     return kPlovikSimOk;
 }
 
+int PlovikSimStallFileOperations(int operations) {
+    Simulator::instance().controls().setStalledFileOperations(operations);
+    return kPlovikSimOk;
+}
+
 int PlovikSimSetBrowsePageSize(int apps) {
     if (apps < 1) {
         return kPlovikSimBadArgument;

@@ -77,6 +77,18 @@ MOBILEDEVICE_API int PlovikSimSetReplyChunking(size_t bytesPerPiece);
    0 again (for receive time-outs). */
 MOBILEDEVICE_API int PlovikSimStallReplies(int stall);
 
+/* What PlovikSimStallFileOperations holds: file reads and writes, and removals. */
+enum PlovikSimFileOperations {
+    kPlovikSimFileData = 1,
+    kPlovikSimRemovals = 2,
+};
+
+/* operations, a mask of PlovikSimFileOperations: those AFC calls wait until they are no longer
+   in the mask, or until the service connection their AFC connection was opened on is
+   invalidated, which fails them (a copy or a delete stuck on a device that answers no more);
+   0 lets every call go on. */
+MOBILEDEVICE_API int PlovikSimStallFileOperations(int operations);
+
 /* How many apps each BrowsingApplications reply carries (at least 1; 20 by default). */
 MOBILEDEVICE_API int PlovikSimSetBrowsePageSize(int apps);
 

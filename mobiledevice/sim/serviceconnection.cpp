@@ -103,6 +103,7 @@ void ServiceConnection::setServedFolder(std::shared_ptr<const ConfinedFolder> fo
 }
 
 void ServiceConnection::shutDown() {
+    cut_.request_stop();
     if (socket_.valid()) {
         ::shutdown(socket_.get(), SHUT_RDWR);
     }

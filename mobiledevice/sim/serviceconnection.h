@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 namespace plovik::sim {
 
@@ -44,8 +45,10 @@ public:
     // The folder AFC serves on this connection; null when it speaks no AFC (yet).
     std::shared_ptr<const ConfinedFolder> servedFolder() const;
 
-    // Cuts the connection: the server stops and the client reads the end of the stream.
+    // Cuts the connection: the server stops, the client reads the end of the stream, and AFC
+    // connections opened on it fail from then on.
     void shutDown();
+    std::stop_token cutToken() const { return cut_.get_token(); }
 
 private:
     ServiceConnection(std::shared_ptr<SimDevice> device,
@@ -59,6 +62,7 @@ private:
     std::shared_ptr<const ConfinedFolder> folder_;
     UniqueFd socket_;
     std::atomic<uint32_t> receiveTimeout_ = kDefaultReceiveTimeout;
+    std::stop_source cut_;
     std::unique_ptr<ServiceServer> server_;  // last: its thread calls back into this object
 };
 

@@ -104,6 +104,20 @@ bool SimControls::waitWhileStalled(std::stop_token stop) const {
     return stallChanged_.wait(lock, stop, [this] { return !stalled_; });
 }
 
+void SimControls::setStalledFileOperations(int operations) {
+    {
+        std::lock_guard lock(mutex_);
+        stalledFileOperations_ = operations;
+    }
+    stallChanged_.notify_all();
+}
+
+bool SimControls::waitWhileFileOperationStalled(int operation, std::stop_token stop) const {
+    std::unique_lock lock(mutex_);
+    return stallChanged_.wait(lock, stop,
+                              [this, operation] { return (stalledFileOperations_ & operation) == 0; });
+}
+
 std::size_t SimControls::browsePageSize() const {
     std::lock_guard lock(mutex_);
     return browsePageSize_;
@@ -147,6 +161,7 @@ void SimControls::reset() {
         replyPieceSize_ = 0;
         browsePageSize_ = kDefaultBrowsePageSize;
         stalled_ = false;
+        stalledFileOperations_ = 0;
     }
     stallChanged_.notify_all();
 }

@@ -32,6 +32,12 @@ public:
     // Returns once replies may flow; false when stop was requested first.
     bool waitWhileStalled(std::stop_token stop) const;
 
+    // operations: a mask of PlovikSimFileOperations.
+    void setStalledFileOperations(int operations);
+    // Returns once the operation (one PlovikSimFileOperations value) may go on; false when stop
+    // was requested first.
+    bool waitWhileFileOperationStalled(int operation, std::stop_token stop) const;
+
     std::size_t browsePageSize() const;
     void setBrowsePageSize(std::size_t apps);
 
@@ -53,6 +59,7 @@ private:
     std::size_t replyPieceSize_ = 0;
     std::size_t browsePageSize_ = kDefaultBrowsePageSize;
     bool stalled_ = false;
+    int stalledFileOperations_ = 0;
 };
 
 }  // namespace plovik::sim

@@ -27,6 +27,12 @@ AFCDirectory::~AFCDirectory() {
         MobileDevice::AFCConnectionClose(connection_);
 }
 
+void AFCDirectory::interrupt() {
+    // The handle stays for the destructor, whose second invalidation is refused harmlessly.
+    if (serviceHandle() != nullptr)
+        MobileDevice::AMDServiceConnectionInvalidate(serviceHandle());
+}
+
 bool AFCDirectory::open(AMDevice& device) {
     connection_ = nullptr;
     adoptServiceHandle(device.startService(serviceName_));
@@ -341,7 +347,8 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
     } else if (moved == MoveOutcome::TargetKept) {
         if (failure.isEmpty())
             failure = errorText();
-        removeItem(temporary);
+        if (!removeItem(temporary))
+            stagedLeftovers_.push_back(temporary);
         setErrorText(failure);
     }
     if (delegate)

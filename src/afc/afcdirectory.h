@@ -3,6 +3,8 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "afc/afcdirectorydelegate.h"
 #include "afc/afcfilereference.h"
@@ -78,6 +80,17 @@ public:
      * (".plovik-XXXXXXXX.part"): one that an interrupted upload left behind is never shown.
      */
     static bool isStagedUploadName(std::u16string_view name);
+    /**
+     * The staged files of failed uploads that this connection could not remove (it broke, or was
+     * interrupted), taken from the object. Call while no copy runs on the connection.
+     */
+    std::vector<CZelboString> takeStagedLeftovers() { return std::exchange(stagedLeftovers_, {}); }
+
+    /**
+     * Ends the connection at once, also for a request blocked on another thread, which then
+     * fails; every later request fails too. Any thread.
+     */
+    void interrupt();
 
     AFCConnectionRef connection() const { return connection_; }
     const char* serviceName() const { return serviceName_; }
@@ -106,4 +119,5 @@ private:
     // Several threads use one connection (listing, transfers, thumbnails): the text is guarded.
     mutable std::mutex errorMutex_;
     CZelboString errorText_;
+    std::vector<CZelboString> stagedLeftovers_;
 };

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
+#include <QProgressBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -148,6 +149,24 @@ void CMainWindow::shutdownTransfers() {
     fileCommands_->shutdown();
 }
 
+void CMainWindow::showTransferProgress(std::optional<int> percent) {
+    auto* bar = Controls::find<QProgressBar>(content(), QStringLiteral("progressTransfer"));
+    if (!bar)
+        return;
+    bar->setVisible(percent.has_value());
+    if (percent)
+        bar->setValue(*percent);
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        watched == Controls::find<QProgressBar>(content(), QStringLiteral("progressTransfer"))) {
+        fileCommands_->showRunningTransfer();
+        return true;
+    }
+    return SkinnedWindow::eventFilter(watched, event);
+}
+
 void CMainWindow::runDeviceStep(const std::function<void()>& step) {
     runStep(list_, step);
 }
@@ -217,9 +236,14 @@ void CMainWindow::initialiseControls() {
         tree_->setStepRunner(runner);
         tree_->setBusyIndicatorHost(list_ ? static_cast<QWidget*>(list_) : this);
     }
-    // The transfer history opens from the status line; the layout's bar there stays unused.
+    // The transfer history opens from the status line; its bar shows a copy whose window is hidden.
     Controls::setVisible(content(), QStringLiteral("statusTransfer"), true);
-    Controls::setVisible(content(), QStringLiteral("progressTransfer"), false);
+    if (auto* bar = Controls::find<QProgressBar>(content(), QStringLiteral("progressTransfer"))) {
+        bar->setVisible(false);
+        bar->setToolTip(QStringLiteral("A copy is running: click to show its progress"));
+        bar->setCursor(Qt::PointingHandCursor);
+        bar->installEventFilter(this);
+    }
     connect(&idleTimer_, &QTimer::timeout, this, &CMainWindow::updateToolbar);
     idleTimer_.start(500);
     updateToolbar();

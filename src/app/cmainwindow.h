@@ -110,6 +110,11 @@ public:
     void stopThumbnails();
     /** Ends a running transfer before the program quits, waiting for its worker. */
     void shutdownTransfers();
+    /**
+     * Shows a copy running with its window hidden in the status line, percent done; nothing hides
+     * it. A click on it brings the copy's window back.
+     */
+    void showTransferProgress(std::optional<int> percent);
     FileCommands& fileCommands() { return *fileCommands_; }
 
     // The file list's data source.
@@ -138,6 +143,9 @@ public:
     void setUpRow(DeviceTreeRow& row) override;
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
     void expandingRows(int count) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct DeviceEvent {

@@ -36,6 +36,10 @@ FileCommands::FileCommands(CMainWindow& window, const QString& historyFile)
     connect(&run_, &TransferRun::folderChanged, this,
             [this](const NodePointer& folder) { window_.folderContentsChanged(folder); });
     connect(&run_, &TransferRun::workerEnded, this, &FileCommands::workerEnded);
+    connect(&run_, &TransferRun::progressShown, this, [this] {
+        if (!runShown_ && worker_.isRunning())
+            window_.showTransferProgress(run_.overallPercent());
+    });
     // Records come from the worker; the newest manager window shows them, one fill per burst.
     history_.setRecordAddedListener([this](const TransferRecord&) {
         if (managerFillPending_.exchange(true))
@@ -125,53 +129,93 @@ void FileCommands::startTransfer(TransferBatch batch, const QString& destination
                                  bool offerOpenFolder) {
     if (batch.jobs.empty())
         return;
-    // A command given while a worker runs joins that run, whose counts go on.
-    if (!worker_.isRunning())
-        run_.reset(destinationText, offerOpenFolder);
-    queue_.enqueue(std::move(batch));
-    runTransfers();
+    waiting_.push_back({std::move(batch), destinationText, offerOpenFolder});
+    // The run shown starts it once it has ended.
+    if (runShown_)
+        return;
+    // A run going on is shown again; its end starts this command.
+    if (worker_.isRunning()) {
+        runTransfers();
+        return;
+    }
+    // A hidden run that has ended, its end not handled yet, is reported first.
+    if (reportWhenWorkerEnds_) {
+        workerEnded();
+        return;
+    }
+    if (startNextCommand())
+        runTransfers();
+}
+
+bool FileCommands::startNextCommand() {
+    if (waiting_.empty())
+        return false;
+    Command next = std::move(waiting_.front());
+    waiting_.pop_front();
+    run_.reset(next.destinationText, next.offerOpenFolder);
+    queue_.enqueue(std::move(next.batch));
+    worker_.start();
+    return true;
+}
+
+void FileCommands::showRunningTransfer() {
+    if (worker_.isRunning() && !runShown_)
+        runTransfers();
 }
 
 void FileCommands::runTransfers() {
-    if (runShown_)
-        return;
     runShown_ = true;
-    // This showing reports the run when it ends, also for a run it rejoined after Escape.
+    window_.showTransferProgress(std::nullopt);
+    // This showing reports the run when it ends, also for a run it brought back after Escape.
     reportWhenWorkerEnds_ = false;
-    CProgressWindow progress(&window_, CProgressWindow::Mode::Transfer, kCopyTitle);
-    QEventLoop loop;
-    connect(&progress, &CProgressWindow::cancelClicked, &loop, [this] { run_.cancel(); });
-    connect(&progress, &CProgressWindow::closedEarly, &loop, &QEventLoop::quit);
-    connect(&run_, &TransferRun::workerEnded, &loop, [this, &loop] {
-        if (!worker_.isRunning())
-            loop.quit();
-    });
-    run_.setProgressWindow(&progress);
-    // Window-modal: the main window takes no input but keeps painting; disabling it would
-    // disable the progress window and the prompts, which are its children.
-    progress.show();
-    if (!worker_.isRunning())
-        worker_.start();
-    loop.exec();
-    run_.setProgressWindow(nullptr);
+    {
+        CProgressWindow progress(&window_, CProgressWindow::Mode::Transfer, kCopyTitle);
+        QEventLoop loop;
+        connect(&progress, &CProgressWindow::cancelClicked, &loop, [this] {
+            run_.cancel();
+            // A device that takes or sends nothing more would hold the copy until it times out.
+            worker_.interruptCopies();
+        });
+        connect(&progress, &CProgressWindow::closedEarly, &loop, &QEventLoop::quit);
+        connect(&run_, &TransferRun::workerEnded, &loop, [this, &loop] {
+            if (!worker_.isRunning())
+                loop.quit();
+        });
+        run_.setProgressWindow(&progress);
+        // Window-modal: the main window takes no input but keeps painting; disabling it would
+        // disable the progress window and the prompts, which are its children.
+        progress.show();
+        if (worker_.isRunning())
+            loop.exec();
+        run_.setProgressWindow(nullptr);
+    }
     window_.activateWindow();
     runShown_ = false;
     // After Escape the worker goes on; its run is reported once it has ended.
-    if (worker_.isRunning())
+    if (worker_.isRunning()) {
         reportWhenWorkerEnds_ = true;
-    else
-        reportRun();
+        window_.showTransferProgress(run_.overallPercent());
+        return;
+    }
+    finishRun();
 }
 
 void FileCommands::workerEnded() {
-    worker_.join();
-    // A batch queued just as the worker found the queue empty still gets its worker.
-    if (!queue_.isEmpty()) {
-        worker_.start();
+    // A late report of a worker that has been started again since: that one is still running.
+    if (worker_.isRunning())
         return;
+    worker_.join();
+    run_.stopTicking();
+    if (std::exchange(reportWhenWorkerEnds_, false)) {
+        window_.showTransferProgress(std::nullopt);
+        finishRun();
     }
-    if (std::exchange(reportWhenWorkerEnds_, false))
-        reportRun();
+}
+
+void FileCommands::finishRun() {
+    reportRun();
+    if (startNextCommand())
+        runTransfers();
 }
 
 void FileCommands::reportRun() {
@@ -194,8 +238,10 @@ void FileCommands::shutdown() {
         worker_.join();
         return;
     }
+    waiting_.clear();
     run_.cancel();
     worker_.requestStop();
+    worker_.interruptCopies();
     // The worker may still wait on the user-interface thread: keep delivering its calls.
     QEventLoop loop;
     connect(&run_, &TransferRun::workerEnded, &loop, &QEventLoop::quit);
@@ -237,7 +283,12 @@ void FileCommands::deleteSelection() {
     std::atomic<bool> stop{false};
     QEventLoop loop;
     connect(&progress, &CProgressWindow::cancelClicked, &loop, [&stop] { stop.store(true); });
-    connect(&progress, &CProgressWindow::closedEarly, &loop, [&stop] { stop.store(true); });
+    // Closed early, the window no longer blocks the main window's input: the main window takes
+    // none until the thread has ended.
+    connect(&progress, &CProgressWindow::closedEarly, &loop, [this, &stop] {
+        stop.store(true);
+        window_.setEnabled(false);
+    });
     QPointer<CProgressWindow> window(&progress);
     std::thread deleter([&] {
         for (const NodePointer& item : items) {
@@ -255,6 +306,7 @@ void FileCommands::deleteSelection() {
     loop.exec();
     deleter.join();
     progress.close();
+    window_.setEnabled(true);
     window_.activateWindow();
     window_.folderContentsChanged(window_.currentNode());
 }

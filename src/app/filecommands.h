@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <atomic>
+#include <deque>
 #include <memory>
 
 #include "app/transferrun.h"
@@ -22,7 +23,9 @@ class FileSystemNode;
  * The main window's file commands: copying the selection to a folder of this computer, adding
  * files, folders and dropped items to the device, deleting, renaming and making folders. Copies
  * go through one queue and one worker thread while a progress window shows the run and the main
- * window waits disabled; a command given while a worker still runs joins its run. GUI thread.
+ * window waits disabled. A command given while a run goes on (its window hidden with Escape) waits
+ * for it and is then run and reported on its own. A hidden run shows in the status line, whose
+ * click brings its window back. GUI thread.
  */
 class FileCommands : public QObject {
     Q_OBJECT
@@ -53,15 +56,28 @@ public:
     void showTransferManager();
 
     bool isTransferring() const { return worker_.isRunning(); }
+    /** Shows the progress window again of a run hidden with Escape. */
+    void showRunningTransfer();
     /** Cancels a running transfer and waits for its worker, still delivering its reports. */
     void shutdown();
 
     TransferHistoryStore& history() { return history_; }
 
 private:
+    /** A copy command waiting for the run before it. */
+    struct Command {
+        TransferBatch batch;
+        QString destinationText;
+        bool offerOpenFolder = false;
+    };
+
     void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder);
+    /** Starts the first waiting command's run; false when none waits. */
+    bool startNextCommand();
     void runTransfers();
     void workerEnded();
+    /** Reports the run that has ended and starts the next command. */
+    void finishRun();
     void reportRun();
     /** The trimmed name, or nothing after telling the user why it cannot be used. */
     std::optional<CZelboString> checkedName(const QString& entered, bool forFolder);
@@ -71,6 +87,7 @@ private:
     TransferHistoryStore history_;
     TransferRun run_;
     TransferWorker worker_;
+    std::deque<Command> waiting_;
     bool runShown_ = false;
     bool reportWhenWorkerEnds_ = false;
     QPointer<CTransferManagerWindow> newestManager_;

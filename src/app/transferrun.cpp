@@ -38,29 +38,34 @@ void TransferRun::reset(const QString& destinationText, bool offerOpenFolder) {
     currentFileSize_ = 0;
     currentFileDone_ = 0;
     lostDeviceName_.clear();
+    lastDevice_.reset();
     clock_.start();
     rate_.reset();
+    overallPercent_ = 0;
+    ticker_.start();
 }
 
 void TransferRun::setProgressWindow(CProgressWindow* window) {
     progressWindow_ = window;
-    if (!window) {
-        ticker_.stop();
-        return;
-    }
-    ticker_.start();
-    showProgress();
+    if (window)
+        showProgress();
 }
 
 QString TransferRun::lostDeviceName() const {
     const std::lock_guard lock(mutex_);
-    return lostDeviceName_;
+    if (!lostDeviceName_.isEmpty() || filesFailed_.load() == 0)
+        return lostDeviceName_;
+    // A copy that failed on a broken connection may have ended before the device's removal
+    // was known to the worker.
+    const std::shared_ptr<AMDevice> device = lastDevice_.lock();
+    return device && device->deviceHandle() == nullptr ? toQString(device->name()) : QString();
 }
 
 void TransferRun::jobStarting(const TransferJob& job, int64_t totalBytes) {
     device_ = job.node->device();
     {
         const std::lock_guard lock(mutex_);
+        lastDevice_ = device_;
         if (totalBytes > 0)
             totalBytes_ += totalBytes;
     }
@@ -166,8 +171,6 @@ bool TransferRun::shouldOverwrite(const CZelboString& path, CopyTarget) {
 }
 
 void TransferRun::showProgress() {
-    if (!progressWindow_)
-        return;
     QString message;
     int percent = 0;
     int64_t done = 0;
@@ -180,6 +183,10 @@ void TransferRun::showProgress() {
         total = std::max(totalBytes_, done);
     }
     rate_.addSample(TransferRate::Duration(clock_.elapsed()), done);
+    overallPercent_ = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+    emit progressShown();
+    if (!progressWindow_)
+        return;
     if (!message.isEmpty())
         progressWindow_->setMessage(message);
     progressWindow_->setFilePercent(percent);

@@ -20,7 +20,8 @@ class QWidget;
 /**
  * The state of one transfer run and the worker's observer for it. The worker's reports land in
  * shared counters, and a timer on the user-interface thread brings the progress window up to
- * date ten times a second, so a run of small files costs the worker no messages at all.
+ * date ten times a second, so a run of small files costs the worker no messages at all; while the
+ * window is hidden the ticks still come (progressShown), for the status line.
  * The overwrite question is asked on the user-interface thread while the worker waits for the
  * answer. A run whose device goes away is cancelled at once and remembers which device it was.
  */
@@ -34,6 +35,8 @@ public:
     void reset(const QString& destinationText, bool offerOpenFolder);
     /** The window progress goes to while it is shown; null while none is. */
     void setProgressWindow(CProgressWindow* window);
+    /** Stops the ticks, once the run's worker has ended. GUI thread. */
+    void stopTicking() { ticker_.stop(); }
     void cancel() { cancelRequested_.store(true); }
 
     bool cancelRequested() const { return cancelRequested_.load(); }
@@ -44,8 +47,13 @@ public:
     TransferPrompts::RunOutcome outcome() const;
     const QString& destinationText() const { return destinationText_; }
     bool offerOpenFolder() const { return offerOpenFolder_; }
-    /** The name of the device that went away during the run; empty when none did. */
+    /**
+     * The name of the device that went away during the run, also when it was found gone only
+     * after files failed; empty when none did.
+     */
     QString lostDeviceName() const;
+    /** The run's share done, 0 to 100, as of the last tick. GUI thread. */
+    int overallPercent() const { return overallPercent_; }
 
     // The worker's reports (worker thread).
     void jobStarting(const TransferJob& job, int64_t totalBytes) override;
@@ -65,6 +73,8 @@ signals:
     void folderChanged(std::shared_ptr<ZelboLib::FileSystemNode> folder);
     /** The worker has ended (GUI thread). */
     void workerEnded();
+    /** A tick brought the run's figures up to date (GUI thread). */
+    void progressShown();
 
 private:
     void showProgress();
@@ -93,8 +103,10 @@ private:
     int64_t currentFileSize_ = 0;
     int64_t currentFileDone_ = 0;
     QString lostDeviceName_;
+    std::weak_ptr<AMDevice> lastDevice_;
     QString firstFailure_;
     QElapsedTimer clock_;  // the rest: GUI thread only
+    int overallPercent_ = 0;
     TransferRate rate_;
     QTimer ticker_;
 };

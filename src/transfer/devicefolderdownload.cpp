@@ -4,6 +4,7 @@
 
 #include "afc/afcdirectory.h"
 #include "fstree/localname.h"
+#include "transfer/copyconnections.h"
 #include "transfer/copyprogressrelay.h"
 #include "transfer/parallelcopies.h"
 #include "transfer/transferobserver.h"
@@ -16,7 +17,9 @@ bool DeviceFolderDownload::run(const std::shared_ptr<FileSystemNode>& item,
                                const CZelboString& localFolder) {
     if (!item->isDirectory())
         return downloadItem(*item, localFolder);
-    ParallelCopies parallel(observer_, [&item] { return item->openAnotherConnection(); });
+    ParallelCopies parallel(observer_, [this, &item] {
+        return connections_ ? connections_->open(*item) : item->openAnotherConnection();
+    });
     parallel_ = &parallel;
     const bool copied = downloadItem(*item, localFolder);
     parallel_ = nullptr;
@@ -78,7 +81,8 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
                          modificationTime}))
         return true;
     observer_.fileStarted(file.displayPath(), target, file.fileSize());
-    const std::shared_ptr<AFCDirectory> connection = file.directory();
+    const std::shared_ptr<AFCDirectory> connection =
+        connections_ ? connections_->forWalk(file) : file.directory();
     if (!connection) {
         observer_.itemFailed(file.displayPath(), u"Connection is not open");
         return false;

@@ -5,6 +5,7 @@
 #include "fstree/filesystemnode.h"
 #include "values/zelbostring.h"
 
+class CopyConnections;
 class ParallelCopies;
 class TransferObserver;
 
@@ -20,15 +21,17 @@ class TransferObserver;
  *
  * In a folder's download, small files whose local target does not exist yet are copied on
  * connections of their own (ParallelCopies) and reported as they end; the others are copied on
- * the walk's thread, where an existing target is asked about.
+ * the walk's thread, where an existing target is asked about. Given CopyConnections, every file
+ * is copied on the run's connections; else on the item's own connection and new ones.
  */
 class DeviceFolderDownload {
 public:
     /** How folders are listed: afresh, or as a walk just before listed them (AsListed). */
     enum class Listing { Fresh, AsListed };
 
-    explicit DeviceFolderDownload(TransferObserver& observer, Listing listing = Listing::Fresh)
-        : observer_(observer), listing_(listing) {}
+    explicit DeviceFolderDownload(TransferObserver& observer, Listing listing = Listing::Fresh,
+                                  CopyConnections* connections = nullptr)
+        : observer_(observer), listing_(listing), connections_(connections) {}
 
     /**
      * Copies item into localFolder, which must exist. True when every file and folder arrived
@@ -46,6 +49,7 @@ private:
 
     TransferObserver& observer_;
     Listing listing_;
+    CopyConnections* connections_;
     // While a folder is downloaded.
     ParallelCopies* parallel_ = nullptr;
 };

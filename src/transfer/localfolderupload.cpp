@@ -6,6 +6,7 @@
 #include "afc/afcdirectory.h"
 #include "fstree/devicepath.h"
 #include "fstree/localname.h"
+#include "transfer/copyconnections.h"
 #include "transfer/copyprogressrelay.h"
 #include "transfer/parallelcopies.h"
 #include "transfer/transferobserver.h"
@@ -41,7 +42,8 @@ bool LocalFolderUpload::run(const CZelboString& localPath,
     fs::path item = fs::absolute(fs::path(localPath.toUtf8()), error).lexically_normal();
     if (!item.has_filename())
         item = item.parent_path();
-    const std::shared_ptr<AFCDirectory> connection = targetFolder->directory();
+    const std::shared_ptr<AFCDirectory> connection =
+        connections_ ? connections_->forWalk(*targetFolder) : targetFolder->directory();
     if (!connection) {
         observer_.itemFailed(localPath, u"The device folder cannot be reached");
         return false;
@@ -49,8 +51,10 @@ bool LocalFolderUpload::run(const CZelboString& localPath,
     const DevicePlace place{targetFolder->fullPath(), targetFolder->displayPath()};
     if (!fs::is_directory(item, error))
         return uploadItem(*connection, item, place, nullptr);
-    ParallelCopies parallel(observer_,
-                            [&targetFolder] { return targetFolder->openAnotherConnection(); });
+    ParallelCopies parallel(observer_, [this, &targetFolder] {
+        return connections_ ? connections_->open(*targetFolder)
+                            : targetFolder->openAnotherConnection();
+    });
     parallel_ = &parallel;
     const bool copied = uploadItem(*connection, item, place, nullptr);
     parallel_ = nullptr;

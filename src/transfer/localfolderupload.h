@@ -9,6 +9,7 @@
 #include "values/zelbostring.h"
 
 class AFCDirectory;
+class CopyConnections;
 class ParallelCopies;
 class TransferObserver;
 
@@ -22,11 +23,14 @@ class TransferObserver;
  *
  * In a folder's upload, small files whose name the device folder does not hold yet (in any letter
  * case) are copied on connections of their own (ParallelCopies) and reported as they end; the
- * others are copied on the walk's thread, where an existing target is asked about.
+ * others are copied on the walk's thread, where an existing target is asked about. Given
+ * CopyConnections, everything is done on the run's connections; else on the target folder's own
+ * connection and new ones.
  */
 class LocalFolderUpload {
 public:
-    explicit LocalFolderUpload(TransferObserver& observer) : observer_(observer) {}
+    explicit LocalFolderUpload(TransferObserver& observer, CopyConnections* connections = nullptr)
+        : observer_(observer), connections_(connections) {}
 
     /**
      * Copies the item at localPath into targetFolder. True when every file and folder arrived
@@ -54,6 +58,7 @@ private:
                     const DevicePlace& target, bool targetIsNew);
 
     TransferObserver& observer_;
+    CopyConnections* connections_;
     // While a folder is uploaded.
     ParallelCopies* parallel_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "device/amdevice.h"
 #include "fstree/filesystemnode.h"
+#include "transfer/copyconnections.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
 #include "transfer/transferhistorystore.h"
@@ -43,29 +44,45 @@ void TransferWorker::run() {
         std::optional<TransferBatch> batch = queue_.takeFront();
         if (!batch)
             break;
+        CopyConnections connections;
+        {
+            const std::lock_guard lock(connectionsMutex_);
+            connections_ = &connections;
+        }
         for (const TransferJob& job : batch->jobs) {
             if (observer_.isCancelled() || stopRequested_.load())
                 break;
-            dispatch(job);
+            dispatch(job, connections);
         }
+        {
+            const std::lock_guard lock(connectionsMutex_);
+            connections_ = nullptr;
+        }
+        connections.removeStagedLeftovers();
         observer_.batchFinished(*batch);
     }
     running_.store(false);
     observer_.workerFinished();
 }
 
-void TransferWorker::dispatch(const TransferJob& job) {
+void TransferWorker::interruptCopies() {
+    const std::lock_guard lock(connectionsMutex_);
+    if (connections_ != nullptr)
+        connections_->interrupt();
+}
+
+void TransferWorker::dispatch(const TransferJob& job, CopyConnections& connections) {
     if (!job.node || job.itemPath.isEmpty() || job.destinationPath.isEmpty())
         return;
     const int64_t total = transferSize(job, [this] { return observer_.isCancelled(); });
     observer_.jobStarting(job, total);
-    TransferRecorder recorder(observer_, history_, job.fromDevice, job.node->device()->name());
+    TransferRecorder recorder(observer_, history_, job);
     // The size walk has just listed the job's folders: the copy uses those listings.
     if (job.fromDevice)
-        DeviceFolderDownload(recorder, DeviceFolderDownload::Listing::AsListed)
+        DeviceFolderDownload(recorder, DeviceFolderDownload::Listing::AsListed, &connections)
             .run(job.node, job.destinationPath);
     else
-        LocalFolderUpload(recorder).run(job.itemPath, job.node);
+        LocalFolderUpload(recorder, &connections).run(job.itemPath, job.node);
     if (history_)
         history_->flush();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
+class CopyConnections;
 class TransferHistoryStore;
 class TransferQueue;
 class TransferRunObserver;
@@ -11,7 +13,8 @@ struct TransferJob;
 /**
  * The one thread that carries out queued transfer batches, job by job, until the queue is empty,
  * the observer cancels (which drops the batches still waiting) or stop is asked. Every file it
- * tries is written to the history. Its last report is the observer's workerFinished; the owner
+ * tries is written to the history. Each batch copies on connections of its own (CopyConnections),
+ * which interruptCopies ends at once. Its last report is the observer's workerFinished; the owner
  * then calls join.
  */
 class TransferWorker {
@@ -29,10 +32,15 @@ public:
     void requestStop() { stopRequested_.store(true); }
     /** Waits for the thread; call after workerFinished, or when the thread is known to end. */
     void join();
+    /**
+     * Ends the current batch's connections, also in the middle of a request (after a cancel, for
+     * a device that takes or sends nothing more). Any thread.
+     */
+    void interruptCopies();
 
 private:
     void run();
-    void dispatch(const TransferJob& job);
+    void dispatch(const TransferJob& job, CopyConnections& connections);
 
     TransferQueue& queue_;
     TransferHistoryStore* history_;
@@ -40,4 +48,6 @@ private:
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
+    std::mutex connectionsMutex_;
+    CopyConnections* connections_ = nullptr;  // the current batch's
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/dialogscript.h"
 #include "app/mainwindowharness.h"
 #include "app/preferences.h"
 #include "temporarysettings.h"
@@ -19,73 +20,6 @@
 #include "transfer/ui/ctransfermanagerwindow.h"
 
 namespace {
-
-/**
- * Answers the dialogs a command opens, in order: each step waits for a visible top-level widget
- * of its kind and acts on it. What the alerts said is kept for the checks.
- */
-class DialogScript : public QObject {
-public:
-    using Step = std::function<bool(QWidget*)>;  // true once it has acted on the widget
-
-    DialogScript() {
-        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-        timer_.start(10);
-    }
-
-    /**
-     * Presses button of the next alert, ticking its check box when asked; runs before first,
-     * while the alert still waits.
-     */
-    void alert(const char* button, bool tick = false, std::function<void()> before = {}) {
-        steps_.push_back([this, button, tick, before](QWidget* widget) {
-            auto* dialog = qobject_cast<CAlertDialog*>(widget);
-            if (!dialog)
-                return false;
-            if (before)
-                before();
-            alerts.append(textOf(dialog, "info") + QStringLiteral(" | ") +
-                          textOf(dialog, "message"));
-            if (tick)
-                dialog->findChild<QCheckBox*>(QStringLiteral("option"))->setChecked(true);
-            dialog->findChild<QAbstractButton*>(QLatin1String(button))->click();
-            return true;
-        });
-    }
-    /** Types text into the next name-entry dialog and confirms it. */
-    void name(const QString& text) {
-        steps_.push_back([text](QWidget* widget) {
-            auto* dialog = qobject_cast<CConfirmDialog*>(widget);
-            if (!dialog)
-                return false;
-            dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(text);
-            dialog->findChild<QAbstractButton*>(QStringLiteral("btnOK"))->click();
-            return true;
-        });
-    }
-    bool finished() const { return steps_.empty(); }
-
-    QStringList alerts;
-
-private:
-    static QString textOf(QWidget* dialog, const char* label) {
-        auto* found = dialog->findChild<QLabel*>(QLatin1String(label));
-        return found ? found->text() : QString();
-    }
-    void poll() {
-        if (steps_.empty())
-            return;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible() && steps_.front()(widget)) {
-                steps_.erase(steps_.begin());
-                return;
-            }
-        }
-    }
-
-    QTimer timer_;
-    std::vector<Step> steps_;
-};
 
 int countFiles(const fs::path& folder) {
     int count = 0;
@@ -115,7 +49,10 @@ private slots:
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
         QTemporaryDir target;
         DialogScript script;
-        script.alert("btnCancel");  // the completion message: "No"
+        bool progressOverTheMessage = true;
+        // The completion message: "No"; the progress window has gone by then.
+        script.alert("btnCancel", false,
+                     [&progressOverTheMessage] { progressOverTheMessage = progressWindowShown(); });
         shown.list()->selectItem(0);
         shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
         QVERIFY(script.finished());
@@ -123,6 +60,7 @@ private slots:
         QCOMPARE(fs::file_size(copied / "IMG_0002.JPG"), std::uintmax_t{4096});
         QCOMPARE(countFiles(copied), 2);
         QVERIFY(script.alerts.value(0).contains(QStringLiteral("Successfully Done!")));
+        QVERIFY(!progressOverTheMessage);
         QVERIFY(shown.window.isEnabled());
 
         const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();

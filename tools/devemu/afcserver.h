@@ -9,13 +9,15 @@
 #include "afcconnection.h"
 
 #include <memory>
+#include <stop_token>
 
 namespace plovik::devemu {
 
 class AfcServer {
 public:
     AfcServer(EmulatedDevice& device, std::shared_ptr<const sim::ConfinedFolder> folder)
-        : device_(device), connection_(device.model(), std::move(folder)) {}
+        : device_(device),
+          connection_(device.model(), std::move(folder), std::stop_token(), device.controls()) {}
 
     // Serves until the peer closes, the device is detached or a fault ends the stream.
     void serve(int socket);

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "transfer/ui/calertdialog.h"
+#include "transfer/ui/cconfirmdialog.h"
+#include "transfer/ui/cprogresswindow.h"
+
+/**
+ * Answers the dialogs a command opens, in order: each step waits for a visible top-level widget
+ * of its kind and acts on it. What the alerts said is kept for the checks.
+ */
+class DialogScript : public QObject {
+public:
+    using Step = std::function<bool(QWidget*)>;  // true once it has acted on the widget
+
+    DialogScript() {
+        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start(10);
+    }
+
+    /**
+     * Presses button of the next alert, ticking its check box when asked; runs before first,
+     * while the alert still waits.
+     */
+    void alert(const char* button, bool tick = false, std::function<void()> before = {}) {
+        steps_.push_back([this, button, tick, before](QWidget* widget) {
+            auto* dialog = qobject_cast<CAlertDialog*>(widget);
+            if (!dialog)
+                return false;
+            if (before)
+                before();
+            alerts.append(textOf(dialog, "info") + QStringLiteral(" | ") +
+                          textOf(dialog, "message"));
+            if (tick)
+                dialog->findChild<QCheckBox*>(QStringLiteral("option"))->setChecked(true);
+            dialog->findChild<QAbstractButton*>(QLatin1String(button))->click();
+            return true;
+        });
+    }
+    /** Types text into the next name-entry dialog and confirms it. */
+    void name(const QString& text) {
+        steps_.push_back([text](QWidget* widget) {
+            auto* dialog = qobject_cast<CConfirmDialog*>(widget);
+            if (!dialog)
+                return false;
+            dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(text);
+            dialog->findChild<QAbstractButton*>(QStringLiteral("btnOK"))->click();
+            return true;
+        });
+    }
+    /** Runs action on the next progress window shown. */
+    void progress(std::function<void(CProgressWindow*)> action) {
+        steps_.push_back([action](QWidget* widget) {
+            auto* window = qobject_cast<CProgressWindow*>(widget);
+            if (!window)
+                return false;
+            action(window);
+            return true;
+        });
+    }
+    bool finished() const { return steps_.empty(); }
+
+    QStringList alerts;
+
+private:
+    static QString textOf(QWidget* dialog, const char* label) {
+        auto* found = dialog->findChild<QLabel*>(QLatin1String(label));
+        return found ? found->text() : QString();
+    }
+    void poll() {
+        if (steps_.empty())
+            return;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && steps_.front()(widget)) {
+                steps_.erase(steps_.begin());
+                return;
+            }
+        }
+    }
+
+    QTimer timer_;
+    std::vector<Step> steps_;
+};
+
+/** Whether a progress window is on screen. */
+inline bool progressWindowShown() {
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
+        return qobject_cast<CProgressWindow*>(widget) != nullptr && widget->isVisible();
+    });
+}
