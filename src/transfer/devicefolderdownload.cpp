@@ -16,17 +16,18 @@ using ZelboLib::FileSystemNode;
 bool DeviceFolderDownload::run(const std::shared_ptr<FileSystemNode>& item,
                                const CZelboString& localFolder) {
     if (!item->isDirectory())
-        return downloadItem(*item, localFolder);
+        return downloadItem(*item, localFolder, true);
     ParallelCopies parallel(observer_, [this, &item] {
         return connections_ ? connections_->open(*item) : item->openAnotherConnection();
     });
     parallel_ = &parallel;
-    const bool copied = downloadItem(*item, localFolder);
+    const bool copied = downloadItem(*item, localFolder, true);
     parallel_ = nullptr;
     return parallel.finish() && copied;
 }
 
-bool DeviceFolderDownload::downloadItem(FileSystemNode& item, const CZelboString& localFolder) {
+bool DeviceFolderDownload::downloadItem(FileSystemNode& item, const CZelboString& localFolder,
+                                        bool picked) {
     if (observer_.isCancelled())
         return false;
     const CZelboString& name = item.name();
@@ -37,7 +38,7 @@ bool DeviceFolderDownload::downloadItem(FileSystemNode& item, const CZelboString
     const CZelboString target = joinLocalPath(localFolder, name);
     if (!item.isDirectory())
         return downloadFile(item, target);
-    if (item.isSymbolicLink()) {
+    if (item.isSymbolicLink() && !picked) {
         observer_.itemSkipped(item.displayPath(), u"Link to a folder, not followed");
         return true;
     }

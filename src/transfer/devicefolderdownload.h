@@ -15,8 +15,9 @@ class TransferObserver;
  *
  * Names from the device become local path components only when isSafeLocalName accepts them; an
  * item with any other name fails and the walk goes on, so nothing is ever written outside the
- * chosen folder. Links to folders are skipped, never descended (links under "Root" may form
- * cycles); a link to a file is copied as the file's contents. A file counts as copied only when
+ * chosen folder. The item itself, when it is a link to a folder, is copied as that folder; links to
+ * folders inside are skipped, never descended (links under "Root" may form cycles). A link to a
+ * file is copied as the file's contents. A file counts as copied only when
  * every byte arrived: the copy stages it beside its target and renames it into place.
  *
  * In a folder's download, small files whose local target does not exist yet are copied on
@@ -41,7 +42,9 @@ public:
              const CZelboString& localFolder);
 
 private:
-    bool downloadItem(ZelboLib::FileSystemNode& item, const CZelboString& localFolder);
+    /** picked: the item the walk was given, followed when it is a link to a folder. */
+    bool downloadItem(ZelboLib::FileSystemNode& item, const CZelboString& localFolder,
+                      bool picked = false);
     bool downloadFolder(ZelboLib::FileSystemNode& folder, const CZelboString& target);
     bool downloadFile(ZelboLib::FileSystemNode& file, const CZelboString& target);
     /** An empty listing that was really a failed one (a folder the device will not open). */

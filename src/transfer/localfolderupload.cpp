@@ -50,19 +50,20 @@ bool LocalFolderUpload::run(const CZelboString& localPath,
     }
     const DevicePlace place{targetFolder->fullPath(), targetFolder->displayPath()};
     if (!fs::is_directory(item, error))
-        return uploadItem(*connection, item, place, nullptr);
+        return uploadItem(*connection, item, place, nullptr, true);
     ParallelCopies parallel(observer_, [this, &targetFolder] {
         return connections_ ? connections_->open(*targetFolder)
                             : targetFolder->openAnotherConnection();
     });
     parallel_ = &parallel;
-    const bool copied = uploadItem(*connection, item, place, nullptr);
+    const bool copied = uploadItem(*connection, item, place, nullptr, true);
     parallel_ = nullptr;
     return parallel.finish() && copied;
 }
 
 bool LocalFolderUpload::uploadItem(AFCDirectory& connection, const fs::path& item,
-                                   const DevicePlace& folder, const Names* namesInFolder) {
+                                   const DevicePlace& folder, const Names* namesInFolder,
+                                   bool picked) {
     if (observer_.isCancelled())
         return false;
     const CZelboString name = textOf(item.filename());
@@ -74,7 +75,7 @@ bool LocalFolderUpload::uploadItem(AFCDirectory& connection, const fs::path& ite
     std::error_code error;
     const fs::file_status status = fs::status(item, error);
     if (fs::is_directory(status)) {
-        if (fs::is_symlink(fs::symlink_status(item, error))) {
+        if (!picked && fs::is_symlink(fs::symlink_status(item, error))) {
             observer_.itemSkipped(textOf(item), u"Link to a folder, not followed");
             return true;
         }

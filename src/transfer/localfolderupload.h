@@ -16,8 +16,9 @@ class TransferObserver;
 /**
  * Copies a local file, or a local folder with everything in it, into a device folder under its
  * own name, creating the device's folders as it walks (empty ones too). Folder entries go in name
- * order. Links to folders are skipped, never descended (a link may lead back up the tree); a link
- * to a file is copied as the file's contents. Anything that is neither a regular file nor a
+ * order. The item itself, when it is a link to a folder, is copied as that folder; links to
+ * folders inside are skipped, never descended (a link may lead back up the tree). A link to a file
+ * is copied as the file's contents. Anything that is neither a regular file nor a
  * folder (a FIFO would block the copy forever) fails. Each file is staged on the device and takes
  * its name only when every byte arrived.
  *
@@ -50,8 +51,9 @@ private:
     /** The names a device folder holds, letter case folded. */
     using Names = std::set<std::u16string>;
 
+    /** picked: the item the walk was given, followed when it is a link to a folder. */
     bool uploadItem(AFCDirectory& connection, const std::filesystem::path& item,
-                    const DevicePlace& folder, const Names* namesInFolder);
+                    const DevicePlace& folder, const Names* namesInFolder, bool picked = false);
     bool uploadFolder(AFCDirectory& connection, const std::filesystem::path& item,
                       const DevicePlace& target);
     bool uploadFile(AFCDirectory& connection, const std::filesystem::path& item,

@@ -9,10 +9,11 @@ using ZelboLib::FileSystemNode;
 
 namespace {
 
-int64_t deviceSize(FileSystemNode& item, const std::function<bool()>& stop) {
+// picked: the item the user chose, whose link to a folder is copied as the folder.
+int64_t deviceSize(FileSystemNode& item, const std::function<bool()>& stop, bool picked = false) {
     if (!item.isDirectory())
         return item.fileSize();
-    if (item.isSymbolicLink() || stop())
+    if ((item.isSymbolicLink() && !picked) || stop())
         return 0;
     // Listed afresh, so that the copy that follows can use this listing.
     item.loadChildren();
@@ -22,9 +23,10 @@ int64_t deviceSize(FileSystemNode& item, const std::function<bool()>& stop) {
     return total;
 }
 
-int64_t localSize(const fs::path& item, const std::function<bool()>& stop) {
+int64_t localSize(const fs::path& item, const std::function<bool()>& stop, bool picked = false) {
     std::error_code error;
-    const fs::file_status status = fs::symlink_status(item, error);
+    const fs::file_status status =
+        picked ? fs::status(item, error) : fs::symlink_status(item, error);
     if (fs::is_symlink(status)) {
         const fs::file_status target = fs::status(item, error);
         if (!fs::is_regular_file(target))
@@ -47,6 +49,6 @@ int64_t localSize(const fs::path& item, const std::function<bool()>& stop) {
 
 int64_t transferSize(const TransferJob& job, const std::function<bool()>& stop) {
     if (job.fromDevice)
-        return job.node ? deviceSize(*job.node, stop) : 0;
-    return localSize(fs::path(job.itemPath.toUtf8()), stop);
+        return job.node ? deviceSize(*job.node, stop, true) : 0;
+    return localSize(fs::path(job.itemPath.toUtf8()), stop, true);
 }

@@ -23,6 +23,8 @@
 #include "support/temporaryfolder.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
+#include "transfer/transferjob.h"
+#include "transfer/transfersize.h"
 #include "transfer/transferobserver.h"
 
 namespace fs = std::filesystem;
@@ -158,6 +160,26 @@ TEST_F(FolderWalkTest, DownloadSkipsLinksToFoldersSoLoopsEnd) {
     EXPECT_NE(std::find(observer.events.begin(), observer.events.end(), "skipped /Root/a/loop"),
               observer.events.end());
     EXPECT_TRUE(observer.failures.empty());
+}
+
+TEST_F(FolderWalkTest, APickedLinkToAFolderIsCopiedAsThatFolderWithItsInnerLinksStillSkipped) {
+    writeOnDevice(phone.root() / "real/file.txt", "text");
+    fs::create_directory_symlink("real", phone.root() / "shortcut");
+    fs::create_directory_symlink("..", phone.root() / "real/up");
+    const TransferJob download{true, u"/Root/shortcut", CZelboString(), node(u"/Root/shortcut")};
+    EXPECT_EQ(transferSize(download, [] { return false; }), 4);
+    EXPECT_TRUE(pull(u"/Root/shortcut", local.path()));
+    EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"shortcut", "shortcut/file.txt"}));
+    EXPECT_NE(std::find(observer.events.begin(), observer.events.end(), "skipped /Root/shortcut/up"),
+              observer.events.end());
+
+    local.write("Albums/real/a.jpg", "a");
+    fs::create_directory_symlink("real", local / "Albums/picked");
+    const TransferJob upload{false, CZelboString::fromUtf8((local / "Albums/picked").string()),
+                             u"/Media", node(u"/Media")};
+    EXPECT_EQ(transferSize(upload, [] { return false; }), 1);
+    EXPECT_TRUE(push(local / "Albums/picked", u"/Media"));
+    EXPECT_EQ(contents(phone.media() / "picked/a.jpg"), "a");
 }
 
 TEST_F(FolderWalkTest, ListingFailureIsAFailureNotAnEmptyFolder) {
