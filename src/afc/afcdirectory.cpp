@@ -22,6 +22,13 @@ using ZelboLib::NSDictionary;
 using ZelboLib::Object;
 using ZelboLib::Owned;
 
+namespace {
+
+// The device's answer to a path where nothing is.
+constexpr int kAfcObjectNotFound = 8;
+
+}  // namespace
+
 AFCDirectory::~AFCDirectory() {
     if (connection_ != nullptr)
         MobileDevice::AFCConnectionClose(connection_);
@@ -82,12 +89,15 @@ bool AFCDirectory::validate(const CZelboString& path, const char16_t* missingTex
     return true;
 }
 
-Owned<AFCFileReference> AFCDirectory::openFile(const CZelboString& path, AFCFileMode mode) {
+Owned<AFCFileReference> AFCDirectory::openFile(const CZelboString& path, AFCFileMode mode,
+                                               int* resultOut) {
     if (!validate(path, u"Input path is nil"))
         return nullptr;
     AFCFileRef handle = 0;
     const int result =
         MobileDevice::AFCFileRefOpen(connection_, path.toUtf8().c_str(), mode, 0, &handle);
+    if (resultOut != nullptr)
+        *resultOut = result;
     if (!reportResult(result, "AFCFileRefOpen") || handle == 0)
         return nullptr;
     return Owned<AFCFileReference>(new AFCFileReference(path, handle, connection_));
@@ -385,9 +395,14 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
             return false;
         setErrorText({});
     }
-    Owned<AFCFileReference> source = openForReading(deviceItem);
-    if (!source)
+    int opened = 0;
+    Owned<AFCFileReference> source = openFile(deviceItem, kAFCFileModeRead, &opened);
+    if (!source) {
+        // Deleted on the device since it was listed.
+        if (opened == kAfcObjectNotFound)
+            setErrorText(u"No longer on the device");
         return false;
+    }
     const int64_t size = source->size();
     // A file that could not return to its start after measuring was closed: its reason counts.
     if (!source->isOpen()) {

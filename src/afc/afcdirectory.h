@@ -107,7 +107,9 @@ protected:
 private:
     /** The shared checks: a path (unless empty paths are allowed) and an open connection. */
     bool validate(const CZelboString& path, const char16_t* missingText, bool allowEmpty = false);
-    ZelboLib::Owned<AFCFileReference> openFile(const CZelboString& path, AFCFileMode mode);
+    /** result, when given, receives the device's answer (0 on success). */
+    ZelboLib::Owned<AFCFileReference> openFile(const CZelboString& path, AFCFileMode mode,
+                                               int* result = nullptr);
     enum class MoveOutcome { Moved, TargetKept, OnlyTemporaryLeft };
     /** Replaces deviceItem with the finished temporary file. */
     MoveOutcome moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <array>
+#include <chrono>
 
 #include "app/busystep.h"
 #include "app/caboutdialog.h"
@@ -53,6 +54,9 @@ namespace {
 // The maker's web pages: "Visit Website" and the title bar's feedback button.
 const char* const kWebsite = "https://orvane.example/plovik";
 const char* const kFeedbackPage = "https://orvane.example/plovik/feedback";
+
+// How long a folder's listing is shown again as it is, before the folder is listed again.
+constexpr std::chrono::seconds kListingStaysFresh{1};
 
 const QString kMainMenu = QStringLiteral("mainmenu.xml");
 const QString kViewStyleMenu = QStringLiteral("viewstylemenu.xml");
@@ -435,6 +439,11 @@ void CMainWindow::rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) 
 }
 
 void CMainWindow::showFolder(const NodePointer& node) {
+    // Shown again, a folder is listed again: the device may have changed it meanwhile. A listing
+    // made just before (by the tree, say) serves.
+    if (node->childrenLoaded() &&
+        std::chrono::steady_clock::now() - node->listedAt() > kListingStaysFresh)
+        node->clearChildren();
     currentNode_ = node;
     listing_.showFolder(node);
     if (list_)

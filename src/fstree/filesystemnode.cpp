@@ -124,6 +124,11 @@ bool FileSystemNode::childrenLoaded() const {
     return childrenLoaded_;
 }
 
+std::chrono::steady_clock::time_point FileSystemNode::listedAt() const {
+    const std::lock_guard lock(mutex_);
+    return listedAt_;
+}
+
 FileSystemNode::NodeList FileSystemNode::ensureChildren() {
     if (!childrenLoaded())
         loadChildren();
@@ -137,6 +142,7 @@ void FileSystemNode::replaceChildren(NodeList children) {
         previous.swap(children_);
         children_ = std::move(children);
         childrenLoaded_ = true;
+        listedAt_ = std::chrono::steady_clock::now();
     }
     // previous is released here, outside the lock: freeing nodes may close a connection.
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,8 @@ public:
     /** The children as listed last (empty before the first listing). */
     NodeList children() const;
     bool childrenLoaded() const;
+    /** When the children were last listed; meaningful once childrenLoaded. */
+    std::chrono::steady_clock::time_point listedAt() const;
     /** The children, listing them first when they were never listed. */
     NodeList ensureChildren();
     /**
@@ -197,6 +200,7 @@ private:
     mutable std::mutex mutex_;
     NodeList children_;
     bool childrenLoaded_ = false;
+    std::chrono::steady_clock::time_point listedAt_;
     std::shared_ptr<const NSDictionary> fileInfo_;
 };
 

@@ -93,6 +93,23 @@ private slots:
         QVERIFY(shown.enabled("btnUpload"));
     }
 
+    void aFolderShownAgainIsListedAgain() {
+        Window shown;
+        TestDevice device("Fresh Phone", "aaaa000000000000000000000000000000000020");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QCOMPARE(shown.list()->itemCount(), 2);
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        // Deleted on the device meanwhile, by its own apps, say.
+        fs::remove(fs::path(device.path()) / "Media/DCIM/100APPLE/IMG_0001.JPG");
+        QTest::qWait(1100);
+        shown.window.goBack();
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
+        QCOMPARE(shown.list()->itemCount(), 1);
+        QCOMPARE(shown.window.text(0, 0), QStringLiteral("IMG_0002.JPG"));
+    }
+
     void theSameFolderTwiceMakesOneEntry() {
         Window shown;
         TestDevice device("Twice Phone", "aaaa000000000000000000000000000000000003");

@@ -205,6 +205,17 @@ TEST_F(FolderWalkTest, UnplugMidDownloadFailsAndLeavesNoPartialFile) {
     EXPECT_EQ(tree(local.path()), (std::vector<std::string>{"Videos"}));
 }
 
+TEST_F(FolderWalkTest, AFileDeletedOnTheDeviceSinceItWasListedSaysSo) {
+    writeOnDevice(phone.media() / "Gone/a.jpg", "a");
+    const auto folder = node(u"/Media/Gone");
+    folder->loadChildren();
+    fs::remove(phone.media() / "Gone/a.jpg");
+    EXPECT_FALSE(DeviceFolderDownload(observer, DeviceFolderDownload::Listing::AsListed)
+                     .run(folder, CZelboString::fromUtf8(local.path().string())));
+    EXPECT_EQ(observer.failures,
+              std::vector<std::string>{"/Media/Gone/a.jpg: No longer on the device"});
+}
+
 TEST_F(FolderWalkTest, OverwritingIsTheObserversChoice) {
     writeOnDevice(phone.media() / "note.txt", "new");
     const fs::path existing = local.write("note.txt", "old");
