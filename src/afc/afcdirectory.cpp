@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "afc/localfile.h"
+#include "afc/stageduploads.h"
 #include "device/amdevice.h"
 #include "device/callfailure.h"
 #include "device/mobiledevicecalls.h"
@@ -306,6 +307,7 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
         delegate->willCopyFile(localPath, deviceItem, size);
 
     const CZelboString temporary = temporaryNameBeside(deviceItem);
+    const StagedUploads::Hold staged(temporary);
     Owned<AFCFileReference> target = openForWriting(temporary, WriteMode::Truncate);
     if (!target)
         return false;

@@ -77,7 +77,8 @@ public:
 
     /**
      * Whether name is one of the temporary names uploads stage their data under
-     * (".plovik-XXXXXXXX.part"): one that an interrupted upload left behind is never shown.
+     * (".plovik-XXXXXXXX.part"): one that an interrupted upload left behind is never shown, and
+     * is removed when its folder is listed (StagedUploads keeps those being written).
      */
     static bool isStagedUploadName(std::u16string_view name);
     /**

@@ -6,6 +6,7 @@
 #include "afc/afcdirectory.h"
 #include "afc/afcmediadirectory.h"
 #include "afc/afcrootdirectory.h"
+#include "afc/stageduploads.h"
 #include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/devicepath.h"
@@ -170,9 +171,16 @@ void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
             fresh.reserve(static_cast<size_t>(names->count()));
             for (int index = 0; index < names->count(); ++index) {
                 const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
-                // What an interrupted upload left is neither shown nor copied.
-                if (name != nullptr && !AFCDirectory::isStagedUploadName(name->text().view()))
-                    fresh.push_back(makeChild(name->text()));
+                if (name == nullptr)
+                    continue;
+                // What an interrupted upload left is neither shown nor copied, and goes.
+                if (AFCDirectory::isStagedUploadName(name->text().view())) {
+                    const CZelboString path = joinDevicePath(fullPath_, name->text());
+                    if (!StagedUploads::instance().isBeingWritten(path))
+                        directory->removeItem(path);
+                    continue;
+                }
+                fresh.push_back(makeChild(name->text()));
             }
         }
     }

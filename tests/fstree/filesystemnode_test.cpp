@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "afc/afcdirectory.h"
+#include "afc/stageduploads.h"
 #include "device/amdevice.h"
 #include "device/mobiledevicelibrary.h"
 #include "fstree/devicefilesystemnode.h"
@@ -143,6 +144,18 @@ TEST_F(FileSystemNodeTest, SubfoldersAreKnownOnlyFromWhatWasListed) {
     // Every child of the device is a folder.
     deviceNode->ensureChildren();
     EXPECT_EQ(deviceNode->knownToHaveSubfolders(), true);
+}
+
+TEST_F(FileSystemNodeTest, ListingRemovesWhatInterruptedUploadsStagedButNotWhatIsBeingWritten) {
+    write("DCIM/IMG_1.JPG", "photo");
+    write("DCIM/.plovik-0badc0de.part", "left by an unplugged upload");
+    write("DCIM/.plovik-12345678.part", "still being written");
+    write("DCIM/.plovik-note.part", "not one of ours");
+    const StagedUploads::Hold writing(u"/DCIM/.plovik-12345678.part");
+    EXPECT_EQ(namesOf(node(u"/Media/DCIM")->ensureChildren()),
+              (std::vector<std::string>{".plovik-note.part", "IMG_1.JPG"}));
+    EXPECT_FALSE(fs::exists(phone.media() / "DCIM/.plovik-0badc0de.part"));
+    EXPECT_TRUE(fs::exists(phone.media() / "DCIM/.plovik-12345678.part"));
 }
 
 TEST_F(FileSystemNodeTest, RemovalEmptiesFoldersButNeverFollowsLinks) {

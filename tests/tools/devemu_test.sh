@@ -223,7 +223,7 @@ expect 1 1 pull /Media/DCIM/100APPLE/IMG_0006.MOV "$work/cut"
 check '[[ -z $(ls -A "$work/cut") ]]'
 
 # Pulled out mid-upload: a failure at once, not a hang; what the upload staged on the device is
-# not shown once it is back.
+# neither shown nor kept once it is back and its folder is listed.
 startEmulator --fault detach-at-request=12
 head -c 20000000 /dev/urandom >"$work/upload.bin"
 started=$SECONDS
@@ -233,7 +233,7 @@ check '[[ ! -e "$work/device/Media/DCIM/upload.bin" ]] && compgen -G "$work/devi
 startEmulator
 expect 0 0 ls /Media/DCIM
 check '[[ $(<"$work/out") == 100APPLE ]]'
-rm -f "$work"/device/Media/DCIM/.plovik-*.part
+check '! compgen -G "$work/device/Media/DCIM/.plovik-*.part" >/dev/null'
 
 # A device that stops answering, or answers with a broken AFC header, in the middle of a pull:
 # a clear failure within the receive time-out (shortened here), nothing left behind. Request 8 is
