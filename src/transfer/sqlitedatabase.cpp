@@ -71,6 +71,14 @@ void SqliteDatabase::Statement::bind(int parameter, int value) {
     check(sqlite3_bind_int(statement_, parameter, value));
 }
 
+void SqliteDatabase::Statement::bind(int parameter, int64_t value) {
+    check(sqlite3_bind_int64(statement_, parameter, value));
+}
+
+void SqliteDatabase::Statement::bindNull(int parameter) {
+    check(sqlite3_bind_null(statement_, parameter));
+}
+
 void SqliteDatabase::Statement::bind(int parameter, const std::string& text) {
     check(sqlite3_bind_text64(statement_, parameter, text.data(), text.size(), SQLITE_TRANSIENT,
                               SQLITE_UTF8));
@@ -89,8 +97,16 @@ bool SqliteDatabase::Statement::isInteger(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_INTEGER;
 }
 
+bool SqliteDatabase::Statement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
 int SqliteDatabase::Statement::integer(int column) const {
     return sqlite3_column_int(statement_, column);
+}
+
+int64_t SqliteDatabase::Statement::integer64(int column) const {
+    return sqlite3_column_int64(statement_, column);
 }
 
 std::string SqliteDatabase::Statement::text(int column) const {
@@ -132,6 +148,10 @@ void SqliteDatabase::close() noexcept {
     // Waits for unfinished statements instead of failing with SQLITE_BUSY.
     sqlite3_close_v2(connection_);
     connection_ = nullptr;
+}
+
+bool SqliteDatabase::inTransaction() const {
+    return connection_ != nullptr && sqlite3_get_autocommit(connection_) == 0;
 }
 
 void SqliteDatabase::execute(const std::string& sql) {

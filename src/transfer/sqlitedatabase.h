@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -39,14 +40,18 @@ public:
         ~Statement();
 
         void bind(int parameter, int value);
+        void bind(int parameter, int64_t value);
+        void bindNull(int parameter);
         /** Binds UTF-8 text. */
         void bind(int parameter, const std::string& text);
         /** Runs to the next result row: true with a row, false when the statement is done. */
         bool step();
 
         bool isInteger(int column) const;
+        bool isNull(int column) const;
         /** The column as an integer; null gives 0. */
         int integer(int column) const;
+        int64_t integer64(int column) const;
         /** The column as UTF-8 text; null gives "". */
         std::string text(int column) const;
 
@@ -71,6 +76,8 @@ public:
     void open(const std::string& path, int busyTimeoutMs);
     void close() noexcept;
     bool isOpen() const { return connection_ != nullptr; }
+    /** A transaction begun with BEGIN is still open (neither committed nor rolled back). */
+    bool inTransaction() const;
 
     /** Runs statements that return no rows. */
     void execute(const std::string& sql);

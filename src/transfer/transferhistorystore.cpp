@@ -2,15 +2,12 @@
 
 #include <filesystem>
 #include <iterator>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
 
 namespace {
-
-constexpr int kBusyTimeoutMs = 60000;
-constexpr int kCommitEvery = 100;
-constexpr std::chrono::milliseconds kCommitAfter{250};
 
 constexpr const char* kCountTables =
     "select count(*) from sqlite_master where type='table' and name='transfers'";
@@ -19,12 +16,27 @@ constexpr const char* kCreateTable =
     "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time TIMESTAMP "
     "DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, device_file TEXT, "
     "device_name TEXT);";
+
+struct AddedColumn {
+    const char* name;
+    const char* addition;
+};
+
+// Columns added after the table's first version. Nullable, so that rows written before them, and
+// rows that older versions still write, read as "not known".
+constexpr AddedColumn kAddedColumns[] = {
+    {"device_display_path", "ALTER TABLE transfers ADD COLUMN device_display_path TEXT;"},
+    {"size", "ALTER TABLE transfers ADD COLUMN size INTEGER;"},
+    {"not_copied_cause", "ALTER TABLE transfers ADD COLUMN not_copied_cause INTEGER;"},
+};
+
 constexpr const char* kInsert =
-    "INSERT INTO transfers (from_device, status, local_file, device_file, device_name) "
-    "VALUES (?, ?, ?, ?, ?) RETURNING occurred_time;";
+    "INSERT INTO transfers (from_device, status, local_file, device_file, device_name, "
+    "device_display_path, size, not_copied_cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+    "RETURNING occurred_time;";
 constexpr const char* kSelectAll =
-    "SELECT from_device, status, occurred_time, local_file, device_file, device_name "
-    "FROM transfers ORDER BY rowid;";
+    "SELECT from_device, status, occurred_time, local_file, device_file, device_name, "
+    "device_display_path, size, not_copied_cause FROM transfers ORDER BY rowid;";
 
 void createParentFolders(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -32,6 +44,20 @@ void createParentFolders(const std::string& path) {
     std::error_code ignored;
     if (!parent.empty())
         std::filesystem::create_directories(parent, ignored);
+}
+
+TransferRecord::NotCopiedCause causeFromColumn(const SqliteDatabase::Statement& row, int column) {
+    using Cause = TransferRecord::NotCopiedCause;
+    switch (row.integer(column)) {
+        case static_cast<int>(Cause::Failed):
+            return Cause::Failed;
+        case static_cast<int>(Cause::Skipped):
+            return Cause::Skipped;
+        case static_cast<int>(Cause::Cancelled):
+            return Cause::Cancelled;
+        default:
+            return Cause::Unknown;
+    }
 }
 
 TransferRecord recordFromRow(const SqliteDatabase::Statement& row) {
@@ -42,13 +68,18 @@ TransferRecord recordFromRow(const SqliteDatabase::Statement& row) {
     record.localFile = CZelboString::fromUtf8(row.text(3));
     record.deviceFile = CZelboString::fromUtf8(row.text(4));
     record.deviceName = CZelboString::fromUtf8(row.text(5));
+    record.deviceDisplayPath = CZelboString::fromUtf8(row.text(6));
+    record.size = row.isInteger(7) ? row.integer64(7) : -1;
+    if (record.status == TransferRecord::kNotCopied)
+        record.notCopiedCause = causeFromColumn(row, 8);
     return record;
 }
 
 }  // namespace
 
-TransferHistoryStore::TransferHistoryStore(CZelboString databasePath)
-    : databasePath_(std::move(databasePath)) {}
+TransferHistoryStore::TransferHistoryStore(CZelboString databasePath,
+                                           std::chrono::milliseconds busyTimeout)
+    : databasePath_(std::move(databasePath)), busyTimeout_(busyTimeout) {}
 
 TransferHistoryStore::~TransferHistoryStore() {
     close();
@@ -62,6 +93,9 @@ void TransferHistoryStore::addRecord(TransferRecord record) {
         records_.push_back(std::move(record));
         if (ensureOpen())
             storeUnstoredRecords();
+        // Under the list's lock: whoever reads the list and then the file in progress never
+        // finds the file in both.
+        clearFileInProgress();
         listener = recordAdded_;
         if (listener)
             added = records_.back();
@@ -76,10 +110,8 @@ std::vector<TransferRecord> TransferHistoryStore::records() {
 
 std::vector<TransferRecord> TransferHistoryStore::records(size_t from) {
     const std::lock_guard lock(mutex_);
-    if (ensureOpen()) {
+    if (ensureOpen())
         storeUnstoredRecords();
-        commit();
-    }
     if (from >= records_.size())
         return {};
     return {records_.begin() + static_cast<std::ptrdiff_t>(from), records_.end()};
@@ -87,34 +119,44 @@ std::vector<TransferRecord> TransferHistoryStore::records(size_t from) {
 
 void TransferHistoryStore::close() {
     const std::lock_guard lock(mutex_);
-    commit();
+    if (database_.isOpen())
+        storeUnstoredRecords();
     database_.close();
 }
 
 void TransferHistoryStore::flush() {
     const std::lock_guard lock(mutex_);
-    commit();
-}
-
-void TransferHistoryStore::commit() {
-    if (!inTransaction_)
-        return;
-    inTransaction_ = false;
-    uncommitted_ = 0;
-    try {
-        database_.execute("COMMIT;");
-    } catch (const SqliteDatabase::Error&) {
-        try {
-            database_.execute("ROLLBACK;");
-        } catch (const SqliteDatabase::Error&) {
-            // Closing the connection ends the transaction.
-        }
-    }
+    if (ensureOpen())
+        storeUnstoredRecords();
 }
 
 void TransferHistoryStore::setRecordAddedListener(RecordAddedListener listener) {
     const std::lock_guard lock(mutex_);
     recordAdded_ = std::move(listener);
+}
+
+void TransferHistoryStore::setFileInProgress(TransferRecord record) {
+    const std::lock_guard lock(inProgressMutex_);
+    inProgress_ = FileInProgress{std::move(record), 0};
+}
+
+void TransferHistoryStore::updateFileInProgress(int64_t done, int64_t total) {
+    const std::lock_guard lock(inProgressMutex_);
+    if (!inProgress_)
+        return;
+    inProgress_->done = done;
+    if (total >= 0)
+        inProgress_->record.size = total;
+}
+
+void TransferHistoryStore::clearFileInProgress() {
+    const std::lock_guard lock(inProgressMutex_);
+    inProgress_.reset();
+}
+
+std::optional<TransferHistoryStore::FileInProgress> TransferHistoryStore::fileInProgress() const {
+    const std::lock_guard lock(inProgressMutex_);
+    return inProgress_;
 }
 
 bool TransferHistoryStore::ensureOpen() {
@@ -123,27 +165,55 @@ bool TransferHistoryStore::ensureOpen() {
     try {
         const std::string path = databasePath_.toUtf8();
         createParentFolders(path);
-        database_.open(path, kBusyTimeoutMs);
-        // One record per copied file: a write-ahead log without a sync per commit keeps a run
-        // of small files from waiting on the disk after each one.
+        database_.open(path, static_cast<int>(busyTimeout_.count()));
+        // One commit per copied file: a write-ahead log without a sync per commit keeps a run of
+        // small files from waiting on the disk after each one.
         database_.execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        if (database_.queryInteger(kCountTables) < 1)
-            database_.execute(kCreateTable);
-        if (!earlierRecordsLoaded_)
-            loadEarlierRecords();
-        return true;
+        prepareTable();
     } catch (const SqliteDatabase::Error&) {
         database_.close();
         return false;
     }
+    if (!earlierRecordsLoaded_)
+        loadEarlierRecords();
+    return true;
+}
+
+void TransferHistoryStore::prepareTable() {
+    // One transaction, so that two programs opening a new file at once do not both change it.
+    database_.execute("BEGIN IMMEDIATE;");
+    try {
+        if (database_.queryInteger(kCountTables) < 1)
+            database_.execute(kCreateTable);
+        addMissingColumns();
+        database_.execute("COMMIT;");
+    } catch (const SqliteDatabase::Error&) {
+        rollBack();
+        throw;
+    }
+}
+
+void TransferHistoryStore::addMissingColumns() {
+    std::set<std::string> columns;
+    SqliteDatabase::Statement info = database_.prepare("PRAGMA table_info(transfers);");
+    while (info.step())
+        columns.insert(info.text(1));
+    for (const AddedColumn& column : kAddedColumns) {
+        if (!columns.contains(column.name))
+            database_.execute(column.addition);
+    }
 }
 
 void TransferHistoryStore::loadEarlierRecords() {
-    // Read completely before anything is added, so that a failed read can be tried again later.
+    // Read completely before anything is added: the list keeps its order if reading fails.
     std::vector<TransferRecord> earlier;
-    SqliteDatabase::Statement rows = database_.prepare(kSelectAll);
-    while (rows.step())
-        earlier.push_back(recordFromRow(rows));
+    try {
+        SqliteDatabase::Statement rows = database_.prepare(kSelectAll);
+        while (rows.step())
+            earlier.push_back(recordFromRow(rows));
+    } catch (const SqliteDatabase::Error&) {
+        // A damaged page ends the load; what was read stays, and new records are still stored.
+    }
     records_.insert(records_.begin(), std::make_move_iterator(earlier.begin()),
                     std::make_move_iterator(earlier.end()));
     firstUnstored_ += earlier.size();
@@ -153,37 +223,51 @@ void TransferHistoryStore::loadEarlierRecords() {
 void TransferHistoryStore::storeUnstoredRecords() {
     if (firstUnstored_ >= records_.size())
         return;
-    const auto now = std::chrono::steady_clock::now();
-    if (!inTransaction_) {
-        try {
-            database_.execute("BEGIN;");
-        } catch (const SqliteDatabase::Error&) {
-            return;  // kept in memory, stored with the next record
-        }
-        inTransaction_ = true;
-        transactionStart_ = now;
+    // All or none: a record counts as stored only once its transaction is committed, so that a
+    // failure at any step leaves every one of them to be tried again, and none twice.
+    std::vector<CZelboString> timeStamps;
+    try {
+        database_.execute("BEGIN;");
+        for (size_t index = firstUnstored_; index < records_.size(); ++index)
+            timeStamps.push_back(insert(records_[index]));
+        database_.execute("COMMIT;");
+    } catch (const SqliteDatabase::Error&) {
+        rollBack();
+        return;
     }
-    for (; firstUnstored_ < records_.size(); ++firstUnstored_) {
-        try {
-            insert(records_[firstUnstored_]);
-            ++uncommitted_;
-        } catch (const SqliteDatabase::Error&) {
-            // The record stays in memory only; the history is no reason to stop a transfer.
-        }
-    }
-    if (uncommitted_ >= kCommitEvery || now - transactionStart_ >= kCommitAfter)
-        commit();
+    for (CZelboString& timeStamp : timeStamps)
+        records_[firstUnstored_++].occurredTime = std::move(timeStamp);
 }
 
-void TransferHistoryStore::insert(TransferRecord& record) {
+CZelboString TransferHistoryStore::insert(const TransferRecord& record) {
     SqliteDatabase::Statement statement = database_.prepare(kInsert);
     statement.bind(1, record.fromDevice ? 1 : 0);
     statement.bind(2, record.status);
     statement.bind(3, record.localFile.toUtf8());
     statement.bind(4, record.deviceFile.toUtf8());
     statement.bind(5, record.deviceName.toUtf8());
+    statement.bind(6, record.deviceDisplayPath.toUtf8());
+    if (record.size >= 0)
+        statement.bind(7, record.size);
+    else
+        statement.bindNull(7);
+    if (record.notCopiedCause != TransferRecord::NotCopiedCause::Unknown)
+        statement.bind(8, static_cast<int>(record.notCopiedCause));
+    else
+        statement.bindNull(8);
     CZelboString occurredTime;
     while (statement.step())
         occurredTime = CZelboString::fromUtf8(statement.text(0));
-    record.occurredTime = std::move(occurredTime);
+    return occurredTime;
+}
+
+void TransferHistoryStore::rollBack() noexcept {
+    if (!database_.inTransaction())
+        return;
+    try {
+        database_.execute("ROLLBACK;");
+    } catch (const SqliteDatabase::Error&) {
+        // Closing the connection ends the transaction; the next call opens the file again.
+        database_.close();
+    }
 }

@@ -1,9 +1,15 @@
 // The transfer history on a real SQLite file: what is stored, what a restart reads back, a file
-// that cannot be opened, rows of older versions, and a writer racing a reader.
+// that cannot be opened, a file another program holds locked, a damaged file, rows and tables of
+// older versions, and a writer racing a reader.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -76,7 +82,7 @@ protected:
     CZelboString path = CZelboString::fromUtf8(file.string());
 };
 
-TEST_F(TransferHistoryStoreTest, OpensLazilyAndCreatesTheTableWithTheKnownStatement) {
+TEST_F(TransferHistoryStoreTest, OpensLazilyAndCreatesTheTableWithTheKnownStatementAndColumns) {
     TransferHistoryStore store(path);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(store.records().empty());
@@ -85,10 +91,12 @@ TEST_F(TransferHistoryStoreTest, OpensLazilyAndCreatesTheTableWithTheKnownStatem
     database.open(file.string(), 1000);
     auto schema = database.prepare("SELECT sql FROM sqlite_master WHERE name = 'transfers'");
     ASSERT_TRUE(schema.step());
+    // The known statement, with the added columns appended as ALTER TABLE appends them.
     EXPECT_EQ(schema.text(0),
               "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time "
               "TIMESTAMP DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, "
-              "device_file TEXT, device_name TEXT)");
+              "device_file TEXT, device_name TEXT, device_display_path TEXT, size INTEGER, "
+              "not_copied_cause INTEGER)");
 }
 
 TEST_F(TransferHistoryStoreTest, ApostrophesAndNonAsciiTextsAreStoredAsUtf8AndReadBackUnchanged) {
@@ -188,6 +196,153 @@ TEST_F(TransferHistoryStoreTest, UnavailableFileKeepsRecordsInMemoryAndStoresThe
     for (const TransferRecord& record : list)
         EXPECT_TRUE(isTimeStamp(record.occurredTime)) << record.localFile.toUtf8();
     EXPECT_EQ(tableRows(file), describe(list));
+}
+
+TEST_F(TransferHistoryStoreTest, EachRecordIsCommittedAsItIsAdded) {
+    TransferHistoryStore store(path);
+    store.addRecord(makeRecord("/tmp/a.jpg"));
+    store.addRecord(makeRecord("/tmp/b.jpg"));
+    // Another program (or the next start after a crash) sees them without a flush or a close.
+    EXPECT_EQ(tableRows(file), describe(store.records()));
+    EXPECT_EQ(tableRows(file).size(), 2u);
+}
+
+TEST_F(TransferHistoryStoreTest, RecordsALockedFileRefusedAreStoredLaterOnceEachInOrder) {
+    TransferHistoryStore store(path, std::chrono::milliseconds(20));
+    store.addRecord(makeRecord("/tmp/a.jpg"));
+    SqliteDatabase other;
+    other.open(file.string(), 1000);
+    other.execute("BEGIN IMMEDIATE;");
+    store.addRecord(makeRecord("/tmp/b.jpg"));
+    store.addRecord(makeRecord("/tmp/c.jpg"));
+    store.flush();
+    std::vector<TransferRecord> list = store.records();
+    EXPECT_EQ(localFiles(list),
+              (std::vector<std::string>{"/tmp/a.jpg", "/tmp/b.jpg", "/tmp/c.jpg"}));
+    EXPECT_TRUE(list[1].occurredTime.isEmpty());
+    EXPECT_TRUE(list[2].occurredTime.isEmpty());
+
+    other.execute("COMMIT;");
+    store.flush();
+    store.flush();
+    store.addRecord(makeRecord("/tmp/d.jpg"));
+    list = store.records();
+    for (const TransferRecord& record : list)
+        EXPECT_TRUE(isTimeStamp(record.occurredTime)) << record.localFile.toUtf8();
+    EXPECT_EQ(tableRows(file), describe(list));
+    EXPECT_EQ(tableRows(file).size(), 4u);
+}
+
+TEST_F(TransferHistoryStoreTest,
+       ADamagedPageEndsTheLoadKeepingTheRowsBeforeItAndNewRecordsAreStored) {
+    constexpr int kRows = 300;
+    constexpr int kMarked = 150;
+    {
+        TransferHistoryStore store(path);
+        for (int i = 0; i < kRows; ++i) {
+            const std::string name = i == kMarked ? "MARKED" : std::to_string(i);
+            store.addRecord(makeRecord(("/tmp/" + std::string(150, 'p') + "/" + name).c_str()));
+        }
+    }
+    // Closing the last connection moved everything into the file; the page that holds the marked
+    // row is wiped, as a damaged sector would be.
+    int pageSize = 0;
+    {
+        SqliteDatabase database;
+        database.open(file.string(), 1000);
+        pageSize = database.queryInteger("PRAGMA page_size;");
+    }
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t marked = bytes.find("/MARKED");
+    ASSERT_NE(marked, std::string::npos);
+    const size_t pageStart = marked / static_cast<size_t>(pageSize) * static_cast<size_t>(pageSize);
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(pageStart), pageSize, '\0');
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+    TransferHistoryStore store(path);
+    const std::vector<TransferRecord> loaded = store.records();
+    ASSERT_GT(loaded.size(), 0u);
+    ASSERT_LT(loaded.size(), static_cast<size_t>(kMarked));
+    for (size_t i = 0; i < loaded.size(); ++i)
+        EXPECT_EQ(fs::path(loaded[i].localFile.toUtf8()).filename(), std::to_string(i));
+
+    store.addRecord(makeRecord("/tmp/new.jpg"));
+    const std::vector<TransferRecord> list = store.records();
+    ASSERT_EQ(list.size(), loaded.size() + 1);
+    EXPECT_TRUE(isTimeStamp(list.back().occurredTime));
+    SqliteDatabase database;
+    database.open(file.string(), 1000);
+    auto newest = database.prepare("SELECT local_file FROM transfers ORDER BY rowid DESC LIMIT 1");
+    ASSERT_TRUE(newest.step());
+    EXPECT_EQ(newest.text(0), "/tmp/new.jpg");
+}
+
+TEST_F(TransferHistoryStoreTest,
+       ATableOfAnOlderVersionGainsTheNewColumnsAndBothKindsOfRowReadBack) {
+    fs::create_directories(file.parent_path());
+    {
+        SqliteDatabase database;
+        database.open(file.string(), 1000);
+        database.execute(
+            "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time "
+            "TIMESTAMP DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, "
+            "device_file TEXT, device_name TEXT);"
+            "INSERT INTO transfers (from_device, status, local_file, device_file, device_name) "
+            "VALUES (1, 3, '/home/old.jpg', '/Media/DCIM/old.jpg', 'iPod');");
+    }
+    TransferRecord skipped = makeRecord("/home/new.jpg", TransferRecord::kNotCopied);
+    skipped.notCopiedCause = TransferRecord::NotCopiedCause::Skipped;
+    skipped.deviceFile = u"/DCIM/new.jpg";
+    skipped.deviceDisplayPath = u"/Media/DCIM/new.jpg";
+    skipped.size = 5000000000;
+    TransferHistoryStore(path).addRecord(skipped);
+    {
+        // An older version still adds its rows to the changed table.
+        SqliteDatabase database;
+        database.open(file.string(), 1000);
+        database.execute(
+            "INSERT INTO transfers (from_device, status, local_file, device_file, device_name) "
+            "VALUES (0, 2, '/home/up.jpg', '/Media/DCIM/', 'iPod');");
+    }
+
+    const std::vector<TransferRecord> list = TransferHistoryStore(path).records();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].notCopiedCause, TransferRecord::NotCopiedCause::Unknown);
+    EXPECT_EQ(list[0].size, -1);
+    EXPECT_TRUE(list[0].deviceDisplayPath.isEmpty());
+    EXPECT_EQ(list[0].deviceFile, u"/Media/DCIM/old.jpg");
+    EXPECT_EQ(list[1].notCopiedCause, TransferRecord::NotCopiedCause::Skipped);
+    EXPECT_EQ(list[1].size, 5000000000);
+    EXPECT_EQ(list[1].deviceFile, u"/DCIM/new.jpg");
+    EXPECT_EQ(list[1].deviceDisplayPath, u"/Media/DCIM/new.jpg");
+    EXPECT_EQ(list[2].localFile, u"/home/up.jpg");
+    EXPECT_EQ(list[2].size, -1);
+}
+
+TEST_F(TransferHistoryStoreTest, TheFileInProgressLastsUntilARecordIsAddedAndIsNeverStored) {
+    TransferHistoryStore store(path);
+    EXPECT_FALSE(store.fileInProgress());
+    TransferRecord started = makeRecord("/tmp/big.mov");
+    started.size = 1000;
+    store.setFileInProgress(started);
+    store.updateFileInProgress(250, -1);
+    const std::optional<TransferHistoryStore::FileInProgress> inProgress = store.fileInProgress();
+    ASSERT_TRUE(inProgress);
+    EXPECT_EQ(inProgress->done, 250);
+    EXPECT_EQ(inProgress->record.size, 1000);
+    EXPECT_EQ(describe(inProgress->record), describe(started));
+    EXPECT_TRUE(store.records().empty());
+
+    store.addRecord(makeRecord("/tmp/big.mov"));
+    EXPECT_FALSE(store.fileInProgress());
+    store.setFileInProgress(started);
+    store.clearFileInProgress();
+    EXPECT_FALSE(store.fileInProgress());
+    EXPECT_EQ(tableRows(file).size(), 1u);
 }
 
 TEST_F(TransferHistoryStoreTest, RowsOfOlderVersionsReadBackAsWritten) {
