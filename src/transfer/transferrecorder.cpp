@@ -1,38 +1,68 @@
 #include "transfer/transferrecorder.h"
 
+#include <utility>
+
+#include "device/amdevice.h"
 #include "fstree/devicepath.h"
+#include "fstree/filesystemnode.h"
 #include "transfer/transferhistorystore.h"
+#include "transfer/transferjob.h"
 
-namespace {
-
-constexpr int kCopied = 2;
-constexpr int kNotCopied = 3;
-
-}  // namespace
+using Cause = TransferRecord::NotCopiedCause;
 
 TransferRecorder::TransferRecorder(TransferObserver& next, TransferHistoryStore* history,
-                                   bool fromDevice, CZelboString deviceName)
-    : next_(next), history_(history), fromDevice_(fromDevice), deviceName_(std::move(deviceName)) {}
+                                   const TransferJob& job)
+    : next_(next),
+      history_(history),
+      fromDevice_(job.fromDevice),
+      deviceName_(job.node->device()->name()),
+      paths_(job) {}
+
+TransferRecorder::~TransferRecorder() {
+    if (history_ && !startedSource_.isEmpty())
+        history_->clearFileInProgress();
+}
 
 void TransferRecorder::fileStarted(const CZelboString& source, const CZelboString& destination,
                                    int64_t size) {
     startedSource_ = source;
     startedDestination_ = destination;
+    startedSize_ = size;
+    targetKept_ = false;
+    if (history_)
+        history_->setFileInProgress(recordOf(source, destination, size));
     next_.fileStarted(source, destination, size);
 }
 
 void TransferRecorder::fileProgress(int64_t done, int64_t total) {
+    if (history_)
+        history_->updateFileInProgress(done, total);
     next_.fileProgress(done, total);
 }
 
 void TransferRecorder::fileFinished(const CZelboString& source, const CZelboString& destination) {
-    record(source, destination, kCopied);
+    if (history_) {
+        TransferRecord record =
+            recordOf(source, destination, source == startedSource_ ? startedSize_ : -1);
+        record.status = TransferRecord::kCopied;
+        history_->addRecord(std::move(record));
+    }
+    startedSource_ = CZelboString();
     next_.fileFinished(source, destination);
 }
 
 void TransferRecorder::itemFailed(const CZelboString& source, const CZelboString& reason) {
-    // A file that failed after it started has a known destination; one refused before has none.
-    record(source, source == startedSource_ ? startedDestination_ : CZelboString(), kNotCopied);
+    if (history_) {
+        const bool started = source == startedSource_;
+        TransferRecord record = recordOf(source, started ? startedDestination_ : CZelboString(),
+                                         started ? startedSize_ : -1);
+        record.status = TransferRecord::kNotCopied;
+        record.notCopiedCause = cancelSeen_              ? Cause::Cancelled
+                                : started && targetKept_ ? Cause::Skipped
+                                                         : Cause::Failed;
+        history_->addRecord(std::move(record));
+    }
+    startedSource_ = CZelboString();
     next_.itemFailed(source, reason);
 }
 
@@ -41,29 +71,29 @@ void TransferRecorder::itemSkipped(const CZelboString& source, const CZelboStrin
 }
 
 bool TransferRecorder::isCancelled() {
-    return next_.isCancelled();
+    const bool cancelled = next_.isCancelled();
+    cancelSeen_ = cancelSeen_ || cancelled;
+    return cancelled;
 }
 
 bool TransferRecorder::shouldOverwrite(const CZelboString& path, CopyTarget target) {
-    return next_.shouldOverwrite(path, target);
+    const bool overwrite = next_.shouldOverwrite(path, target);
+    targetKept_ = !overwrite;
+    return overwrite;
 }
 
-void TransferRecorder::record(const CZelboString& source, const CZelboString& destination,
-                              int status) {
-    if (!history_)
-        return;
+TransferRecord TransferRecorder::recordOf(const CZelboString& source,
+                                          const CZelboString& destination, int64_t size) const {
+    const TransferItemPaths::Paths paths = paths_.of(source, destination);
     TransferRecord record;
     record.fromDevice = fromDevice_;
-    record.status = status;
+    record.localFile = paths.local;
+    record.deviceDisplayPath = paths.display;
+    // An upload's record names the device folder the file went into.
+    record.deviceFile = fromDevice_ || paths.device.isEmpty()
+                            ? paths.device
+                            : collapseDoubleSlashes(parentOfDevicePath(paths.device).concat(u"/"));
     record.deviceName = deviceName_;
-    if (fromDevice_) {
-        record.deviceFile = source;
-        record.localFile = destination;
-    } else {
-        record.localFile = source;
-        if (!destination.isEmpty())
-            record.deviceFile = parentOfDevicePath(destination).concat(u"/");
-        record.deviceFile = collapseDoubleSlashes(record.deviceFile);
-    }
-    history_->addRecord(std::move(record));
+    record.size = size;
+    return record;
 }

@@ -1,20 +1,29 @@
 #pragma once
 
+#include <cstdint>
+
+#include "transfer/transferitempaths.h"
 #include "transfer/transferobserver.h"
 #include "transfer/transferrecord.h"
 
 class TransferHistoryStore;
+struct TransferJob;
 
 /**
- * Passes a walk's events on to another observer, and writes a history record for every file the
- * walk tried: status 2 when it arrived, 3 when it did not (failed, refused, cancelled). Items are
- * recorded as the history shows them: the local path, and the device path (of the file for a
- * download, of its folder with a closing "/" for an upload).
+ * Passes a job's walk events on to another observer, and writes a history record for every file
+ * the walk tried, and for every folder or item it refused: kCopied when the file arrived,
+ * kNotCopied otherwise, with the cause (the existing target kept, the run stopped, or a failure).
+ * Each record names the item on both sides, also where the walk refused it before making its
+ * target. The file being copied is the history's file in progress until its record is added.
  */
 class TransferRecorder : public TransferObserver {
 public:
-    TransferRecorder(TransferObserver& next, TransferHistoryStore* history, bool fromDevice,
-                     CZelboString deviceName);
+    /** `job` must outlive the recorder; history may be null (nothing is recorded). */
+    TransferRecorder(TransferObserver& next, TransferHistoryStore* history, const TransferJob& job);
+    /** Ends the history's file in progress, should the walk have left one. */
+    ~TransferRecorder() override;
+    TransferRecorder(const TransferRecorder&) = delete;
+    TransferRecorder& operator=(const TransferRecorder&) = delete;
 
     void fileStarted(const CZelboString& source, const CZelboString& destination,
                      int64_t size) override;
@@ -26,12 +35,19 @@ public:
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
 private:
-    void record(const CZelboString& source, const CZelboString& destination, int status);
+    TransferRecord recordOf(const CZelboString& source, const CZelboString& destination,
+                            int64_t size) const;
 
     TransferObserver& next_;
     TransferHistoryStore* history_;
-    bool fromDevice_;
-    CZelboString deviceName_;
+    const bool fromDevice_;
+    const CZelboString deviceName_;
+    const TransferItemPaths paths_;
+    // The file started last, until it ends.
     CZelboString startedSource_;
     CZelboString startedDestination_;
+    int64_t startedSize_ = -1;
+    bool targetKept_ = false;
+    // A cancel ends the walk: every later failure is the cancel's.
+    bool cancelSeen_ = false;
 };

@@ -115,7 +115,10 @@ private slots:
         const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();
         QCOMPARE(records.size(), std::size_t{2});
         QVERIFY(!records[0].fromDevice);
-        QCOMPARE(toQString(records[0].deviceFile), QStringLiteral("/Media/Books/Pics/"));
+        // The AFC path of the device folder; the display path names the file.
+        QCOMPARE(toQString(records[0].deviceFile), QStringLiteral("/Books/Pics/"));
+        QCOMPARE(toQString(records[0].deviceDisplayPath),
+                 QStringLiteral("/Media/Books/Pics/a.jpg"));
 
         // A single chosen file is recorded too.
         writeFile(fs::path(source.path().toStdString()) / "single.txt", "1");
