@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -32,7 +33,9 @@ class CTransferManagerWindowTest : public QObject {
 private slots:
     void rowsAreNewestFirstAndFillAddsOnlyNewRecords();
     void earlierRowsArrivingLateAreNotRepeated();
-    void statusMarksAndToolTips();
+    void eachOutcomeHasItsOwnMarkAndToolTip();
+    void rowsShowDirectionDevicePathSizeAndWhatTheButtonShows();
+    void theFileInProgressIsTheTopRowUntilItsRecordArrives();
     void thousandsOfRecordsMakeNoRowWidgets();
     void openFolderRevealsThatRowsFileAsAFileUrl();
     void aMissingFileOpensItsNearestFolderAndSaysSo();
@@ -54,6 +57,12 @@ TransferRecord makeRecord(const QString& localFile, int32_t status = TransferRec
     record.localFile = toZelboString(localFile);
     record.deviceFile = u"/DCIM/100APPLE/";
     record.deviceName = toZelboString(device);
+    return record;
+}
+
+TransferRecord notCopied(const QString& localFile, TransferRecord::NotCopiedCause cause) {
+    TransferRecord record = makeRecord(localFile, TransferRecord::kNotCopied);
+    record.notCopiedCause = cause;
     return record;
 }
 
@@ -80,6 +89,10 @@ QStringList shownFiles(const QWidget* window) {
     for (int row = 0; row < model->rowCount(); ++row)
         files << model->index(row, 0).data(TransferHistoryModel::LocalFileRole).toString();
     return files;
+}
+
+QVariant dataOf(const QWidget* window, int row, int role) {
+    return listOf(window)->model()->index(row, 0).data(role);
 }
 
 /** The centre of `area` of `row`, in the list's viewport. */
@@ -154,16 +167,28 @@ void clickOpenFolder(const QWidget* window, int row) {
     QCoreApplication::processEvents();
 }
 
-int redPixels(const QImage& image, const QRect& rect) {
+/** The pixels of `rect` near `colour`. */
+int pixelsLike(const QImage& image, const QRect& rect, QColor colour) {
     int count = 0;
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x <= rect.right(); ++x) {
-            const QColor colour = image.pixelColor(x, y);
-            if (colour.red() > 180 && colour.green() < 90 && colour.blue() < 90)
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - colour.red()) < 40 &&
+                std::abs(pixel.green() - colour.green()) < 40 &&
+                std::abs(pixel.blue() - colour.blue()) < 40)
                 ++count;
         }
     }
     return count;
+}
+
+/** The row's mark in a grab of the list's viewport. */
+QRect markIn(const QWidget* window, const QImage& image, int row) {
+    const QListView* list = listOf(window);
+    const QRect rect =
+        delegateOf(window)->areaRect(list->visualRect(list->model()->index(row, 0)), Area::Status);
+    const qreal ratio = image.devicePixelRatio();
+    return QRect((QPointF(rect.topLeft()) * ratio).toPoint(), rect.size() * ratio);
 }
 
 }  // namespace
@@ -210,43 +235,137 @@ void CTransferManagerWindowTest::earlierRowsArrivingLateAreNotRepeated() {
              (QStringList{"/tmp/b.jpg", "/tmp/a.jpg", "/tmp/earlier.jpg"}));
 }
 
-void CTransferManagerWindowTest::statusMarksAndToolTips() {
+void CTransferManagerWindowTest::eachOutcomeHasItsOwnMarkAndToolTip() {
+    using Cause = TransferRecord::NotCopiedCause;
     TemporaryFolder folder;
     TransferHistoryStore history(toZelboString(pathOf(folder / "history.sqlite")));
     history.addRecord(makeRecord("/tmp/copied.jpg", TransferRecord::kCopied, true,
                                  QStringLiteral("Ann's iPhone")));
-    history.addRecord(
-        makeRecord("/tmp/failed.jpg", TransferRecord::kNotCopied, false, QStringLiteral("iPad")));
+    history.addRecord(notCopied("/tmp/failed.jpg", Cause::Failed));
+    history.addRecord(notCopied("/tmp/skipped.jpg", Cause::Skipped));
+    history.addRecord(notCopied("/tmp/cancelled.jpg", Cause::Cancelled));
+    // Older versions wrote failed and kept files alike.
+    TransferRecord older =
+        makeRecord("/tmp/older.jpg", TransferRecord::kNotCopied, false, QStringLiteral("iPad"));
+    history.addRecord(older);
     std::unique_ptr<CTransferManagerWindow> window(openWindow(history));
+    window->resize(CTransferManagerWindow::kWidth, 600);
+    QCoreApplication::processEvents();
     const QWidget* shown = window.get();
 
-    // Row 0 is the failed upload, row 1 the copied download.
-    QCOMPARE(toolTipAt(shown, 0, Area::Status), QStringLiteral("Failed"));
-    QCOMPARE(toolTipAt(shown, 1, Area::Status), QStringLiteral("Copied"));
+    // Newest first: older, cancelled, skipped, failed, copied.
+    QCOMPARE(toolTipAt(shown, 0, Area::Status), QStringLiteral("Not copied"));
+    QCOMPARE(toolTipAt(shown, 1, Area::Status), QStringLiteral("Cancelled"));
+    QCOMPARE(toolTipAt(shown, 2, Area::Status),
+             QStringLiteral("Skipped: the existing file was kept"));
+    QCOMPARE(toolTipAt(shown, 3, Area::Status), QStringLiteral("Failed"));
+    QCOMPARE(toolTipAt(shown, 4, Area::Status), QStringLiteral("Copied"));
     QCOMPARE(toolTipAt(shown, 0, Area::Direction), QStringLiteral("Copy to iPad"));
-    QCOMPARE(toolTipAt(shown, 1, Area::Direction), QStringLiteral("Copy from Ann's iPhone"));
-    QCOMPARE(toolTipAt(shown, 1, Area::FileName), QStringLiteral("/tmp/copied.jpg"));
-    QCOMPARE(toolTipAt(shown, 1, Area::OpenFolder), QString());
+    QCOMPARE(toolTipAt(shown, 4, Area::Direction), QStringLiteral("Copy from Ann's iPhone"));
+    QCOMPARE(toolTipAt(shown, 4, Area::FileName), QStringLiteral("/tmp/copied.jpg"));
+    QCOMPARE(toolTipAt(shown, 4, Area::OpenFolder), QString());
 
     // The view asks the delegate when the mouse rests over a row.
     QWidget* viewport = listOf(shown)->viewport();
-    const QPoint overIcon = pointIn(shown, 1, Area::Direction) - QPoint(8, 8);
+    const QPoint overIcon = pointIn(shown, 4, Area::Direction) - QPoint(8, 8);
     QHelpEvent help(QEvent::ToolTip, overIcon, viewport->mapToGlobal(overIcon));
     QApplication::sendEvent(viewport, &help);
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("Copy from Ann's iPhone"));
     QToolTip::hideText();
 
-    // Only the failed row carries a red mark.
+    // Red for failures (and the older rows that may be failures), amber for a kept target, grey
+    // for a stopped run, and none of those on a copied file.
+    const QColor red(0xD9, 0x30, 0x25);
+    const QColor amber(0xE3, 0x9B, 0x0B);
+    const QColor grey(0x7A, 0x82, 0x90);
     const QImage image = viewport->grab().toImage();
-    const qreal ratio = image.devicePixelRatio();
-    const auto markIn = [&](int row) {
-        const QListView* list = listOf(shown);
-        const QRect rect = delegateOf(shown)->areaRect(
-            list->visualRect(list->model()->index(row, 0)), Area::Status);
-        return QRect((QPointF(rect.topLeft()) * ratio).toPoint(), rect.size() * ratio);
+    const auto colours = [&](int row) {
+        const QRect mark = markIn(shown, image, row);
+        return std::vector<bool>{pixelsLike(image, mark, red) > 10,
+                                 pixelsLike(image, mark, amber) > 10,
+                                 pixelsLike(image, mark, grey) > 10};
     };
-    QVERIFY(redPixels(image, markIn(0)) > 10);
-    QCOMPARE(redPixels(image, markIn(1)), 0);
+    QCOMPARE(colours(0), (std::vector<bool>{true, false, false}));
+    QCOMPARE(colours(1), (std::vector<bool>{false, false, true}));
+    QCOMPARE(colours(2), (std::vector<bool>{false, true, false}));
+    QCOMPARE(colours(3), (std::vector<bool>{true, false, false}));
+    QCOMPARE(colours(4), (std::vector<bool>{false, false, false}));
+}
+
+void CTransferManagerWindowTest::rowsShowDirectionDevicePathSizeAndWhatTheButtonShows() {
+    TemporaryFolder folder;
+    TransferHistoryStore history(toZelboString(pathOf(folder / "history.sqlite")));
+    TransferRecord download = makeRecord("/tmp/IMG_1.JPG");
+    download.deviceFile = u"/DCIM/100APPLE/IMG_1.JPG";
+    download.deviceDisplayPath = u"/Media/DCIM/100APPLE/IMG_1.JPG";
+    download.size = 2048;
+    history.addRecord(download);
+    // As older versions stored an upload: the display path of its device folder, no size.
+    TransferRecord upload =
+        makeRecord("/home/ann/a.jpg", TransferRecord::kCopied, false, QStringLiteral("iPad"));
+    upload.deviceFile = u"/Media/DCIM/";
+    history.addRecord(upload);
+    std::unique_ptr<CTransferManagerWindow> window(openWindow(history));
+    const QWidget* shown = window.get();
+
+    QCOMPARE(dataOf(shown, 1, TransferHistoryModel::DeviceTextRole).toString(),
+             QStringLiteral("Copy from iPhone: /Media/DCIM/100APPLE/IMG_1.JPG"));
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::DeviceTextRole).toString(),
+             QStringLiteral("Copy to iPad: /Media/DCIM/"));
+    QCOMPARE(toolTipAt(shown, 1, Area::DevicePath),
+             QStringLiteral("Copy from iPhone: /Media/DCIM/100APPLE/IMG_1.JPG"));
+    const QString stamp = toQString(history.records().front().occurredTime);
+    QCOMPARE(dataOf(shown, 1, TransferHistoryModel::TimeTextRole).toString(),
+             QStringLiteral("Transfer on %1 · 2.00 KB").arg(stamp));
+    QVERIFY(!dataOf(shown, 0, TransferHistoryModel::TimeTextRole).toString().contains("·"));
+
+    // An upload's button shows its source, on this computer; the wider text fits too.
+    QCOMPARE(dataOf(shown, 1, TransferHistoryModel::ShowFileTextRole).toString(),
+             QStringLiteral("Open Folder"));
+    const QString showOnComputer = QStringLiteral("Show on computer");
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::ShowFileTextRole).toString(), showOnComputer);
+    const QListView* list = listOf(shown);
+    const QRect button =
+        delegateOf(shown)->areaRect(list->visualRect(list->model()->index(0, 0)), Area::OpenFolder);
+    QVERIFY(button.width() >= list->fontMetrics().horizontalAdvance(showOnComputer));
+}
+
+void CTransferManagerWindowTest::theFileInProgressIsTheTopRowUntilItsRecordArrives() {
+    TemporaryFolder folder;
+    TransferHistoryStore history(toZelboString(pathOf(folder / "history.sqlite")));
+    history.addRecord(makeRecord("/tmp/earlier.jpg"));
+    std::unique_ptr<CTransferManagerWindow> window(openWindow(history));
+    const QWidget* shown = window.get();
+
+    TransferRecord started = makeRecord("/tmp/big.mov", 0);
+    started.deviceDisplayPath = u"/Media/big.mov";
+    started.size = 1000;
+    history.setFileInProgress(started);
+    history.updateFileInProgress(250, 1000);
+    QTRY_COMPARE(shownFiles(shown), (QStringList{"/tmp/big.mov", "/tmp/earlier.jpg"}));
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::MarkRole).value<TransferHistoryModel::Mark>(),
+             TransferHistoryModel::Mark::InProgress);
+    QCOMPARE(toolTipAt(shown, 0, Area::Status), QStringLiteral("In progress"));
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::TimeTextRole).toString(),
+             QStringLiteral("In progress: 250 bytes of 1000 bytes"));
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::ProgressRole).toDouble(), 0.25);
+    const QImage image = listOf(shown)->viewport()->grab().toImage();
+    QVERIFY(pixelsLike(image, markIn(shown, image, 0), QColor(0x2F, 0x7F, 0xD8)) > 10);
+
+    // Its local file is not there yet: no button to show it.
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::ShowFileTextRole).toString(), QString());
+    const DesktopRecorder desktop;
+    clickOpenFolder(shown, 0);
+    QCOMPARE(desktop.requests.size(), size_t{0});
+
+    history.updateFileInProgress(750, 1000);
+    QTRY_COMPARE(dataOf(shown, 0, TransferHistoryModel::ProgressRole).toDouble(), 0.75);
+
+    history.addRecord(makeRecord("/tmp/big.mov"));
+    window->fill();
+    QCOMPARE(shownFiles(shown), (QStringList{"/tmp/big.mov", "/tmp/earlier.jpg"}));
+    QCOMPARE(dataOf(shown, 0, TransferHistoryModel::MarkRole).value<TransferHistoryModel::Mark>(),
+             TransferHistoryModel::Mark::Copied);
 }
 
 void CTransferManagerWindowTest::thousandsOfRecordsMakeNoRowWidgets() {

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QListView>
 #include <QPushButton>
+#include <QTimer>
 
 #include "transfer/transferhistorystore.h"
 #include "transfer/ui/folderreveal.h"
@@ -19,11 +20,15 @@ namespace {
 
 constexpr int kRightInset = 10;
 constexpr int kBottomInset = 40;
+// How often the file in progress and its progress are read again.
+constexpr int kProgressIntervalMs = 200;
 
 // The time stamp is left out: the store fills it in once the record reaches the database.
 bool isSameTransfer(const TransferRecord& a, const TransferRecord& b) {
-    return a.fromDevice == b.fromDevice && a.status == b.status && a.localFile == b.localFile &&
-           a.deviceFile == b.deviceFile && a.deviceName == b.deviceName;
+    return a.fromDevice == b.fromDevice && a.status == b.status &&
+           a.notCopiedCause == b.notCopiedCause && a.localFile == b.localFile &&
+           a.deviceFile == b.deviceFile && a.deviceDisplayPath == b.deviceDisplayPath &&
+           a.deviceName == b.deviceName && a.size == b.size;
 }
 
 }  // namespace
@@ -42,11 +47,25 @@ CTransferManagerWindow::CTransferManagerWindow(QWidget* owner, TransferHistorySt
         closeButton->setAutoDefault(false);
     setUpList();
     fill();
+    // Polled, not announced: a file's progress changes far more often than the window draws.
+    auto* progressTimer = new QTimer(this);
+    connect(progressTimer, &QTimer::timeout, this, [this] { showFileInProgress(); });
+    progressTimer->start(kProgressIntervalMs);
 }
 
 CTransferManagerWindow::~CTransferManagerWindow() = default;
 
 void CTransferManagerWindow::fill() {
+    addNewRecords();
+    // After the records: the store ends the file in progress when it adds the file's record.
+    showFileInProgress();
+}
+
+void CTransferManagerWindow::showFileInProgress() {
+    model_->setFileInProgress(history_.fileInProgress());
+}
+
+void CTransferManagerWindow::addNewRecords() {
     const size_t shown = model_->recordCount();
     if (shown == 0) {
         model_->append(history_.records());
@@ -55,7 +74,7 @@ void CTransferManagerWindow::fill() {
     // The newest shown record is read again. When the history has since put rows of earlier runs
     // ahead of it (its file could not be opened before), the indices moved: read it all afresh.
     std::vector<TransferRecord> records = history_.records(shown - 1);
-    if (records.empty() || !isSameTransfer(records.front(), model_->recordAt(0))) {
+    if (records.empty() || !isSameTransfer(records.front(), model_->newestRecord())) {
         model_->replaceAll(history_.records());
         return;
     }

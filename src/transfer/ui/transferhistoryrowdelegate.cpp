@@ -23,12 +23,80 @@
 
 namespace {
 
+using Mark = TransferHistoryModel::Mark;
+
 constexpr int kStatusMarkSize = 12;
 const QColor kFailedColour(0xD9, 0x30, 0x25);
 const QColor kCopiedColour(0x2E, 0x9E, 0x5B);
+const QColor kSkippedColour(0xE3, 0x9B, 0x0B);
+const QColor kCancelledColour(0x7A, 0x82, 0x90);
+const QColor kInProgressColour(0x2F, 0x7F, 0xD8);
 
 QRect geometryOf(const QWidget* control) {
     return control ? control->geometry() : QRect();
+}
+
+// One button area serves every row, whichever text the row's button shows.
+void fitButtonToEveryText(QPushButton* button) {
+    const QString own = button->text();
+    int width = 0;
+    for (const QString& text : TransferHistoryModel::showFileTexts()) {
+        button->setText(text);
+        width = std::max(width, button->sizeHint().width());
+    }
+    button->setText(own);
+    button->setMinimumWidth(width);
+}
+
+// White signs on a coloured disc; the usual outcome, copied, is the quiet one.
+void paintSign(QPainter* painter, const QRectF& mark, Mark kind) {
+    const QRectF inner = mark.adjusted(3.5, 3.5, -3.5, -3.5);
+    switch (kind) {
+        case Mark::Copied: {
+            painter->setPen(QPen(kCopiedColour, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            const QPointF check[] = {
+                {mark.left() + mark.width() * 0.27, mark.top() + mark.height() * 0.52},
+                {mark.left() + mark.width() * 0.44, mark.top() + mark.height() * 0.70},
+                {mark.left() + mark.width() * 0.74, mark.top() + mark.height() * 0.32},
+            };
+            painter->drawPolyline(check, 3);
+            break;
+        }
+        case Mark::Failed:
+            painter->setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+            painter->drawLine(inner.topLeft(), inner.bottomRight());
+            painter->drawLine(inner.topRight(), inner.bottomLeft());
+            break;
+        case Mark::Skipped:
+            painter->setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
+            painter->drawLine(QPointF(inner.left(), inner.center().y()),
+                              QPointF(inner.right(), inner.center().y()));
+            break;
+        case Mark::Cancelled:
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(Qt::white);
+            painter->drawRect(inner.adjusted(0.5, 0.5, -0.5, -0.5));
+            break;
+        case Mark::InProgress:
+        case Mark::None:
+            break;
+    }
+}
+
+QColor discColour(Mark kind) {
+    switch (kind) {
+        case Mark::Failed:
+            return kFailedColour;
+        case Mark::Skipped:
+            return kSkippedColour;
+        case Mark::Cancelled:
+            return kCancelledColour;
+        case Mark::Copied:
+        case Mark::InProgress:
+        case Mark::None:
+            break;
+    }
+    return Qt::white;
 }
 
 }  // namespace
@@ -45,14 +113,18 @@ TransferHistoryRowDelegate::TransferHistoryRowDelegate(QAbstractItemView* view)
         row_->setFont(Skin::font(0));
         direction_ = Controls::find<QToolButton>(row_.get(), QStringLiteral("btnTransfer"));
         fileName_ = Controls::find<QLabel>(row_.get(), QStringLiteral("filename"));
+        devicePath_ = Controls::find<QLabel>(row_.get(), QStringLiteral("devicepath"));
         dateTime_ = Controls::find<QLabel>(row_.get(), QStringLiteral("datetime"));
         openFolder_ = Controls::find<QPushButton>(row_.get(), QStringLiteral("btnOpenFolder"));
         // The texts take the width the icon and the button leave; paths are elided to it.
-        for (QLabel* text : {fileName_, dateTime_}) {
+        for (QLabel* text : {fileName_, devicePath_, dateTime_}) {
             if (text)
                 text->setSizePolicy(QSizePolicy::Expanding, text->sizePolicy().verticalPolicy());
         }
         row_->ensurePolished();
+        // Measured with the skin's font and padding, which polishing applies.
+        if (openFolder_)
+            fitButtonToEveryText(openFolder_);
     }
     view_->viewport()->setMouseTracking(true);
     view_->viewport()->installEventFilter(this);
@@ -71,6 +143,7 @@ const TransferHistoryRowDelegate::RowAreas& TransferHistoryRowDelegate::areasFor
                                 areas_.direction.bottom() - kStatusMarkSize + 1, kStatusMarkSize,
                                 kStatusMarkSize);
     areas_.fileName = geometryOf(fileName_);
+    areas_.devicePath = geometryOf(devicePath_);
     areas_.dateTime = geometryOf(dateTime_);
     areas_.openFolder = geometryOf(openFolder_);
     areasWidth_ = width;
@@ -94,6 +167,9 @@ QRect TransferHistoryRowDelegate::areaRect(const QRect& rowRect, Area area) cons
         case Area::FileName:
             rect = areas.fileName;
             break;
+        case Area::DevicePath:
+            rect = areas.devicePath;
+            break;
         case Area::DateTime:
             rect = areas.dateTime;
             break;
@@ -109,8 +185,8 @@ QRect TransferHistoryRowDelegate::areaRect(const QRect& rowRect, Area area) cons
 TransferHistoryRowDelegate::Area TransferHistoryRowDelegate::areaAt(const QRect& rowRect,
                                                                     QPoint position) const {
     // The status mark lies on the icon's corner and wins there.
-    for (Area area :
-         {Area::Status, Area::Direction, Area::FileName, Area::DateTime, Area::OpenFolder}) {
+    for (Area area : {Area::Status, Area::Direction, Area::FileName, Area::DevicePath,
+                      Area::DateTime, Area::OpenFolder}) {
         if (areaRect(rowRect, area).contains(position))
             return area;
     }
@@ -126,6 +202,8 @@ QString TransferHistoryRowDelegate::toolTipAt(const QRect& rowRect, QPoint posit
             return index.data(TransferHistoryModel::DirectionTextRole).toString();
         case Area::FileName:
             return index.data(TransferHistoryModel::LocalFileRole).toString();
+        case Area::DevicePath:
+            return index.data(TransferHistoryModel::DeviceTextRole).toString();
         default:
             return {};
     }
@@ -151,12 +229,14 @@ void TransferHistoryRowDelegate::paint(QPainter* painter, const QStyleOptionView
         iconRect.moveCenter(areaRect(row, Area::Direction).center());
         icon.paint(painter, iconRect);
     }
-    paintStatusMark(painter, areaRect(row, Area::Status),
-                    index.data(TransferHistoryModel::StatusRole).toInt());
+    paintMark(painter, areaRect(row, Area::Status), index);
     paintText(painter, areaRect(row, Area::FileName), fileName_, localFile);
+    paintText(painter, areaRect(row, Area::DevicePath), devicePath_,
+              index.data(TransferHistoryModel::DeviceTextRole).toString());
     paintText(painter, areaRect(row, Area::DateTime), dateTime_,
               index.data(TransferHistoryModel::TimeTextRole).toString());
-    paintButton(painter, areaRect(row, Area::OpenFolder), !localFile.isEmpty(),
+    paintButton(painter, areaRect(row, Area::OpenFolder),
+                index.data(TransferHistoryModel::ShowFileTextRole).toString(), !localFile.isEmpty(),
                 hoveredButton_ == index, pressedButton_ == index);
     painter->restore();
 }
@@ -229,7 +309,8 @@ bool TransferHistoryRowDelegate::eventFilter(QObject* watched, QEvent* event) {
 
 bool TransferHistoryRowDelegate::isOverButton(QPoint position, QModelIndex* index) const {
     const QModelIndex under = view_->indexAt(position);
-    if (!under.isValid() || under.data(TransferHistoryModel::LocalFileRole).toString().isEmpty())
+    if (!under.isValid() || under.data(TransferHistoryModel::LocalFileRole).toString().isEmpty() ||
+        under.data(TransferHistoryModel::ShowFileTextRole).toString().isEmpty())
         return false;
     if (areaAt(view_->visualRect(under), position) != Area::OpenFolder)
         return false;
@@ -264,14 +345,15 @@ void TransferHistoryRowDelegate::paintText(QPainter* painter, const QRect& rect,
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
-void TransferHistoryRowDelegate::paintButton(QPainter* painter, const QRect& rect, bool enabled,
-                                             bool hovered, bool pressed) const {
-    if (rect.isEmpty() || !openFolder_)
+void TransferHistoryRowDelegate::paintButton(QPainter* painter, const QRect& rect,
+                                             const QString& text, bool enabled, bool hovered,
+                                             bool pressed) const {
+    if (rect.isEmpty() || !openFolder_ || text.isEmpty())
         return;
     QStyleOptionButton button;
     button.initFrom(openFolder_);
     button.rect = rect;
-    button.text = openFolder_->text();
+    button.text = text;
     button.state &= ~(QStyle::State_Enabled | QStyle::State_MouseOver | QStyle::State_HasFocus);
     if (enabled)
         button.state |= QStyle::State_Enabled;
@@ -283,32 +365,31 @@ void TransferHistoryRowDelegate::paintButton(QPainter* painter, const QRect& rec
     openFolder_->style()->drawControl(QStyle::CE_PushButton, &button, painter, openFolder_);
 }
 
-void TransferHistoryRowDelegate::paintStatusMark(QPainter* painter, const QRect& rect, int status) {
-    if (rect.isEmpty() ||
-        (status != TransferRecord::kCopied && status != TransferRecord::kNotCopied)) {
+void TransferHistoryRowDelegate::paintMark(QPainter* painter, const QRect& rect,
+                                           const QModelIndex& index) {
+    const auto kind = index.data(TransferHistoryModel::MarkRole).value<Mark>();
+    if (rect.isEmpty() || kind == Mark::None)
         return;
-    }
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const QRectF mark = QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
-    const bool failed = status == TransferRecord::kNotCopied;
     painter->setPen(QPen(Qt::white, 1.0));
-    painter->setBrush(failed ? kFailedColour : QColor(Qt::white));
+    painter->setBrush(discColour(kind));
     painter->drawEllipse(mark);
-    if (failed) {
-        painter->setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
-        const QRectF cross = mark.adjusted(3.5, 3.5, -3.5, -3.5);
-        painter->drawLine(cross.topLeft(), cross.bottomRight());
-        painter->drawLine(cross.topRight(), cross.bottomLeft());
+    if (kind == Mark::InProgress) {
+        // A ring, filled clockwise from the top as the file arrives.
+        const QRectF ring = mark.adjusted(1.5, 1.5, -1.5, -1.5);
+        painter->setPen(QPen(kInProgressColour, 1.4));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawEllipse(ring);
+        const double progress = index.data(TransferHistoryModel::ProgressRole).toDouble();
+        if (progress > 0) {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(kInProgressColour);
+            painter->drawPie(ring, 90 * 16, -static_cast<int>(progress * 360 * 16));
+        }
     } else {
-        // A quiet check: copying is the usual outcome.
-        painter->setPen(QPen(kCopiedColour, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const QPointF check[] = {
-            {mark.left() + mark.width() * 0.27, mark.top() + mark.height() * 0.52},
-            {mark.left() + mark.width() * 0.44, mark.top() + mark.height() * 0.70},
-            {mark.left() + mark.width() * 0.74, mark.top() + mark.height() * 0.32},
-        };
-        painter->drawPolyline(check, 3);
+        paintSign(painter, mark, kind);
     }
     painter->restore();
 }

@@ -14,19 +14,20 @@ class QToolButton;
 
 /**
  * Draws the rows of the transfer history (TransferHistoryModel) as the row layout
- * "transfertask.xml" places its controls: the direction icon with the record's status mark on its
- * corner, the local path, the time stamp, and an "Open Folder" button drawn with the style. No
- * widget exists per row; one copy of the row layout, never shown, gives the places, fonts and
- * colours.
+ * "transfertask.xml" places its controls: the direction icon with the row's mark on its corner
+ * (one per outcome, and the progress of a file in progress), the local path, the direction with
+ * the device path, the time stamp with the size, and the button that shows the local file, drawn
+ * with the style. No widget exists per row; one copy of the row layout, never shown, gives the
+ * places, fonts and colours.
  *
  * Clicking a row's button with a local path signals openFolderClicked. Tool tips name the
- * direction and the device over the icon, the status over the mark, and the full path over the
- * path. GUI thread only.
+ * direction and the device over the icon, the outcome over the mark, and the full paths over the
+ * paths. GUI thread only.
  */
 class TransferHistoryRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    enum class Area { None, Direction, Status, FileName, DateTime, OpenFolder };
+    enum class Area { None, Direction, Status, FileName, DevicePath, DateTime, OpenFolder };
 
     /** Draws the rows of `view`, its parent, and takes its mouse events for the buttons. */
     explicit TransferHistoryRowDelegate(QAbstractItemView* view);
@@ -56,6 +57,7 @@ private:
         QRect direction;
         QRect status;
         QRect fileName;
+        QRect devicePath;
         QRect dateTime;
         QRect openFolder;
     };
@@ -66,15 +68,16 @@ private:
     void setHoveredButton(const QModelIndex& index);
     void paintText(QPainter* painter, const QRect& rect, const QLabel* style,
                    const QString& text) const;
-    void paintButton(QPainter* painter, const QRect& rect, bool enabled, bool hovered,
-                     bool pressed) const;
-    static void paintStatusMark(QPainter* painter, const QRect& rect, int status);
+    void paintButton(QPainter* painter, const QRect& rect, const QString& text, bool enabled,
+                     bool hovered, bool pressed) const;
+    static void paintMark(QPainter* painter, const QRect& rect, const QModelIndex& index);
 
     QAbstractItemView* view_;
     /** The row layout, never shown: it measures and styles every row. */
     std::unique_ptr<QWidget> row_;
     QToolButton* direction_ = nullptr;
     QLabel* fileName_ = nullptr;
+    QLabel* devicePath_ = nullptr;
     QLabel* dateTime_ = nullptr;
     QPushButton* openFolder_ = nullptr;
     QIcon toLocal_;
