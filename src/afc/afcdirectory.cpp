@@ -7,6 +7,8 @@
 #include <random>
 #include <string_view>
 
+#include "afc/cloudonlyphoto.h"
+#include "afc/afcmediadirectory.h"
 #include "afc/localfile.h"
 #include "afc/stageduploads.h"
 #include "device/amdevice.h"
@@ -33,6 +35,10 @@ constexpr int kAfcObjectNotFound = 8;
 AFCDirectory::~AFCDirectory() {
     if (connection_ != nullptr)
         MobileDevice::AFCConnectionClose(connection_);
+}
+
+bool AFCDirectory::isMediaArea() const {
+    return std::string_view(serviceName_) == AFCMediaDirectory::kServiceName;
 }
 
 void AFCDirectory::interrupt() {
@@ -424,6 +430,7 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
     std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
     int64_t received = 0;
     CZelboString failure;
+    bool readEnded = false;
     for (;;) {
         if (delegate) {
             if (delegate->isCancelled()) {
@@ -438,6 +445,7 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         if (count == 0) {
             if (!source->errorText().isEmpty())
                 failure = source->errorText();
+            readEnded = true;
             break;
         }
         if (!target.writeAll(buffer.get(), count)) {
@@ -450,6 +458,10 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         failure = received > size ? u"The file changed on the device during the copy"
                                   : u"The device file ended early";
     }
+    if (readEnded && !failure.isEmpty() && isMediaArea() &&
+        CloudOnlyPhoto::explainsFailedRead(deviceItem.view(), source->lastResult(), received,
+                                           size))
+        failure = CloudOnlyPhoto::kFailureText;
     if (failure.isEmpty()) {
         if (!modificationTime)
             modificationTime = deviceModificationTime(deviceItem);

@@ -114,6 +114,8 @@ private:
     enum class MoveOutcome { Moved, TargetKept, OnlyTemporaryLeft };
     /** Replaces deviceItem with the finished temporary file. */
     MoveOutcome moveIntoPlace(const CZelboString& temporary, const CZelboString& deviceItem);
+    /** Whether this connection serves the media area, where the camera roll lies. */
+    bool isMediaArea() const;
     /** The device's "st_mtime" of path; 0 when it gives none. */
     int64_t deviceModificationTime(const CZelboString& path);
 

@@ -11,6 +11,7 @@ AFCFileReference::~AFCFileReference() {
 }
 
 bool AFCFileReference::reportResult(int code, const char* entryPoint) {
+    lastResult_ = code;
     errorText_ = code == 0 ? CZelboString() : callFailureText(entryPoint, code);
     return code == 0;
 }

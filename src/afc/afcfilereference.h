@@ -32,6 +32,8 @@ public:
     int64_t size();
 
     CZelboString errorText() const { return errorText_; }
+    /** The device's answer to the last call; 0 after a success. */
+    int lastResult() const { return lastResult_; }
     const CZelboString& path() const { return path_; }
     bool isOpen() const { return fileHandle_ != 0; }
 
@@ -42,5 +44,6 @@ private:
     AFCFileRef fileHandle_;
     AFCConnectionRef connection_;
     CZelboString errorText_;
+    int lastResult_ = 0;
     CZelboString path_;
 };

@@ -8,9 +8,11 @@
 
 #include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
+#include "app/deleteconfirmation.h"
 #include "app/qtextconversion.h"
 #include "device/amdevice.h"
 #include "fstree/filesystemnode.h"
+#include "fstree/photolibrary.h"
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/cconfirmdialog.h"
 #include "transfer/ui/cprogresswindow.h"
@@ -115,6 +117,17 @@ void FileCommands::uploadDropped(const QStringList& paths, const NodePointer& ta
 }
 
 void FileCommands::upload(const QStringList& paths, const NodePointer& target) {
+    if (paths.isEmpty())
+        return;
+    if (PhotoLibrary::contains(*target)) {
+        AlertRequest notice;
+        notice.title = QStringLiteral("Information");
+        notice.info = QStringLiteral("Copying into the camera roll folder");
+        notice.message = QString::fromUtf8(PhotoLibrary::kUploadWarning);
+        notice.icon = QStringLiteral("icons\\info60.png");
+        notice.okText = QStringLiteral("OK");
+        CAlertDialog::showAlert(&window_, notice);
+    }
     TransferBatch batch;
     batch.targetFolder = target;
     batch.device = target->device();
@@ -254,7 +267,7 @@ void FileCommands::shutdown() {
 // --- Delete, rename, new folder ---
 
 void FileCommands::deleteSelection() {
-    const std::vector<NodePointer> items = window_.selectedNodes();
+    std::vector<NodePointer> items = window_.selectedNodes();
     const bool refused = std::any_of(items.begin(), items.end(), [](const NodePointer& item) {
         return !item->canRemoveOrRename();
     });
@@ -265,15 +278,7 @@ void FileCommands::deleteSelection() {
                            "the files and folders inside them."));
         return;
     }
-    AlertRequest confirm;
-    confirm.title = QStringLiteral("Confirm to Delete");
-    confirm.info = QStringLiteral(
-        "The selected items will be deleted permanently and can not be recoverd.\n\n");
-    confirm.message = QStringLiteral("Do you really want to continue?");
-    confirm.icon = QStringLiteral("icons\\help60.png");
-    confirm.okText = QStringLiteral("OK");
-    confirm.cancelText = QStringLiteral("Cancel");
-    if (CAlertDialog::showAlert(&window_, confirm) != AlertResult::Ok)
+    if (items.empty() || !DeleteConfirmation::ask(&window_, items))
         return;
     // The thumbnail worker must not read what is being deleted.
     window_.stopThumbnails();

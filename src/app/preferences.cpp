@@ -9,6 +9,8 @@
 namespace {
 
 const QString kViewStyleName = QStringLiteral("fileViewStyle");
+// One value per device, named by its identifier.
+const QString kPhotoDeleteWarningGroup = QStringLiteral("PhotoDeleteWarning/");
 
 QSettings openStore() {
     return QSettings(QStringLiteral("Orvane"), QStringLiteral("Plovik"));
@@ -70,6 +72,14 @@ bool Preferences::readSwitch(Switch setting) {
 
 void Preferences::writeSwitch(Switch setting, bool on) {
     writeNumber(valueName(setting), on ? 1 : 0);
+}
+
+bool Preferences::readPhotoDeleteWarning(const QString& deviceIdentifier) {
+    return readNumber(kPhotoDeleteWarningGroup + deviceIdentifier).value_or(1) != 0;
+}
+
+void Preferences::writePhotoDeleteWarning(const QString& deviceIdentifier, bool on) {
+    writeNumber(kPhotoDeleteWarningGroup + deviceIdentifier, on ? 1 : 0);
 }
 
 std::uint32_t Preferences::readViewStyle() {

@@ -30,6 +30,13 @@ public:
     static bool readSwitch(Switch setting);
     static void writeSwitch(Switch setting, bool on);
 
+    /**
+     * Whether deleting in the camera roll of the device with this identifier warns about the
+     * phone's photo library first; on unless the user asked not to be asked again.
+     */
+    static bool readPhotoDeleteWarning(const QString& deviceIdentifier);
+    static void writePhotoDeleteWarning(const QString& deviceIdentifier, bool on);
+
     /** The stored view-style code, unchanged: the file list decides what an unknown code shows. */
     static std::uint32_t readViewStyle();
     static void writeViewStyle(std::uint32_t code);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "afc/afcmediadirectory.h"
+#include "afc/cloudonlyphoto.h"
 #include "afc/recordingdelegate.h"
 #include "device/amdevice.h"
 #include "device/fakemobiledevice.h"
@@ -48,10 +49,10 @@ TEST_F(FakeAfcTest, SizesPast4GiBReachTheDelegateWhole) {
     fake.setFileSize(uint64_t{5} << 30);
     RecordingDelegate delegate;
     const CZelboString local = CZelboString::fromUtf8((folder / "video.mov").string());
-    EXPECT_FALSE(media->copyFileFromDevice(u"/DCIM/video.mov", local, &delegate));
+    EXPECT_FALSE(media->copyFileFromDevice(u"/Movies/video.mov", local, &delegate));
     ASSERT_FALSE(delegate.events.empty());
     EXPECT_EQ(delegate.events[0],
-              "will /DCIM/video.mov -> " + local.toUtf8() + " " + std::to_string(5LL << 30));
+              "will /Movies/video.mov -> " + local.toUtf8() + " " + std::to_string(5LL << 30));
     EXPECT_EQ(media->errorText().view(), u"The device file ended early");
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
@@ -62,6 +63,22 @@ TEST_F(FakeAfcTest, AFailedReadIsNotTheEndOfTheFile) {
     const CZelboString local = CZelboString::fromUtf8((folder / "a").string());
     EXPECT_FALSE(media->copyFileFromDevice(u"/a", local, nullptr));
     EXPECT_EQ(media->errorText().view(), u"AFCFileRefRead failed: 20");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(FakeAfcTest, ACameraRollReadThatFailsOrEndsEarlySaysThePhotoIsOnlyInICloud) {
+    TemporaryFolder folder;
+    const CZelboString local = CZelboString::fromUtf8((folder / "IMG_0001.HEIC").string());
+    fake.setResult("AFCFileRefRead", 20);
+    EXPECT_FALSE(media->copyFileFromDevice(u"/DCIM/100APPLE/IMG_0001.HEIC", local, nullptr));
+    EXPECT_EQ(media->errorText().view(), CloudOnlyPhoto::kFailureText);
+    // Outside the camera roll the device's answer stands.
+    EXPECT_FALSE(media->copyFileFromDevice(u"/Books/a.epub", local, nullptr));
+    EXPECT_EQ(media->errorText().view(), u"AFCFileRefRead failed: 14");
+    fake.setResult("AFCFileRefRead", 0);
+    fake.setFileSize(4096);
+    EXPECT_FALSE(media->copyFileFromDevice(u"/DCIM/100APPLE/IMG_0001.HEIC", local, nullptr));
+    EXPECT_EQ(media->errorText().view(), CloudOnlyPhoto::kFailureText);
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 

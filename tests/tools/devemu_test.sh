@@ -140,6 +140,16 @@ expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
 check '[[ -f "$work/device/Media/Inbox/Renamed/big.bin" && ! -e "$work/device/Media/Inbox/Trip" ]]'
 expect 0 0 rm -r /Media/Inbox
 check '[[ ! -e "$work/device/Media/Inbox" && -d "$work/device/Media/DCIM" ]]'
+# The camera roll: removing there needs --force, as the Photos app keeps its own library; a copy
+# into it is told that the Photos app will not show it, and goes on.
+cp "$work/device/Media/DCIM/100APPLE/IMG_0002.JPG" "$work/up/IMG_0099.JPG"
+expect 0 1 push "$work/up/IMG_0099.JPG" /Media/DCIM/100APPLE
+check 'grep -q "warning: .*Photos app will not show" "$work/err" &&
+       [[ -f "$work/device/Media/DCIM/100APPLE/IMG_0099.JPG" ]]'
+expect 1 1 rm /Media/DCIM/100APPLE/IMG_0099.JPG
+check 'grep -q "use --force" "$work/err" && [[ -f "$work/device/Media/DCIM/100APPLE/IMG_0099.JPG" ]]'
+expect 0 0 rm --force /Media/DCIM/100APPLE/IMG_0099.JPG
+check '[[ ! -e "$work/device/Media/DCIM/100APPLE/IMG_0099.JPG" ]]'
 # Unplugged and plugged in again.
 kill -USR1 "$emulatorPid"
 sleep 0.3
@@ -227,7 +237,8 @@ check '[[ -z $(ls -A "$work/cut") ]]'
 startEmulator --fault detach-at-request=12
 head -c 20000000 /dev/urandom >"$work/upload.bin"
 started=$SECONDS
-PLOVIK_RECEIVE_TIMEOUT_MS=2000 expect 1 1 push "$work/upload.bin" /Media/DCIM
+# (Its first line is the warning about the camera roll.)
+PLOVIK_RECEIVE_TIMEOUT_MS=2000 expect 1 2 push "$work/upload.bin" /Media/DCIM
 check '((SECONDS - started < 15))'
 check '[[ ! -e "$work/device/Media/DCIM/upload.bin" ]] && compgen -G "$work/device/Media/DCIM/.plovik-*.part" >/dev/null'
 startEmulator
@@ -252,6 +263,12 @@ for fault in stall-at-request=8 stall-at-request=10 malformed-afc-at-request=8 \
     check '[[ -z $(ls -A "$work/drill") ]]'
     check '! grep -q "File is not open" "$work/err"'
 done
+
+# A camera-roll original that is only in iCloud: the failure says so, nothing is left behind.
+startEmulator --fault cloud-only-photos
+mkdir -p "$work/cloud"
+expect 1 1 pull /Media/DCIM/100APPLE/IMG_0007.HEIC "$work/cloud"
+check 'grep -q "stored in iCloud and not on the phone" "$work/err" && [[ -z $(ls -A "$work/cloud") ]]'
 
 startEmulator --fault refuse=com.apple.afc
 expect 1 1 ls /Media

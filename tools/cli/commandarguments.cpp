@@ -13,7 +13,10 @@ CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
         } else if (argument == "--help" || argument == "-h") {
             help_ = true;
         } else if (argument[1] == '-') {
-            throw UsageError("unknown option " + argument);
+            // "--force" is -f where -f is allowed.
+            if (argument != "--force" || allowedFlags.find('f') == std::string_view::npos)
+                throw UsageError("unknown option " + argument);
+            flags_.insert('f');
         } else {
             for (const char flag : std::string_view(argument).substr(1)) {
                 if (allowedFlags.find(flag) == std::string_view::npos)

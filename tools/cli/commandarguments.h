@@ -7,7 +7,8 @@
 
 /**
  * A command's arguments split into single-letter flags ("-l", "-rf") and operands. "--help" or
- * "-h" asks for the command's help; "--" ends the flags, so an operand may start with "-".
+ * "-h" asks for the command's help; "--force" stands for -f; "--" ends the flags, so an operand
+ * may start with "-".
  */
 class CommandArguments {
 public:

@@ -16,16 +16,19 @@ constexpr std::array kCommands = {
     Command{"pull", "[-f] DEVICEPATH... LOCALDIR",
             "Copy device files and folders into a local folder (made when missing).",
             "  -f  replace local files that exist (they are kept otherwise)\n"
-            "Links to folders are not followed.",
+            "A link to a folder is followed when it is named, never inside a folder.",
             "f", runPull},
     Command{"push", "[-f] LOCALPATH... DEVICEDIR",
             "Copy local files and folders into a device folder (made when missing).",
             "  -f  replace device files that exist (they are kept otherwise)\n"
-            "Links to folders are not followed.",
+            "A link to a folder is followed when it is named, never inside a folder. Files copied\n"
+            "into the camera roll (/Media/DCIM) do not show in the phone's Photos app.",
             "f", runPush},
-    Command{"rm", "[-r] PATH...", "Remove device files, links and empty folders.",
-            "  -r  remove folders with everything in them (links are removed, never followed)", "r",
-            runRemove},
+    Command{"rm", "[-r] [-f] PATH...", "Remove device files, links and empty folders.",
+            "  -r  remove folders with everything in them (links are removed, never followed)\n"
+            "  -f, --force  remove in the camera roll (/Media/DCIM) too: the phone's Photos app\n"
+            "      keeps its own library, where the photos may stay and keep their space",
+            "rf", runRemove},
     Command{"mkdir", "PATH...", "Create device folders (their parents must exist).", "", "",
             runMakeFolder},
     Command{"mv", "FROM TO", "Rename or move an item within one area of the device.",

@@ -12,6 +12,7 @@
 #include "errorline.h"
 #include "fstree/devicepath.h"
 #include "fstree/folderlisting.h"
+#include "fstree/photolibrary.h"
 #include "values/nsarray.h"
 
 using ZelboLib::FileSystemNode;
@@ -98,6 +99,11 @@ int runRemove(DeviceSession& session, const CommandArguments& arguments) {
         const std::string shown = normalizedDevicePath(path);
         if (!item->canRemoveOrRename())
             throw CommandFailure(shown + ": cannot be removed");
+        if (PhotoLibrary::contains(*item) && !arguments.has('f'))
+            throw CommandFailure(shown +
+                                 ": is in the camera roll, whose photos the phone's Photos app "
+                                 "keeps in its own library: they may stay there and keep their "
+                                 "space (delete them on the phone, or use --force)");
         if (!recursive && !item->isSymbolicLink() && item->isDirectory()) {
             // A folder that is empty goes without -r, as with rmdir.
             item->loadChildren();

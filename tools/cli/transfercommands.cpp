@@ -8,6 +8,8 @@
 #include "devicefolders.h"
 #include "devicepaths.h"
 #include "devicesession.h"
+#include "errorline.h"
+#include "fstree/photolibrary.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
 #include "transferreporter.h"
@@ -64,6 +66,8 @@ int runPush(DeviceSession& session, const CommandArguments& arguments) {
         throw CommandFailure(normalizedDevicePath(folderPath) +
                              ": not a folder that takes new items");
 
+    if (PhotoLibrary::contains(*folder))
+        printError("push", std::string("warning: ") + PhotoLibrary::kUploadWarning);
     TransferReporter reporter("push", overwriteOf(arguments));
     LocalFolderUpload upload(reporter);
     for (size_t index = 0; index + 1 < operands.size(); ++index)

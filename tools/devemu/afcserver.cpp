@@ -109,6 +109,7 @@ AfcReply AfcServer::answer(const AfcRequest& request) {
         case kAfcFileTell:
             return tell(request);
         case kAfcFileClose:
+            cloudOnlyFiles_.erase(request.number(0));
             return status(connection_.closeFile(request.number(0)));
         default:
             return AfcReply::status(15);
@@ -137,8 +138,13 @@ AfcReply AfcServer::fileInfo(const std::string& path) const {
 
 AfcReply AfcServer::open(const AfcRequest& request) {
     AFCFileRef file = 0;
-    const int result = connection_.openFile(request.text(8).c_str(), request.number(0), file);
-    return result == sim::kAfcSuccess ? AfcReply::number(kAfcFileOpenResult, file) : status(result);
+    const std::string path = request.text(8);
+    const int result = connection_.openFile(path.c_str(), request.number(0), file);
+    if (result != sim::kAfcSuccess)
+        return status(result);
+    if (device_.faults().cloudOnlyPhotos() && path.starts_with("/DCIM/"))
+        cloudOnlyFiles_.insert(file);
+    return AfcReply::number(kAfcFileOpenResult, file);
 }
 
 AfcReply AfcServer::read(const AfcRequest& request) const {
@@ -147,6 +153,8 @@ AfcReply AfcServer::read(const AfcRequest& request) const {
     if (!file) {
         return status(result);
     }
+    if (cloudOnlyFiles_.contains(request.number(0)))
+        return status(sim::kAfcIoError);
     std::string bytes(static_cast<std::size_t>(std::min(request.number(8), kLargestRead)), '\0');
     auto length = static_cast<uint32_t>(bytes.size());
     result = file->read(bytes.data(), length);

@@ -8,7 +8,9 @@
 
 #include "afcconnection.h"
 
+#include <cstdint>
 #include <memory>
+#include <set>
 #include <stop_token>
 
 namespace plovik::devemu {
@@ -34,6 +36,8 @@ private:
 
     EmulatedDevice& device_;
     sim::AfcConnection connection_;
+    // Files opened under /DCIM while cloud-only photos are drilled.
+    std::set<uint64_t> cloudOnlyFiles_;
 };
 
 }  // namespace plovik::devemu

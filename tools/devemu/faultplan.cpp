@@ -30,7 +30,8 @@ bool FaultPlan::add(std::string_view option) {
                      : kind == "tls13-only"      ? &onlyTls13_
                      : kind == "malformed-plist" ? &malformedPlists_
                      : kind == "hostile-names"   ? &hostileNames_
-                                                 : nullptr;
+                     : kind == "cloud-only-photos" ? &cloudOnlyPhotos_
+                                                   : nullptr;
         if (flag != nullptr) {
             *flag = true;
         }
@@ -70,7 +71,8 @@ RequestFault FaultPlan::atRequest(uint64_t requestNumber) const {
 
 const char* FaultPlan::usage() {
     return "faults: locked, trust-pending, deny-trust (each until SIGHUP), tls13-only,\n"
-           "        refuse=SERVICE, malformed-plist, hostile-names, detach-after-bytes=N,\n"
+           "        refuse=SERVICE, malformed-plist, hostile-names, cloud-only-photos,\n"
+           "        detach-after-bytes=N,\n"
            "        detach-at-request=N, stall-at-request=N, malformed-afc-at-request=N\n"
            "        (AFC requests of a device counted from 1)\n";
 }

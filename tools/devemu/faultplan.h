@@ -33,6 +33,9 @@ public:
     bool refuses(const std::string& service) const { return refused_.count(service) != 0; }
     bool malformedPlists() const { return malformedPlists_; }
     bool hostileNames() const { return hostileNames_; }
+    // Reads of files under /DCIM fail with an I/O error, as reported of camera-roll originals
+    // that are only in iCloud.
+    bool cloudOnlyPhotos() const { return cloudOnlyPhotos_; }
     // How many bytes of service replies a device sends before it is pulled out.
     std::optional<uint64_t> detachAfterBytes() const { return detachAfterBytes_; }
     // requestNumber counts the AFC requests of a device from 1.
@@ -48,6 +51,7 @@ private:
     bool sessionTls_ = true;
     bool malformedPlists_ = false;
     bool hostileNames_ = false;
+    bool cloudOnlyPhotos_ = false;
     std::set<std::string> refused_;
     std::optional<uint64_t> detachAfterBytes_;
     std::optional<uint64_t> detachAtRequest_;
