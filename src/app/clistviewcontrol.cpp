@@ -188,6 +188,8 @@ void CListviewControl::Private::reportSelection(const QItemSelection& selected) 
         item = current.row();
     else if (!selected.isEmpty())
         item = selected.first().top();
+    else if (!selection->selection().isEmpty())
+        item = selection->selection().first().top();  // a Ctrl+click took the current row out
     delegate->itemChanged(item);
 }
 

@@ -30,6 +30,7 @@
 #include "app/fileinspector.h"
 #include "app/listthumbnails.h"
 #include "app/log.h"
+#include "app/mainwindowkeys.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
 #include "app/updatechecker.h"
@@ -136,6 +137,7 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
         std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
     routeNotifications();
     initialiseControls();
+    new MainWindowKeys(*this, list_);
 }
 
 CMainWindow::~CMainWindow() {
@@ -233,6 +235,10 @@ void CMainWindow::initialiseControls() {
         list_->setThumbnailRequester(thumbnails_.get());
         list_->initialise();
         list_->setViewStyle(Preferences::readViewStyle());
+        // The button shows the style the list took (an unknown code shows Extra Large Icons).
+        if (auto* button = control<QAbstractButton>(QStringLiteral("btnViewstyle")))
+            button->setIcon(QIcon(viewStyleGlyph(
+                viewStyleFromCode(list_->viewStyle()).value_or(ViewStyle::ExtraLargeIcons))));
     }
     if (tree_) {
         tree_->setDataSource(this);
@@ -519,6 +525,13 @@ void CMainWindow::refresh() {
         folderContentsChanged(currentNode_);
 }
 
+void CMainWindow::goUp() {
+    if (!currentNode_ || !currentNode_->isInsideArea())
+        return;
+    if (const NodePointer parent = currentNode_->parent())
+        selectRowOf(parent);
+}
+
 void CMainWindow::folderContentsChanged(const NodePointer& folder) {
     if (!folder)
         return;
@@ -746,7 +759,7 @@ void CMainWindow::rightClick(int item, QPoint globalPosition) {
     const bool oneSelected = list_ && list_->selectedItems().size() == 1;
     fileMenu_->setItemEnabled(QStringLiteral("download"), onItem);
     fileMenu_->setItemEnabled(QStringLiteral("delete"), removable);
-    fileMenu_->setItemEnabled(QStringLiteral("newfolder"), !onItem && acceptsNewItems);
+    fileMenu_->setItemEnabled(QStringLiteral("newfolder"), acceptsNewItems);
     fileMenu_->setItemEnabled(QStringLiteral("uploadFiles"), acceptsNewItems);
     fileMenu_->setItemEnabled(QStringLiteral("uploadDirectory"), acceptsNewItems);
     fileMenu_->setItemEnabled(QStringLiteral("rename"), removable && oneSelected);
@@ -758,7 +771,7 @@ void CMainWindow::itemChanged(int item) {
     const auto& entries = listing_.entries();
     showInInspector(item);
     if (item >= 0 && list_ && list_->selectedItems().size() > 1) {
-        writeStatus(QStringLiteral("%1 Selected").arg(list_->selectedItems().size()));
+        writeStatus(selectionSummary());
         return;
     }
     if (item >= 0 && static_cast<std::size_t>(item) < entries.size()) {
@@ -782,6 +795,27 @@ void CMainWindow::itemChanged(int item) {
     const std::size_t count = entries.size();
     writeStatus(
         QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString() : QStringLiteral("s")));
+}
+
+QString CMainWindow::selectionSummary() {
+    const QList<int> rows = list_->selectedItems();
+    const auto& entries = listing_.entries();
+    int64_t bytes = 0;
+    int folders = 0;
+    for (const int row : rows) {
+        if (row < 0 || static_cast<std::size_t>(row) >= entries.size())
+            continue;
+        if (listing_.isFolder(row))
+            ++folders;
+        else
+            bytes += std::max<int64_t>(entries[static_cast<std::size_t>(row)]->fileSize(), 0);
+    }
+    QString markup = QStringLiteral("%1 Selected").arg(rows.size());
+    // Folders' contents are not counted: their size would take a walk of the device.
+    if (folders < rows.size())
+        markup += QStringLiteral("<x 20><i>Size:</i><x 4><b>%1</b>")
+                      .arg(toQString(formatByteSize(bytes)));
+    return markup;
 }
 
 void CMainWindow::showInInspector(int item) {

@@ -78,6 +78,8 @@ public:
 
     void goBack();
     void goForward();
+    /** Shows the folder that holds the folder shown (inside an area). */
+    void goUp();
     /** Lists the folder shown again, from the device. */
     void refresh();
     /** Shows the style of a view-style menu item, storing it and changing the button's glyph. */
@@ -176,6 +178,8 @@ private:
     void writeStatus(const QString& markup);
     /** Shows the list's item in the inspector when it is the only one selected, else empties it. */
     void showInInspector(int item);
+    /** The status line's text for several selected items: their count and the files' size. */
+    QString selectionSummary();
 
     std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>> devices_;
     NodePointer currentNode_;

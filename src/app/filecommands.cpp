@@ -198,8 +198,9 @@ void FileCommands::runTransfers() {
         // Window-modal: the main window takes no input but keeps painting; disabling it would
         // disable the progress window and the prompts, which are its children.
         progress.show();
-        if (worker_.isRunning())
-            loop.exec();
+        // Runs until the worker's end is handled: a worker that has ended already still has its
+        // end queued, behind its last reports (the folder to show again).
+        loop.exec();
         run_.setProgressWindow(nullptr);
     }
     window_.activateWindow();

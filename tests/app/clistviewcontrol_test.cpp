@@ -329,6 +329,11 @@ void CListviewControlTest::selectionReports() {
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, harness.centreOf(3));
     QCOMPARE(harness.delegate.itemChanges.last(), 3);
     QCOMPARE(harness.list.selectedItems(), (QList<int>{1, 3}));
+    // Ctrl+click takes the current row out: the row still selected is reported, not "none".
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, harness.centreOf(3));
+    QCOMPARE(harness.list.selectedItems(), QList<int>{1});
+    QCOMPARE(harness.delegate.itemChanges.last(), 1);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, harness.centreOf(3));
 
     // A key move reports the row it moves to.
     QTest::keyClick(harness.list.currentView(), Qt::Key_Down);

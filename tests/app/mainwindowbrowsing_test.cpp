@@ -208,12 +208,12 @@ private slots:
         QVERIFY(!enabled("download") && !enabled("delete") && !enabled("rename"));
         menu->hide();
 
-        // A file with one item selected: everything but new folder.
+        // A file with one item selected: everything, new folder too.
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
         shown.list()->selectItem(0);
         shown.window.rightClick(0, QPoint(10, 10));
         QVERIFY(enabled("download") && enabled("delete") && enabled("rename"));
-        QVERIFY(!enabled("newfolder"));
+        QVERIFY(enabled("newfolder"));
         menu->hide();
 
         // An app container in the apps list: copy only; the list takes no new items.

@@ -116,6 +116,7 @@ class TransferPromptsTest : public QObject {
 private slots:
     void init();
     void overwriteNamesTheFileLiterally();
+    void enterPressesTheFirstButtonWhereverTheFocusIs();
     void allWithSkipSkipsLaterConflictsUntilANewRun();
     void cancelEndsTheRunAndIgnoresTheCheckBox();
     void completionOffStillTellsOfFailures();
@@ -148,6 +149,17 @@ void TransferPromptsTest::overwriteNamesTheFileLiterally() {
                                            "to overwrite the existing file?"));
     QCOMPARE(shown.buttons, (QStringList{"Overwrite", "Skip", "Cancel"}));
     QCOMPARE(overwriteAnswer, int(TransferPrompts::AskEachTime));
+}
+
+void TransferPromptsTest::enterPressesTheFirstButtonWhereverTheFocusIs() {
+    const AlertDriver driver({[](CAlertDialog& dialog) {
+        child<QAbstractButton>(dialog, "btnCancel")->setFocus();
+        QTest::keyClick(child<QAbstractButton>(dialog, "btnCancel"), Qt::Key_Return);
+    }});
+    AlertRequest request;
+    request.okText = QStringLiteral("OK");
+    request.cancelText = QStringLiteral("Cancel");
+    QCOMPARE(CAlertDialog::showAlert(nullptr, request), AlertResult::Ok);
 }
 
 void TransferPromptsTest::allWithSkipSkipsLaterConflictsUntilANewRun() {

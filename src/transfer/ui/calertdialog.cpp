@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QThread>
 
 #include "ui/skin.h"
@@ -24,6 +25,9 @@ void setButton(QAbstractButton* button, const QString& text) {
         return;
     button->setText(text);
     button->setVisible(!text.isEmpty());
+    // Enter is the alert's own: a focused button must not take it.
+    if (auto* push = qobject_cast<QPushButton*>(button))
+        push->setAutoDefault(false);
 }
 
 // Lays out every nested layout now: a hidden dialog's inner layouts would otherwise wait until it
@@ -81,9 +85,20 @@ void CAlertDialog::reject() {
 
 void CAlertDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Escape:
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            // Enter presses the alert's default button, whichever button has the focus: the
+            // first one, or Cancel when it stands alone.
+            for (const char* name : {"btnOK", "btnCancel"}) {
+                auto* button = control<QAbstractButton>(QLatin1String(name));
+                if (button && button->isVisibleTo(this)) {
+                    button->click();
+                    break;
+                }
+            }
+            event->accept();
+            return;
+        case Qt::Key_Escape:
             event->accept();
             return;
         default:

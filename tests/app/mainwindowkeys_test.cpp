@@ -1,0 +1,144 @@
+// The main window's keys and mouse buttons, the view-style button at start-up and the status line
+// of a multiple selection, on the simulator.
+
+#include <QAbstractButton>
+#include <QMouseEvent>
+
+#include "app/dialogscript.h"
+#include "app/filecommands.h"
+#include "app/mainwindowharness.h"
+#include "app/preferences.h"
+#include "app/viewstyle.h"
+#include "temporarysettings.h"
+
+using namespace mainwindowharness;
+
+namespace {
+
+bool sameGlyph(const QIcon& shown, ViewStyle style) {
+    return shown.pixmap(16, 16).toImage() == QIcon(viewStyleGlyph(style)).pixmap(16, 16).toImage();
+}
+
+}  // namespace
+
+class MainWindowKeysTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_SIM_LIBRARY); }
+    void init() {
+        dataFolder_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_DATA_HOME", dataFolder_->path().toUtf8());
+    }
+
+    void navigationKeysAndMouseButtonsGoWhereTheirNamesSay() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Keys Phone", "dddd000000000000000000000000000000000001");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
+        QWidget* list = shown.list()->currentView();
+        QApplication::setActiveWindow(&shown.window);
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+
+        // Enter (and the keypad's) opens the selected folder.
+        shown.list()->selectItem(0);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
+        QTest::keyClick(&shown.window, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+        shown.list()->selectItem(0);
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
+
+        QTest::keyClick(&shown.window, Qt::Key_Backspace);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+        QTest::keyClick(&shown.window, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
+        QTest::keyClick(&shown.window, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+
+        // The mouse's forward and back buttons, over the list.
+        QWidget* viewport = shown.list()->currentView()->viewport();
+        QTest::mousePress(viewport, Qt::ForwardButton, {}, QPoint(5, 5));
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
+        QTest::mousePress(viewport, Qt::BackButton, {}, QPoint(5, 5));
+        QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
+    }
+
+    void commandKeysRefreshRenameMakeFoldersAndPickStyles() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Command Phone", "dddd000000000000000000000000000000000002");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QCOMPARE(shown.list()->itemCount(), 2);
+        const fs::path roll = fs::path(device.path()) / "Media/DCIM/100APPLE";
+
+        fs::remove(roll / "IMG_0002.JPG");
+        QTest::keyClick(&shown.window, Qt::Key_F5);
+        QCOMPARE(shown.list()->itemCount(), 1);
+        writeFile(roll / "IMG_0003.JPG", "j");
+        QTest::keyClick(&shown.window, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(shown.list()->itemCount(), 2);
+
+        // Escape clears the selection; F2 renames; Ctrl+Shift+N makes a folder.
+        QWidget* list = shown.list()->currentView();
+        QApplication::setActiveWindow(&shown.window);
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+        shown.list()->selectItem(0);
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(shown.list()->selectedItems().isEmpty());
+        shown.list()->selectItem(0);
+        DialogScript script;
+        script.name(QStringLiteral("Renamed.JPG"));
+        QTest::keyClick(&shown.window, Qt::Key_F2);
+        QTRY_VERIFY(script.finished());
+        QTRY_VERIFY(fs::exists(roll / "Renamed.JPG"));
+        script.name(QStringLiteral("Album"));
+        QApplication::setActiveWindow(&shown.window);
+        QTest::keyClick(&shown.window, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(fs::is_directory(roll / "Album"));
+
+        // Ctrl+1 to Ctrl+6 pick the view style, stored and shown on its button.
+        auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnViewstyle"));
+        QApplication::setActiveWindow(&shown.window);
+        QTest::keyClick(&shown.window, Qt::Key_5, Qt::ControlModifier);
+        QCOMPARE(shown.list()->viewStyle(), std::uint32_t{5});
+        QCOMPARE(Preferences::readViewStyle(), std::uint32_t{5});
+        QVERIFY(sameGlyph(button->icon(), ViewStyle::Tiles));
+        QTest::keyClick(&shown.window, Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(shown.list()->viewStyle(), std::uint32_t{1});
+    }
+
+    void theViewStyleButtonShowsTheStoredStyleFromTheStart() {
+        TemporarySettings settings;
+        Preferences::writeViewStyle(static_cast<std::uint32_t>(ViewStyle::Details));
+        Window shown;
+        auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnViewstyle"));
+        QVERIFY(sameGlyph(button->icon(), ViewStyle::Details));
+        QVERIFY(!sameGlyph(button->icon(), ViewStyle::LargeIcons));
+    }
+
+    void aMultipleSelectionShowsItsCountAndSize() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Count Phone", "dddd000000000000000000000000000000000003");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        shown.list()->currentView()->selectAll();
+        QTRY_VERIFY(shown.status().contains(QStringLiteral("2 Selected")));
+        // 2048 and 4096 bytes.
+        QVERIFY2(shown.status().contains(QStringLiteral("6.00 KB")), qPrintable(shown.status()));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dataFolder_;
+};
+
+QTEST_MAIN(MainWindowKeysTest)
+#include "mainwindowkeys_test.moc"
