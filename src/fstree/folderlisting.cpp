@@ -5,6 +5,7 @@
 
 #include "fstree/ctimetext.h"
 #include "values/bytesize.h"
+#include "values/naturalorder.h"
 
 using ZelboLib::FileSystemNode;
 
@@ -92,14 +93,18 @@ void FolderListing::sortEntries() {
     const auto ordered = [ascending](const auto& a, const auto& b) {
         return ascending ? a < b : b < a;
     };
+    const auto orderedNames = [ascending](std::u16string_view a, std::u16string_view b) {
+        const int order = naturalCompare(a, b);
+        return ascending ? order < 0 : order > 0;
+    };
     std::stable_sort(keyed.begin(), keyed.end(), [&](const KeyedEntry& a, const KeyedEntry& b) {
         switch (column) {
             case ListColumn::Name:
                 if (a.isFolder != b.isFolder)
                     return a.isFolder;
-                return ordered(a.text.view(), b.text.view());
+                return orderedNames(a.text.view(), b.text.view());
             case ListColumn::Type:
-                return ordered(a.text.view(), b.text.view());
+                return orderedNames(a.text.view(), b.text.view());
             case ListColumn::Size:
             case ListColumn::ModifiedDate:
                 return ordered(a.number, b.number);
@@ -117,8 +122,8 @@ void FolderListing::sortEntries() {
 void FolderListing::headerClicked(int column) {
     if (!isListColumn(column))
         return;
-    if (column == sortColumn_)
-        sortAscending_ = !sortAscending_;
+    // The same column again reverses the order; another one starts ascending.
+    sortAscending_ = column == sortColumn_ ? !sortAscending_ : true;
     sortColumn_ = column;
     sortEntries();
     refresh();

@@ -45,7 +45,10 @@ public:
     /** Sorts the entries by the sort column and direction; no sort column leaves them as they are.
      */
     void sortEntries();
-    /** Sorts by column; the same column again reverses the direction, another one keeps it. */
+    /**
+     * Sorts by column; the same column again reverses the direction, another one starts
+     * ascending.
+     */
     void headerClicked(int column);
 
     /** The row's text for column, computed on first need and kept until refresh; "" outside. */

@@ -67,15 +67,29 @@ TEST_F(FolderListingTest, FoldersFirstThenFilesInDeviceOrder) {
                                                  "empty.dat"}));
 }
 
-TEST_F(FolderListingTest, NameSortKeepsFoldersFirstInEitherDirection) {
+TEST_F(FolderListingTest, NameSortKeepsFoldersFirstInEitherDirectionAndIgnoresCase) {
     listing.headerClicked(kName);
     EXPECT_TRUE(listing.sortAscending());
-    EXPECT_EQ(names(), (std::vector<std::string>{"Beta", "Zeta", "alpha", "a.jpg", "b.txt", "c.txt",
+    EXPECT_EQ(names(), (std::vector<std::string>{"alpha", "Beta", "Zeta", "a.jpg", "b.txt", "c.txt",
                                                  "empty.dat"}));
     listing.headerClicked(kName);
     EXPECT_FALSE(listing.sortAscending());
-    EXPECT_EQ(names(), (std::vector<std::string>{"alpha", "Zeta", "Beta", "empty.dat", "c.txt",
+    EXPECT_EQ(names(), (std::vector<std::string>{"Zeta", "Beta", "alpha", "empty.dat", "c.txt",
                                                  "b.txt", "a.jpg"}));
+}
+
+TEST_F(FolderListingTest, NumbersInNamesSortByValue) {
+    for (const char* name : {"IMG_10.JPG", "IMG_2.JPG", "IMG_0003.JPG", "IMG_1.JPG"})
+        write(name, "x");
+    listing.reload();
+    listing.headerClicked(kName);
+    std::vector<std::string> photos;
+    for (const std::string& name : files()) {
+        if (name.starts_with("IMG_"))
+            photos.push_back(name);
+    }
+    EXPECT_EQ(photos, (std::vector<std::string>{"IMG_1.JPG", "IMG_2.JPG", "IMG_0003.JPG",
+                                                "IMG_10.JPG"}));
 }
 
 TEST_F(FolderListingTest, SizeTwiceGivesLargestFirstAndEqualSizesKeepTheirOrder) {
@@ -88,9 +102,10 @@ TEST_F(FolderListingTest, SizeTwiceGivesLargestFirstAndEqualSizesKeepTheirOrder)
     EXPECT_TRUE(std::all_of(entries.begin(), entries.end(), [&](const auto& entry) {
         return entries.front()->fileSize() >= entry->fileSize();
     }));
+    // Another column starts ascending.
     listing.headerClicked(kDate);
     EXPECT_EQ(listing.sortColumn(), kDate);
-    EXPECT_FALSE(listing.sortAscending());
+    EXPECT_TRUE(listing.sortAscending());
 }
 
 TEST_F(FolderListingTest, TypeSortMixesFoldersAndFiles) {
@@ -152,7 +167,7 @@ TEST_F(FolderListingTest, TextsAreKeptUntilRefreshAndNeverOutliveASort) {
     listing.headerClicked(kName);
     listing.headerClicked(kName);
     EXPECT_TRUE(listing.isConsistent());
-    EXPECT_EQ(listing.cellText(0, kName).toUtf8(), "alpha");
+    EXPECT_EQ(listing.cellText(0, kName).toUtf8(), "Zeta");
 }
 
 TEST_F(FolderListingTest, EntriesOfAnEmptyOrVanishedFolder) {
