@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <span>
 
 #include "thumbs/thumbnailmaker.h"
@@ -17,6 +18,8 @@ constexpr uint64_t kMaxThumbnailBytes = 16 * 1024 * 1024;
 constexpr uint64_t kMaxFileTypeBytes = 4096;
 constexpr int kMaxTopLevelBoxes = 64;
 constexpr uint8_t kMaxAssociationIndex = 0x7F;
+// Phones store a thumbnail in one extent; each extent is a read from the device.
+constexpr size_t kMaxThumbnailExtents = 16;
 
 constexpr uint32_t fourCc(const char (&code)[5]) {
     return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
@@ -100,7 +103,7 @@ struct Items {
     std::map<ItemId, Location> locations;
     std::map<ItemId, std::vector<Association>> associations;
     std::vector<Box> properties;
-    std::vector<ItemId> thumbnailsOfPrimary;
+    std::set<ItemId> thumbnailsOfPrimary;
     Box handler;
 };
 
@@ -156,7 +159,7 @@ bool readReferences(const Box& box, Items& items) {
         const uint64_t count = ids.read(2);
         for (uint64_t i = 0; i < count && ids.ok(); ++i) {
             if (static_cast<ItemId>(ids.read(idSize)) == items.primary && ids.ok())
-                items.thumbnailsOfPrimary.push_back(from);
+                items.thumbnailsOfPrimary.insert(from);
         }
         if (!ids.ok())
             return false;
@@ -175,6 +178,9 @@ bool readLocations(const Box& box, Items& items) {
     const size_t baseOffsetSize = moreSizes >> 4;
     const size_t indexSize = version == 0 ? 0 : moreSizes & 0xF;
     const uint64_t count = fields.read(version < 2 ? 2 : 4);
+    // Fields may be zero bytes wide, so an extent can take no input at all: the extents of all
+    // items, repeated ones included, may not outnumber the box's bytes.
+    uint64_t extentBudget = box.payload.size();
     for (uint64_t i = 0; i < count && fields.ok(); ++i) {
         const auto id = static_cast<ItemId>(fields.read(version < 2 ? 2 : 4));
         Location location;
@@ -183,6 +189,9 @@ bool readLocations(const Box& box, Items& items) {
         fields.read(2);
         const uint64_t base = fields.read(baseOffsetSize);
         const uint64_t extents = fields.read(2);
+        if (extents > extentBudget)
+            return false;
+        extentBudget -= extents;
         for (uint64_t e = 0; e < extents && fields.ok(); ++e) {
             fields.read(indexSize);
             const uint64_t offset = fields.read(offsetSize);
@@ -293,7 +302,7 @@ ImageSize uprightSize(const Items& items, ItemId id) {
 std::optional<uint64_t> lengthInFile(const Items& items, ItemId id) {
     const auto location = items.locations.find(id);
     if (location == items.locations.end() || location->second.method != 0 ||
-        location->second.extents.empty())
+        location->second.extents.empty() || location->second.extents.size() > kMaxThumbnailExtents)
         return std::nullopt;
     uint64_t total = 0;
     for (const Extent& extent : location->second.extents) {

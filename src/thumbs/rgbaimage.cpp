@@ -1,18 +1,15 @@
 #include "thumbs/rgbaimage.h"
 
-#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <climits>
 #include <memory>
 
+#include "thumbs/imagedecoder.h"
+
 namespace {
 
 constexpr int kChannels = 4;
-
-struct StbFree {
-    void operator()(stbi_uc* pixels) const noexcept { stbi_image_free(pixels); }
-};
 
 void appendToVector(void* context, void* data, int size) {
     auto* out = static_cast<std::vector<uint8_t>*>(context);
@@ -38,17 +35,9 @@ std::optional<std::vector<uint8_t>> encodePng(const RgbaImage& image) {
 }
 
 std::optional<RgbaImage> decodeImage(std::span<const uint8_t> file) {
-    if (file.empty() || file.size() > INT_MAX)
+    const std::unique_ptr<ImageDecoder> decoder = imageDecoderFor(file);
+    const std::optional<ImageSize> size = decoder->size();
+    if (!size)
         return std::nullopt;
-    int width = 0;
-    int height = 0;
-    int channelsInFile = 0;
-    const std::unique_ptr<stbi_uc, StbFree> pixels(stbi_load_from_memory(
-        file.data(), static_cast<int>(file.size()), &width, &height, &channelsInFile, kChannels));
-    if (!pixels)
-        return std::nullopt;
-    RgbaImage image{width, height, {}};
-    image.pixels.assign(pixels.get(), pixels.get() + static_cast<size_t>(width) *
-                                                         static_cast<size_t>(height) * kChannels);
-    return image;
+    return decoder->decode(*size);
 }

@@ -19,6 +19,8 @@ struct RgbaImage {
 /** The image as a PNG file (8-bit RGBA, not interlaced); nothing for an invalid image. */
 std::optional<std::vector<uint8_t>> encodePng(const RgbaImage& image);
 
-/** An image file's contents (PNG, JPEG, BMP, …) decoded to RGBA; nothing when it does not decode.
+/**
+ * An image file's contents (PNG, Apple's "CgBI" PNG, BMP or JPEG) decoded whole to RGBA by
+ * imageDecoderFor's decoder; nothing when it is refused or does not decode.
  */
 std::optional<RgbaImage> decodeImage(std::span<const uint8_t> file);

@@ -33,6 +33,16 @@ private:
     const ThumbnailRequest* request_;
 };
 
+// Nothing may leave a thumbnail thread: a hostile file may still exhaust memory (std::bad_alloc),
+// and every failure is a thumbnail not made, to be asked for again.
+template <class Work>
+void runContained(Work&& work) noexcept {
+    try {
+        work();
+    } catch (...) {
+    }
+}
+
 void complete(const ThumbnailRequest& request) {
     if (request.completion)
         request.completion(request);
@@ -124,7 +134,7 @@ void ThumbCreator::startDedicated(ThumbnailRequest request) {
     });
     auto finished = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([this, request = std::move(request), finished] {
-        createThumbnail(*request.node, &request);
+        runContained([&] { createThumbnail(*request.node, &request); });
         complete(request);
         *finished = true;
     });
@@ -152,8 +162,10 @@ void ThumbCreator::runWorker() {
             node = next->second.requests.front().node;
         }
         // An inspector's thread may have made it since it was queued.
-        if (!cache_.readThumbnail(key))
-            createThumbnail(*node, nullptr);
+        runContained([&] {
+            if (!cache_.readThumbnail(key))
+                createThumbnail(*node, nullptr);
+        });
         std::vector<ThumbnailRequest> finished;
         {
             const std::lock_guard lock(queueMutex_);

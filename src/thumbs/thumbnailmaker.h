@@ -37,20 +37,20 @@ struct Thumbnail {
 };
 
 /**
- * The thumbnail of an image file's contents (PNG, Apple's "CgBI" PNG, JPEG, BMP and the other
- * formats stb_image reads), fitted into the box by fitIntoBox and shrunk by resampleBox; an image
- * that fits already is kept as it is. A JPEG is then turned upright as its Exif orientation says,
- * and its source size is the upright one (sides swapped for an image stored sideways).
+ * The thumbnail of an image file's contents (JPEG, PNG, Apple's "CgBI" PNG, BMP; other formats
+ * are not decoded), fitted into the box by fitIntoBox and shrunk by resampleBox; an image that
+ * fits already is kept as it is. A JPEG is decoded scaled down in the DCT where that still covers
+ * the fitted size, then turned upright as its Exif orientation says, and its source size is the
+ * upright one (sides swapped for an image stored sideways).
  *
  * Nothing, without decoding the pixels, when there are more than kMaxThumbnailSourceBytes, when
  * the header does not parse or gives a side above kMaxThumbnailSourceSide or more than
- * kMaxThumbnailSourcePixels pixels, or when a BMP's pixel
- * rows run past the end. Nothing when the pixels do not decode (corrupt or truncated data).
- * "CgBI" images come back in red, green, blue, alpha order with their colours still
+ * kMaxThumbnailSourcePixels pixels, or when the file is too short for the pixels it announces
+ * (see imageDecoderFor's decoders). Nothing when the pixels do not decode (corrupt or truncated
+ * data). "CgBI" images come back in red, green, blue, alpha order with their colours still
  * premultiplied by alpha, as stored.
  *
- * May run on several threads at once. It sets stb_image's per-thread switch for "CgBI" images on
- * the calling thread; stb_image's process-wide un-premultiply switch must stay off.
+ * May run on several threads at once (see StbImageDecoder for stb_image's switches).
  */
 std::optional<Thumbnail> makeThumbnail(std::span<const uint8_t> bytes);
 

@@ -17,6 +17,7 @@
 
 #include "device/mobiledevicelibrary.h"
 #include "fstree/simulatedtree.h"
+#include "support/allocationgauge.h"
 #include "support/imagebytes.h"
 #include "support/simulateddevice.h"
 #include "support/temporaryfolder.h"
@@ -398,6 +399,22 @@ TEST_F(ThumbCreatorTest, NodeOfAGoneDeviceIsReportedWithoutAnEntry) {
     ASSERT_TRUE(completions.waitFor(3));
     EXPECT_FALSE(cached(photo));
     EXPECT_FALSE(cached(unlisted));
+}
+
+TEST_F(ThumbCreatorTest, MemoryRunningOutIsAThumbnailNotMadeOnEitherThread) {
+    // A 400 x 300 image decodes into 480,000 bytes of pixels; nothing else asks for as much.
+    const auto photo = write("photo.png", png(400, 300, 30));
+    refuseAllocationsAbove(256 * 1024);
+    queue(photo);
+    EXPECT_EQ(creator.getThumbnail(request(photo), true, false), std::nullopt);
+    const bool completed = completions.waitFor(2);
+    refuseAllocationsAbove(0);
+    ASSERT_TRUE(completed);
+    EXPECT_FALSE(cached(photo));
+    // Asked again, it is made.
+    queue(photo);
+    ASSERT_TRUE(completions.waitFor(3));
+    EXPECT_TRUE(cached(photo));
 }
 
 TEST_F(ThumbCreatorTest, DestroyingTheCreatorEndsItsThreads) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -10,6 +11,8 @@
 #include "thumbs/boxfit.h"
 #include "thumbs/boxresampler.h"
 #include "thumbs/exiforientation.h"
+#include "thumbs/imagedecoder.h"
+#include "thumbs/jpegdecoder.h"
 #include "thumbs/thumbnailimagerule.h"
 
 #include "support/imagebytes.h"
@@ -74,9 +77,34 @@ void appendChunk(Bytes& png, const char* type, const Bytes& data) {
     appendBigEndian(png, crc32Of(typeAndData));
 }
 
+// Raw deflate data (no zlib header or checksum) as zlib writes it at its best compression.
+Bytes rawDeflate(const Bytes& data) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&stream, data.size()));
+    stream.next_in = const_cast<Bytef*>(data.data());
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// Raw deflate data in one stored block.
+Bytes storedDeflate(const Bytes& data) {
+    const auto length = static_cast<uint16_t>(data.size());
+    Bytes deflate = {0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                     static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8)};
+    deflate.insert(deflate.end(), data.begin(), data.end());
+    return deflate;
+}
+
 // A PNG as Apple's tools optimise it: a "CgBI" chunk first, blue-green-red-alpha pixels with
-// premultiplied colours, and image data as a raw deflate stream (here one stored block).
-Bytes cgbiFile(int width, int height, const Bytes& bgraPixels) {
+// premultiplied colours, and image data as a raw deflate stream, compressed the way Xcode's
+// crusher does it (zlib) unless stored is asked for.
+Bytes cgbiFile(int width, int height, const Bytes& bgraPixels, bool stored = false) {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     appendChunk(png, "CgBI", {0x50, 0x00, 0x20, 0x06});
     Bytes header;
@@ -91,11 +119,7 @@ Bytes cgbiFile(int width, int height, const Bytes& bgraPixels) {
         rows.insert(rows.end(), bgraPixels.begin() + static_cast<long>(y * stride),
                     bgraPixels.begin() + static_cast<long>((y + 1) * stride));
     }
-    const auto length = static_cast<uint16_t>(rows.size());
-    Bytes deflate = {0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                     static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8)};
-    deflate.insert(deflate.end(), rows.begin(), rows.end());
-    appendChunk(png, "IDAT", deflate);
+    appendChunk(png, "IDAT", stored ? storedDeflate(rows) : rawDeflate(rows));
     appendChunk(png, "IEND", {});
     return png;
 }
@@ -312,10 +336,111 @@ TEST(ThumbnailMaker, GivesNothingForTruncatedOrCorruptFiles) {
 TEST(ThumbnailMaker, ReadsAppleOptimisedPngsInRgbOrderStillPremultiplied) {
     // Opaque red, then (200, 100, 50) at alpha 128, premultiplied to (100, 50, 25).
     const Bytes bgra = {0, 0, 255, 255, 25, 50, 100, 128};
-    const auto thumbnail = makeThumbnail(cgbiFile(2, 1, bgra));
+    for (const bool stored : {true, false}) {
+        const auto thumbnail = makeThumbnail(cgbiFile(2, 1, bgra, stored));
+        ASSERT_TRUE(thumbnail) << stored;
+        EXPECT_EQ(thumbnail->source, (ImageSize{2, 1}));
+        EXPECT_EQ(thumbnail->image, (RgbaImage{2, 1, {255, 0, 0, 255, 100, 50, 25, 128}}));
+    }
+    // Compressed streams; that of 33 x 21 ends its last codes right at the end of the data.
+    for (const auto& [width, height] : {std::pair{64, 48}, std::pair{33, 21}, std::pair{100, 80}}) {
+        Bytes pixels = gradient(width, height, 4);
+        const auto decoded = makeThumbnail(cgbiFile(width, height, pixels));
+        ASSERT_TRUE(decoded) << width << " x " << height;
+        for (size_t at = 0; at < pixels.size(); at += 4)
+            std::swap(pixels[at], pixels[at + 2]);
+        EXPECT_EQ(decoded->image, (RgbaImage{width, height, pixels}));
+    }
+}
+
+// The offset of the first segment with this marker in a JPEG, or 0.
+size_t segmentAt(const Bytes& jpeg, uint8_t marker) {
+    for (size_t at = 2; at + 4 <= jpeg.size();) {
+        if (jpeg[at] != 0xFF)
+            return 0;
+        if (jpeg[at + 1] == marker)
+            return at;
+        at += 2 + (size_t{jpeg[at + 2]} << 8 | jpeg[at + 3]);
+    }
+    return 0;
+}
+
+Bytes withSize(Bytes file, size_t at, std::initializer_list<uint8_t> size) {
+    std::copy(size.begin(), size.end(), file.begin() + static_cast<long>(at));
+    return file;
+}
+
+TEST(ThumbnailMaker, RefusesHeadersAnnouncingMorePixelsThanTheFileHolds) {
+    const Bytes jpeg = jpegFile(64, 48);
+    const size_t frame = segmentAt(jpeg, 0xC0);
+    ASSERT_NE(frame, 0u);
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    // Each announces a picture of tens of millions of pixels, which the decoders would fill
+    // with black or grey where the data is missing.
+    const Case cases[] = {
+        {"jpeg 9280 x 8192 in 1.3 KB", withSize(jpeg, frame + 5, {0x20, 0x00, 0x24, 0x40})},
+        {"png 10000 x 10000", withSize(pngFile(1, 1), 16, {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10})},
+        {"bmp 9000 x 9000", withSize(bmpFile(4, 4), 18, {0x28, 0x23, 0, 0, 0x28, 0x23, 0, 0})},
+        {"tga header 9000 x 9000",
+         Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x28, 0x23, 0x28, 0x23, 24, 0}},
+        {"psd header 9000 x 9000",
+         Bytes{'8',  'B',  'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x23, 0x28, 0, 0,
+               0x23, 0x28, 0,   8,   0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(imageDecoderFor(c.file)->size()) << c.what;
+        EXPECT_FALSE(makeThumbnail(c.file)) << c.what;
+    }
+    // A JPEG cut short is found missing while decoding; the rest is not made up.
+    const Bytes photo = cornerJpeg(800, 600);
+    const Bytes cut(photo.begin(), photo.begin() + static_cast<long>(photo.size() * 7 / 10));
+    EXPECT_TRUE(imageDecoderFor(cut)->size());
+    EXPECT_FALSE(makeThumbnail(cut));
+}
+
+TEST(ThumbnailMaker, JpegWhoseScanUsesAnUndefinedHuffmanTableGivesNothing) {
+    Bytes jpeg = jpegFile(64, 48);
+    const size_t scan = segmentAt(jpeg, 0xDA);
+    ASSERT_NE(scan, 0u);
+    // Table 3, which the file never defines, for the DC and AC data of every component.
+    for (size_t c = 0; c < jpeg[scan + 4]; ++c)
+        jpeg[scan + 6 + 2 * c] = 0x33;
+    // The decoder it once crashed read memory left by earlier decodes: several run here.
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(makeThumbnail(jpegFile(64, 48)));
+        EXPECT_FALSE(makeThumbnail(jpeg)) << round;
+    }
+}
+
+TEST(ThumbnailMaker, DecodesLargeJpegsScaledDownToNoLessThanTheBox) {
+    const Bytes photo = cornerJpeg(1600, 1200);
+    JpegDecoder eighth(photo);
+    EXPECT_EQ(eighth.size(), (ImageSize{1600, 1200}));
+    const auto small = eighth.decode({200, 150});
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width, 200);
+    EXPECT_EQ(small->height, 150);
+    EXPECT_FALSE(eighth.decode({200, 150}));
+    JpegDecoder quarter(photo);
+    const auto larger = quarter.decode({201, 150});
+    ASSERT_TRUE(larger);
+    EXPECT_EQ(larger->width, 400);
+
+    const auto thumbnail = makeThumbnail(photo);
     ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->source, (ImageSize{2, 1}));
-    EXPECT_EQ(thumbnail->image, (RgbaImage{2, 1, {255, 0, 0, 255, 100, 50, 25, 128}}));
+    EXPECT_EQ(thumbnail->source, (ImageSize{1600, 1200}));
+    EXPECT_EQ(thumbnail->image.width, 200);
+    EXPECT_EQ(thumbnail->image.height, 150);
+    EXPECT_TRUE(isRedAt(thumbnail->image, 10, 10));
+    EXPECT_FALSE(isRedAt(thumbnail->image, 190, 140));
+    // Shapes whose eighth rounds differently still get the fit of the full size.
+    const auto odd = makeThumbnail(cornerJpeg(1601, 1199));
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->image.width, 200);
+    EXPECT_EQ(odd->image.height, 150);
 }
 
 TEST(ExifOrientation, TurnsImagesUprightForEachOrientation) {

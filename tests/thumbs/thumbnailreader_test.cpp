@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <numeric>
@@ -116,6 +117,12 @@ TEST(ThumbnailReader, JpegWithoutAServingPreviewIsDecodedWhole) {
     EXPECT_TRUE(previewIsEnough({159, 120}, {4032, 3024}));
     EXPECT_TRUE(previewIsEnough({40, 30}, {40, 30}));
     EXPECT_FALSE(previewIsEnough({0, 0}, {40, 30}));
+    // HEIF sizes reach INT32_MAX: neither the shapes' products nor a side plus one overflow.
+    constexpr int32_t kMax = INT32_MAX;
+    EXPECT_TRUE(previewIsEnough({kMax, kMax}, {kMax, kMax}));
+    EXPECT_TRUE(previewIsEnough({kMax - 1, kMax}, {kMax, kMax}));
+    EXPECT_FALSE(previewIsEnough({1640193507, 135520873}, {547756575, 253228485}));
+    EXPECT_FALSE(previewIsEnough({kMax, 1}, {kMax, kMax}));
 }
 
 TEST(ExifData, ThumbnailOutsideTheSegmentIsNone) {

@@ -1,0 +1,38 @@
+#include "support/allocationgauge.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<uint64_t> allocated{0};
+std::atomic<size_t> refusedAbove{0};
+
+}  // namespace
+
+uint64_t allocatedBytes() {
+    return allocated;
+}
+
+void refuseAllocationsAbove(size_t bytes) {
+    refusedAbove = bytes;
+}
+
+void* operator new(size_t size) {
+    const size_t limit = refusedAbove;
+    if (limit != 0 && size > limit)
+        throw std::bad_alloc();
+    allocated += size;
+    if (void* memory = std::malloc(size == 0 ? 1 : size))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, size_t) noexcept {
+    std::free(memory);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+/**
+ * Watches the process's operator new (allocationgauge.cpp replaces it; link that file into a
+ * test program only once): what C++ code allocates, on every thread.
+ */
+
+/** Bytes asked of operator new since the program started. */
+uint64_t allocatedBytes();
+
+/** From now on operator new throws std::bad_alloc for any one request above bytes; 0 lifts it. */
+void refuseAllocationsAbove(size_t bytes);
