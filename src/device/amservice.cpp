@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 
 #include <memory>
+#include <span>
 
+#include "device/binaryplistcheck.h"
 #include "device/mobiledevicecalls.h"
 
 namespace {
@@ -12,9 +14,23 @@ namespace {
 // forever: after this long a receive fails like a closed connection.
 constexpr uint32_t kReceiveTimeoutMilliseconds = 30000;
 
+// The message's dictionary, as many arrays as the conversion takes, and the values in them.
+constexpr int kMaxReplyDepth = ZelboLib::kMaxPlistNesting + 2;
+
 struct PlistBuffer {
     void operator()(char* bytes) const noexcept { free(bytes); }
 };
+
+const char16_t* refusalText(BinaryPlistCheck check) {
+    switch (check) {
+        case BinaryPlistCheck::TooDeep:
+            return u"Reply is nested too deeply";
+        case BinaryPlistCheck::TooLarge:
+            return u"Reply holds too many values";
+        default:
+            return u"Reply is not a property list";
+    }
+}
 
 }  // namespace
 
@@ -101,6 +117,16 @@ PlistPtr AMService::receiveMessage() {
         text.format(u"Reply was truncated, expected %d more bytes", missing);
         setLastErrorText(std::move(text));
         return nullptr;
+    }
+    // libplist's binary parser recurses once per level and copies shared objects: a hostile
+    // reply is refused before it sees it. Every node of an unshared tree takes a byte at least.
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(body.get()), length);
+    if (isBinaryPlist(bytes)) {
+        const BinaryPlistCheck check = checkBinaryPlist(bytes, kMaxReplyDepth, length);
+        if (check != BinaryPlistCheck::Acceptable) {
+            setLastErrorText(refusalText(check));
+            return nullptr;
+        }
     }
     plist_t reply = nullptr;
     plist_from_memory(body.get(), length, &reply);

@@ -13,9 +13,6 @@ namespace ZelboLib {
 
 namespace {
 
-// Deeper arrays than this are not converted: a hostile reply must not exhaust the stack.
-constexpr int kMaxNesting = 64;
-
 // libplist keeps every integer in 64 bits and marks those above INT64_MAX apart from negative
 // ones; a node made from the same bits compares equal only in the negative case.
 bool integerFitsInt64(plist_t node, uint64_t bits) {
@@ -56,7 +53,8 @@ Owned<Object> convert(plist_t value, int depth) {
             return Owned<Object>(new CBool(flag != 0));
         }
         case PLIST_ARRAY: {
-            if (depth >= kMaxNesting)
+            // A hostile reply must not exhaust the stack.
+            if (depth >= kMaxPlistNesting)
                 return nullptr;
             Owned<NSArray> array(new NSArray(true));
             const uint32_t count = plist_array_get_size(value);

@@ -14,13 +14,16 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 namespace ZelboLib {
 
+/** objectFromPlist converts arrays nested this deep at most; deeper ones become null. */
+inline constexpr int kMaxPlistNesting = 64;
+
 /**
  * A new value object for a property-list value, or null:
  * - string: CAutoString;
  * - integer that fits a signed 64-bit value, or a real that is exactly such an integer: CInt64;
  * - boolean: CBool;
  * - array: an owning NSArray of the elements that convert, in order (others are skipped; an
- *   empty array stays an empty NSArray);
+ *   empty array stays an empty NSArray), up to kMaxPlistNesting arrays deep;
  * - anything else (dictionary, data, date, uid): null.
  * The value stays the caller's.
  */

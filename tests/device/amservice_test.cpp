@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "device/fakemobiledevice.h"
@@ -87,6 +88,60 @@ TEST_F(AMServiceTest, RefusesHugeRepliesWithoutReadingThem) {
 
 TEST_F(AMServiceTest, GarbageBodyGivesNull) {
     fake.queueReply("this is not a property list");
+    EXPECT_EQ(service.receiveMessage(), nullptr);
+    EXPECT_EQ(service.lastError().view(), u"Reply is not a property list");
+}
+
+// A binary reply {"Status": arrays nested depth deep around the string "Complete"}.
+std::string binaryReplyNested(int depth) {
+    const PlistPtr reply(plist_new_dict());
+    plist_t value = plist_new_string("Complete");
+    for (int level = 0; level < depth; ++level) {
+        plist_t array = plist_new_array();
+        plist_array_append_item(array, value);
+        value = array;
+    }
+    plist_dict_set_item(reply.get(), "Status", value);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(reply.get(), &bytes, &length);
+    std::string body(bytes, length);
+    std::free(bytes);
+    return body;
+}
+
+TEST_F(AMServiceTest, RefusesBinaryRepliesNestedDeeperThanTheyAreConverted) {
+    fake.queueReply(binaryReplyNested(ZelboLib::kMaxPlistNesting));
+    EXPECT_NE(service.receiveMessage(), nullptr);
+    EXPECT_EQ(service.lastError().view(), u"");
+    fake.queueReply(binaryReplyNested(ZelboLib::kMaxPlistNesting + 1));
+    EXPECT_EQ(service.receiveMessage(), nullptr);
+    EXPECT_EQ(service.lastError().view(), u"Reply is nested too deeply");
+
+    // 100,000 levels in 900 KB, far below the size bound, once overflowed libplist's stack.
+    std::string deep = "bplist00";
+    const uint32_t levels = 100'000;
+    for (uint32_t i = 1; i <= levels; ++i) {
+        deep += '\xA1';
+        for (int shift = 24; shift >= 0; shift -= 8)
+            deep += static_cast<char>((i >> shift) & 0xFF);
+    }
+    deep += '\x08';  // false, innermost
+    const uint32_t table = static_cast<uint32_t>(deep.size());
+    for (uint32_t i = 0; i <= levels; ++i) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            deep += static_cast<char>(((8 + 5 * i) >> shift) & 0xFF);
+    }
+    deep += std::string("\0\0\0\0\0\0\x04\x04", 8);
+    for (const uint64_t field : {uint64_t{levels} + 1, uint64_t{0}, uint64_t{table}}) {
+        for (int shift = 56; shift >= 0; shift -= 8)
+            deep += static_cast<char>((field >> shift) & 0xFF);
+    }
+    fake.queueReply(deep);
+    EXPECT_EQ(service.receiveMessage(), nullptr);
+    EXPECT_EQ(service.lastError().view(), u"Reply is nested too deeply");
+
+    fake.queueReply(std::string("bplist00") + std::string(40, '\0'));
     EXPECT_EQ(service.receiveMessage(), nullptr);
     EXPECT_EQ(service.lastError().view(), u"Reply is not a property list");
 }
