@@ -3,6 +3,17 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace {
+
+// The running program's folder, from which the rest of its tree is found wherever it lies.
+std::string runningProgramFolder() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : program.parent_path().string();
+}
+
+}  // namespace
+
 CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environment,
                                        const std::function<bool(const CZelboString&)>& exists) {
     const bool wow64 =
@@ -37,9 +48,15 @@ CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environm
 
 std::string mobileDeviceLibraryLocation(const std::string& programFolder,
                                         const std::string& fileName) {
-    const std::filesystem::path beside = std::filesystem::path(programFolder) / fileName;
-    std::error_code error;
-    return std::filesystem::is_regular_file(beside, error) ? beside.string() : fileName;
+    const std::filesystem::path program(programFolder);
+    for (const std::filesystem::path& folder : {program / PLOVIK_INSTALLED_LIBRARY_FOLDER,
+                                                program / PLOVIK_BUILT_LIBRARY_FOLDER, program}) {
+        const std::filesystem::path candidate = (folder / fileName).lexically_normal();
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate.string();
+    }
+    return fileName;
 }
 
 std::string mobileDeviceLibraryFile(DeviceKind kind) {
@@ -48,20 +65,21 @@ std::string mobileDeviceLibraryFile(DeviceKind kind) {
     }
     const std::string fileName =
         kind == DeviceKind::Simulated ? "libplovik-sim.so" : "libplovik-usbmux.so";
+    return mobileDeviceLibraryLocation(runningProgramFolder(), fileName);
+}
+
+std::string demoDeviceLocation(const std::string& programFolder) {
+    const std::filesystem::path program(programFolder);
+    const std::filesystem::path installed =
+        (program / PLOVIK_INSTALLED_DEMO_DEVICE_FOLDER).lexically_normal();
     std::error_code error;
-    const std::filesystem::path programFolder =
-        std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    if (error)
-        return fileName;
-    const std::filesystem::path inLibFolder =
-        (programFolder / ".." / "lib" / fileName).lexically_normal();
-    if (std::filesystem::is_regular_file(inLibFolder, error))
-        return inLibFolder.string();
-    return mobileDeviceLibraryLocation(programFolder.string(), fileName);
+    if (std::filesystem::is_directory(installed, error))
+        return installed.string();
+    return (program / PLOVIK_BUILT_DEMO_DEVICE_FOLDER).lexically_normal().string();
 }
 
 std::string demoDeviceFolder() {
     if (const char* folder = std::getenv("PLOVIK_DEMO_DEVICE"); folder && *folder)
         return folder;
-    return PLOVIK_DEMO_DEVICE_DEFAULT;
+    return demoDeviceLocation(runningProgramFolder());
 }

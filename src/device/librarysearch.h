@@ -24,8 +24,10 @@ CZelboString extendedLibrarySearchPath(const WindowsLibraryEnvironment& environm
                                        const std::function<bool(const CZelboString&)>& exists);
 
 /**
- * Where to load the MobileDevice library from on Linux: beside the program when it is there,
- * else its bare file name for the system's search.
+ * Where to load the MobileDevice library from on Linux, found from the program's folder so that
+ * a tree works from any prefix: the installed tree's private library folder (../lib/plovik), the
+ * build tree's (../lib) or the program's own folder, the first that holds the file; else its bare
+ * file name for the system's search.
  */
 std::string mobileDeviceLibraryLocation(const std::string& programFolder,
                                         const std::string& fileName);
@@ -35,10 +37,16 @@ enum class DeviceKind { Real, Simulated };
 
 /**
  * The MobileDevice library file to load: the one PLOVIK_MOBILEDEVICE_LIBRARY names when it is
- * set, else libplovik-usbmux.so or libplovik-sim.so in ../lib from the program (the build tree's
- * layout), beside the program, or by bare name for the system's search.
+ * set, else libplovik-usbmux.so or libplovik-sim.so where mobileDeviceLibraryLocation finds it
+ * from the running program.
  */
 std::string mobileDeviceLibraryFile(DeviceKind kind);
 
-/** The demo device's folder: PLOVIK_DEMO_DEVICE when set, else the one the build laid out. */
+/**
+ * The demo device's folder found from the program's folder: the installed tree's
+ * (../share/plovik/demo-device) when it is there, else the one the build tree lays out.
+ */
+std::string demoDeviceLocation(const std::string& programFolder);
+
+/** The demo device's folder: PLOVIK_DEMO_DEVICE when set, else demoDeviceLocation's. */
 std::string demoDeviceFolder();

@@ -57,4 +57,26 @@ TEST(MobileDeviceLibraryLocation, PrefersTheCopyBesideTheProgram) {
               (folder / "libplovik-usbmux.so").string());
 }
 
+// A tree laid out as `cmake --install` lays it out, under any prefix.
+TEST(MobileDeviceLibraryLocation, FindsTheInstalledTreesPrivateLibraryFolderFromItsProgram) {
+    TemporaryFolder prefix;
+    const std::string program = (prefix / "bin").string();
+    prefix.write("bin/plovik", "");
+    prefix.write("lib/libplovik-sim.so", "");
+    EXPECT_EQ(mobileDeviceLibraryLocation(program, "libplovik-sim.so"),
+              (prefix / "lib/libplovik-sim.so").string());
+    prefix.write("lib/plovik/libplovik-sim.so", "");
+    EXPECT_EQ(mobileDeviceLibraryLocation(program, "libplovik-sim.so"),
+              (prefix / "lib/plovik/libplovik-sim.so").string());
+}
+
+TEST(DemoDeviceLocation, FindsTheInstalledDemoDeviceElseTheBuildTreesOne) {
+    TemporaryFolder prefix;
+    const std::string program = (prefix / "bin").string();
+    prefix.write("demo/device/device.plist", "");
+    EXPECT_EQ(demoDeviceLocation(program), (prefix / "demo/device").string());
+    prefix.write("share/plovik/demo-device/device.plist", "");
+    EXPECT_EQ(demoDeviceLocation(program), (prefix / "share/plovik/demo-device").string());
+}
+
 }  // namespace
