@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QUrl>
@@ -55,6 +56,10 @@ namespace {
 // The maker's web pages: "Visit Website" and the title bar's feedback button.
 const char* const kWebsite = "https://orvane.example/plovik";
 const char* const kFeedbackPage = "https://orvane.example/plovik/feedback";
+
+// The widths the tree and the inspector start with.
+constexpr int kTreeWidth = 230;
+constexpr int kInspectorWidth = 220;
 
 // How long a folder's listing is shown again as it is, before the folder is listed again.
 constexpr std::chrono::seconds kListingStaysFresh{1};
@@ -135,6 +140,8 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     fileCommands_ =
         std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
+    const Preferences::SortOrder sort = Preferences::readSortOrder();
+    listing_.setSortOrder(sort.column, sort.ascending);
     routeNotifications();
     initialiseControls();
     new MainWindowKeys(*this, list_);
@@ -245,6 +252,17 @@ void CMainWindow::initialiseControls() {
         tree_->setDelegate(this);
         tree_->setStepRunner(runner);
         tree_->setBusyIndicatorHost(list_ ? static_cast<QWidget*>(list_) : this);
+    }
+    // The tree and the inspector keep their widths as the window grows; the user drags them.
+    if (auto* splitter = control<QSplitter>(QStringLiteral("devicesSplitter"))) {
+        splitter->setStretchFactor(0, 0);
+        splitter->setStretchFactor(1, 1);
+        splitter->setSizes({kTreeWidth, width() - kTreeWidth});
+    }
+    if (auto* splitter = control<QSplitter>(QStringLiteral("browserSplitter"))) {
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 0);
+        splitter->setSizes({width(), kInspectorWidth});
     }
     // The transfer history opens from the status line; its bar shows a copy whose window is hidden.
     Controls::setVisible(content(), QStringLiteral("statusTransfer"), true);
@@ -855,6 +873,7 @@ void CMainWindow::filesDropped(const QStringList& paths, QPoint position) {
 
 void CMainWindow::headerClicked(int column) {
     listing_.headerClicked(column);
+    Preferences::writeSortOrder({listing_.sortColumn(), listing_.sortAscending()});
     if (!list_)
         return;
     list_->redrawHeader();

@@ -16,6 +16,7 @@
 #include "app/log.h"
 #include "app/versiontext.h"
 #include "app/viewstyle.h"
+#include "app/windowlayoutmemory.h"
 #include "device/amdevice.h"
 #include "device/librarysearch.h"
 #include "device/mobiledevicelibrary.h"
@@ -164,8 +165,9 @@ int main(int argc, char* argv[]) {
 
     LayoutLoader loader;
     CMainWindow window(loader);
-    if (const QScreen* screen = window.screen()) {
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    if (!WindowLayoutMemory::restore(window)) {
+        if (const QScreen* screen = window.screen())
+            window.move(screen->availableGeometry().center() - window.rect().center());
     }
     window.show();
     window.startDeviceListening();
@@ -195,6 +197,8 @@ int main(int argc, char* argv[]) {
         });
     }
     const int result = app.exec();
+    if (options.screenshot.isEmpty())
+        WindowLayoutMemory::save(window);
     window.shutdownTransfers();
     Log::instance().close();
     return result;

@@ -9,6 +9,8 @@
 namespace {
 
 const QString kViewStyleName = QStringLiteral("fileViewStyle");
+const QString kSortColumnName = QStringLiteral("fileSortColumn");
+const QString kSortAscendingName = QStringLiteral("fileSortAscending");
 // One value per device, named by its identifier.
 const QString kPhotoDeleteWarningGroup = QStringLiteral("PhotoDeleteWarning/");
 
@@ -80,6 +82,22 @@ bool Preferences::readPhotoDeleteWarning(const QString& deviceIdentifier) {
 
 void Preferences::writePhotoDeleteWarning(const QString& deviceIdentifier, bool on) {
     writeNumber(kPhotoDeleteWarningGroup + deviceIdentifier, on ? 1 : 0);
+}
+
+Preferences::SortOrder Preferences::readSortOrder() {
+    // Stored as the column plus one, so that "none" is 0.
+    const std::optional<std::uint32_t> column = readNumber(kSortColumnName);
+    SortOrder order;
+    if (column && *column > 0 && *column <= 64)
+        order.column = static_cast<int>(*column) - 1;
+    order.ascending = readNumber(kSortAscendingName).value_or(1) != 0;
+    return order;
+}
+
+void Preferences::writeSortOrder(SortOrder order) {
+    writeNumber(kSortColumnName,
+                order.column < 0 ? 0 : static_cast<std::uint32_t>(order.column) + 1);
+    writeNumber(kSortAscendingName, order.ascending ? 1 : 0);
 }
 
 std::uint32_t Preferences::readViewStyle() {

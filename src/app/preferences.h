@@ -37,6 +37,14 @@ public:
     static bool readPhotoDeleteWarning(const QString& deviceIdentifier);
     static void writePhotoDeleteWarning(const QString& deviceIdentifier, bool on);
 
+    /** The file list's sort column (-1: none, the device's order) and direction. */
+    struct SortOrder {
+        int column = -1;
+        bool ascending = true;
+    };
+    static SortOrder readSortOrder();
+    static void writeSortOrder(SortOrder order);
+
     /** The stored view-style code, unchanged: the file list decides what an unknown code shows. */
     static std::uint32_t readViewStyle();
     static void writeViewStyle(std::uint32_t code);

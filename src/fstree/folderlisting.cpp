@@ -129,6 +129,13 @@ void FolderListing::headerClicked(int column) {
     refresh();
 }
 
+void FolderListing::setSortOrder(int column, bool ascending) {
+    sortColumn_ = isListColumn(column) ? column : -1;
+    sortAscending_ = ascending;
+    sortEntries();
+    refresh();
+}
+
 bool FolderListing::isFolder(int row) const {
     return isRow(row) && entryIsFolder_[static_cast<size_t>(row)];
 }

@@ -50,6 +50,8 @@ public:
      * ascending.
      */
     void headerClicked(int column);
+    /** Sorts by column (no list column: unsorted) in the given direction. */
+    void setSortOrder(int column, bool ascending);
 
     /** The row's text for column, computed on first need and kept until refresh; "" outside. */
     CZelboString cellText(int row, int column);

@@ -1,14 +1,17 @@
-// The main window's keys and mouse buttons, the view-style button at start-up and the status line
-// of a multiple selection, on the simulator.
+// The desktop's conventions in the main window, on the simulator: keys and mouse buttons, the
+// layout and sort order kept across runs, the view-style button at start-up and the status line
+// of a multiple selection.
 
 #include <QAbstractButton>
 #include <QMouseEvent>
+#include <QSplitter>
 
 #include "app/dialogscript.h"
 #include "app/filecommands.h"
 #include "app/mainwindowharness.h"
 #include "app/preferences.h"
 #include "app/viewstyle.h"
+#include "app/windowlayoutmemory.h"
 #include "temporarysettings.h"
 
 using namespace mainwindowharness;
@@ -21,7 +24,7 @@ bool sameGlyph(const QIcon& shown, ViewStyle style) {
 
 }  // namespace
 
-class MainWindowKeysTest : public QObject {
+class MainWindowConventionsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { MobileDeviceLibrary::instance().setLibraryFile(PLOVIK_SIM_LIBRARY); }
@@ -114,6 +117,59 @@ private slots:
         QCOMPARE(shown.list()->viewStyle(), std::uint32_t{1});
     }
 
+    void sizePlaceSplittersAndSortOrderAreKeptAcrossRuns() {
+        TemporarySettings settings;
+        QList<int> treeSplit;
+        {
+            Window first;
+            TestDevice device("Layout Phone", "dddd000000000000000000000000000000000004");
+            device.plug();
+            QTRY_COMPARE(first.window.devices().size(), std::size_t{1});
+            QVERIFY(first.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+            QVERIFY(first.window.minimumWidth() < 800 && first.window.minimumHeight() < 600);
+            first.window.resize(900, 560);
+            QApplication::processEvents();
+            auto* splitter = first.window.findChild<QSplitter*>(QStringLiteral("devicesSplitter"));
+            QVERIFY(splitter);
+            splitter->setSizes({200, 700});
+            treeSplit = splitter->sizes();
+            QCOMPARE(treeSplit.value(0), 200);
+            first.window.headerClicked(1);  // size, ascending
+            first.window.headerClicked(1);  // then descending
+            WindowLayoutMemory::save(first.window);
+        }
+        Window second;
+        QVERIFY(WindowLayoutMemory::restore(second.window));
+        TestDevice device("Layout Phone", "dddd000000000000000000000000000000000004");
+        device.plug();
+        QTRY_COMPARE(second.window.devices().size(), std::size_t{1});
+        QApplication::processEvents();
+        QCOMPARE(second.window.size(), QSize(900, 560));
+        QCOMPARE(second.window.findChild<QSplitter*>(QStringLiteral("devicesSplitter"))->sizes(),
+                 treeSplit);
+        QCOMPARE(second.window.sortColumn(), 1);
+        QVERIFY(!second.window.sortAscending());
+    }
+
+    void theTreeAndTheInspectorStartAtTheirWidthsAndKeepThemAsTheWindowGrows() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Width Phone", "dddd000000000000000000000000000000000005");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QApplication::processEvents();
+        const auto widthOf = [&shown](const char* name) {
+            return shown.window.findChild<QWidget*>(QLatin1String(name))->width();
+        };
+        QCOMPARE(widthOf("fileTreeview"), 230);
+        QCOMPARE(widthOf("fileInspector"), 220);
+        shown.window.resize(1200, 800);
+        QApplication::processEvents();
+        QCOMPARE(widthOf("fileTreeview"), 230);
+        QCOMPARE(widthOf("fileInspector"), 220);
+    }
+
     void theViewStyleButtonShowsTheStoredStyleFromTheStart() {
         TemporarySettings settings;
         Preferences::writeViewStyle(static_cast<std::uint32_t>(ViewStyle::Details));
@@ -140,5 +196,5 @@ private:
     std::unique_ptr<QTemporaryDir> dataFolder_;
 };
 
-QTEST_MAIN(MainWindowKeysTest)
-#include "mainwindowkeys_test.moc"
+QTEST_MAIN(MainWindowConventionsTest)
+#include "mainwindowconventions_test.moc"
