@@ -152,12 +152,16 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Plovik"));
     QCoreApplication::setApplicationVersion(QString::fromStdString(programVersionText()));
+    // The installed desktop file's name; on X11 the window's class is the application name,
+    // which the desktop file's StartupWMClass names.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PLOVIK_APP_ID));
     const Options options = parseOptions(app);
 
     Log::instance().open();
     const CrashHandler crashHandler(Log::instance(), "Plovik " + programVersionText());
     Skin::initialise();
     useSystemIconThemes();
+    QApplication::setWindowIcon(QIcon(Skin::imagePath(QStringLiteral("logo.svg"))));
 
     const std::string libraryFile =
         mobileDeviceLibraryFile(options.demo ? DeviceKind::Simulated : DeviceKind::Real);
