@@ -8,6 +8,9 @@
  * test program only once): what C++ code allocates, on every thread.
  */
 
+/** Whether this program's operator new is the gauge's (a memory checker may replace it). */
+bool allocationsGauged();
+
 /** Bytes asked of operator new since the program started. */
 uint64_t allocatedBytes();
 
