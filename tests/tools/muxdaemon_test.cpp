@@ -14,11 +14,14 @@
 #include <unistd.h>
 #include <valgrind/valgrind.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <numeric>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -178,6 +181,57 @@ TEST_F(MuxDaemonTest, ARequestSentAheadOfTheReplyBeforeCostsNoSecondRoundTrip) {
     EXPECT_NE(report.find("afc FileRead 2\n"), std::string::npos) << report;
 }
 
+// The replies to info requests sent in one piece: their packet numbers, in the order they came.
+std::vector<uint64_t> answeredPackets(MuxConnection& afc, int count) {
+    std::string requests;
+    for (int index = 0; index < count; ++index) {
+        requests += afcRequest(kAfcGetFileInfo, std::string("/DCIM\0", 6),
+                               static_cast<uint64_t>(index + 1));
+    }
+    EXPECT_TRUE(writeAll(afc.socket(), requests.data(), requests.size()));
+    std::vector<uint64_t> numbers;
+    for (int index = 0; index < count; ++index) {
+        char header[40];
+        uint64_t lengths[3] = {};
+        if (!readExactly(afc.socket(), header, sizeof header, 5000))
+            break;
+        std::memcpy(lengths, header + 8, sizeof lengths);
+        std::string body(lengths[0] - 40, '\0');
+        if (!readExactly(afc.socket(), body.data(), body.size(), 5000))
+            break;
+        numbers.push_back(lengths[2]);
+    }
+    return numbers;
+}
+
+TEST_F(MuxDaemonTest, RequestsSentAtOnceAreAnsweredInOrderAndCostOneRoundTrip) {
+    // 50 ms a request: thirty answered one round trip after another would take 1.5 s.
+    startDaemon(*LinkProfile::parse("35,50"));
+    MuxConnection afc(socketPath());
+    ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<uint64_t> inOrder(30);
+    std::iota(inOrder.begin(), inOrder.end(), 1);
+    EXPECT_EQ(answeredPackets(afc, 30), inOrder);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    daemon_.reset();
+    const std::string report = tally_->report();
+    EXPECT_NE(report.find("afc-requests 30\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("afc-round-trips 1\n"), std::string::npos) << report;
+}
+
+TEST_F(MuxDaemonTest, TheUnorderedDrillAnswersARequestWaitingBehindAnotherFirst) {
+    faults_.add("unordered-afc");
+    startDaemon();
+    MuxConnection afc(socketPath());
+    ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
+    const std::vector<uint64_t> answered = answeredPackets(afc, 20);
+    ASSERT_EQ(answered.size(), 20u);
+    EXPECT_FALSE(std::is_sorted(answered.begin(), answered.end()));
+    // One alone is answered as always.
+    EXPECT_EQ(afc.afc(kAfcGetFileInfo, std::string("/DCIM\0", 6), 21).operation, kAfcData);
+}
+
 TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     const auto usb2 = LinkProfile::parse("usb2");
     ASSERT_TRUE(usb2);
@@ -187,7 +241,7 @@ TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     const auto start = std::chrono::steady_clock::now();
     std::thread sender([&] {
         const std::string bytes(3'500'000, 'x');
-        EXPECT_TRUE(link.transmit(sockets[0], bytes.data(), bytes.size(), start, nullptr));
+        EXPECT_TRUE(link.transmit(sockets[0], bytes.data(), bytes.size(), start));
     });
     std::string received(3'500'000, '\0');
     ASSERT_TRUE(readExactly(sockets[1], received.data(), 1, 5000));

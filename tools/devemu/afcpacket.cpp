@@ -102,6 +102,27 @@ bool receiveAfcRequest(int socket, AfcRequest& request) {
            readExactly(socket, request.payload.data(), request.payload.size());
 }
 
+AfcParse parseAfcRequest(std::string_view bytes, AfcRequest& request, std::size_t& used) {
+    if (bytes.size() < kHeaderSize) {
+        return AfcParse::Incomplete;
+    }
+    uint64_t fields[4];
+    std::memcpy(fields, bytes.data() + 8, sizeof fields);
+    const auto [entireLength, thisLength, packetNumber, operation] = fields;
+    if (thisLength < kHeaderSize || entireLength < thisLength || entireLength > kLargestPacket) {
+        return AfcParse::Invalid;
+    }
+    if (bytes.size() < entireLength) {
+        return AfcParse::Incomplete;
+    }
+    request.packetNumber = packetNumber;
+    request.operation = operation;
+    request.arguments.assign(bytes.substr(kHeaderSize, thisLength - kHeaderSize));
+    request.payload.assign(bytes.substr(thisLength, entireLength - thisLength));
+    used = entireLength;
+    return AfcParse::Complete;
+}
+
 std::string encodeAfcReply(uint64_t packetNumber, const AfcReply& reply) {
     const uint64_t entireLength = kHeaderSize + reply.body.size();
     const uint64_t thisLength = reply.operation == kAfcData ? kHeaderSize : entireLength;

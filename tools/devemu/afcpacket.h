@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace plovik::devemu {
 
@@ -54,6 +55,11 @@ struct AfcReply {
 
 // false when the peer closed, or the header is inconsistent or asks for an absurd size.
 bool receiveAfcRequest(int socket, AfcRequest& request);
+
+enum class AfcParse { Complete, Incomplete, Invalid };
+// The request at the start of bytes, and in used the bytes it took, when all of it is there;
+// Invalid for a header receiveAfcRequest would refuse.
+AfcParse parseAfcRequest(std::string_view bytes, AfcRequest& request, std::size_t& used);
 // DATA replies count only the header as this_length, as a device sends them: the client reads
 // that part with a single recv and loops over the rest.
 std::string encodeAfcReply(uint64_t packetNumber, const AfcReply& reply);

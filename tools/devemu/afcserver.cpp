@@ -1,11 +1,9 @@
 #include "afcserver.h"
 
 #include "afcerror.h"
-#include "requestwatch.h"
-
-#include <poll.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace plovik::devemu {
 
@@ -14,7 +12,9 @@ namespace {
 // A client asks for whole buffers at once; a device answers at most this much per read.
 constexpr uint64_t kLargestRead = 16 << 20;
 // A host that stays silent this long has gone; the connection ends.
-constexpr int kIdleTimeoutMs = 30000;
+constexpr std::chrono::milliseconds kIdleTimeout(30000);
+// The status of a device that cannot take the request now.
+constexpr uint64_t kAfcNoResources = 3;
 constexpr std::size_t kAfcHeaderSize = 40;
 
 std::string joined(const std::vector<std::string>& texts) {
@@ -35,50 +35,63 @@ AfcReply status(int result) {
     return AfcReply::status(static_cast<uint64_t>(result));
 }
 
-// A stalled reply never comes: the connection stays silent until the host gives up or the
-// device goes.
-void stallUntilClosed(int socket) {
-    pollfd waiting{socket, POLLRDHUP, 0};
-    while (poll(&waiting, 1, -1) == 0 || (waiting.revents & (POLLRDHUP | POLLHUP)) == 0) {
-        waiting.revents = 0;
-    }
-}
-
 }  // namespace
 
 void AfcServer::serve(int socket) {
     device_.tally().afcConnectionOpened();
-    RequestWatch watch(socket);
-    AfcRequest request;
+    AfcRequestQueue queue(socket);
     for (;;) {
-        const auto arrived = watch.nextRequest(kIdleTimeoutMs);
-        if (!arrived || !receiveAfcRequest(socket, request)) {
+        const auto arrival = queue.next(kIdleTimeout);
+        if (!arrival) {
             return;
         }
-        const auto crossed = device_.received(
-            kAfcHeaderSize + request.arguments.size() + request.payload.size(), arrived->at);
-        device_.tally().afcRequest(request.operation, arrived->sentAhead);
-        const RequestFault fault = device_.nextAfcRequest();
-        if (fault == RequestFault::Detach) {
-            device_.detach();
-            return;
+        // The drill answers a request that waited behind this one first.
+        if (device_.faults().unorderedAfcReplies() && queue.hasWaiting()) {
+            const auto overtaking = queue.next(std::chrono::milliseconds(0));
+            if (overtaking && !respond(socket, queue, *overtaking)) {
+                return;
+            }
         }
-        if (fault == RequestFault::Stall) {
-            stallUntilClosed(socket);
-            return;
-        }
-        // The device acts on a request only once all of it is there.
-        watch.waitUntil(crossed);
-        const auto working = EmulatedDevice::Clock::now();
-        const AfcReply reply = answer(request);
-        const auto work = EmulatedDevice::Clock::now() - working;
-        // A reply to another packet is how a stream that lost its place looks to the host.
-        const uint64_t packetNumber =
-            fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
-        if (!device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work, watch)) {
+        if (!respond(socket, queue, *arrival)) {
             return;
         }
     }
+}
+
+bool AfcServer::respond(int socket, AfcRequestQueue& queue,
+                        const AfcRequestQueue::Arrival& arrival) {
+    const AfcRequest& request = arrival.request;
+    const auto crossed = device_.received(
+        kAfcHeaderSize + request.arguments.size() + request.payload.size(), arrival.at);
+    // Sent before the reply to the one before had reached the host: it cost no round trip.
+    const bool sentAhead = arrival.at < lastReplySent_;
+    device_.tally().afcRequest(request.operation, sentAhead);
+    const RequestFault fault = device_.nextAfcRequest();
+    if (fault == RequestFault::Detach) {
+        device_.detach();
+        return false;
+    }
+    if (fault == RequestFault::Stall) {
+        // A stalled reply never comes: the connection stays silent until the host gives up or
+        // the device goes.
+        queue.discardUntilClosed();
+        return false;
+    }
+    // The device acts on a request only once all of it is there.
+    std::this_thread::sleep_until(crossed);
+    const auto working = EmulatedDevice::Clock::now();
+    const AfcReply reply = sentAhead && device_.faults().refusesAfcSentAhead()
+                               ? AfcReply::status(kAfcNoResources)
+                               : answer(request);
+    const auto work = EmulatedDevice::Clock::now() - working;
+    // A reply to another packet is how a stream that lost its place looks to the host.
+    const uint64_t packetNumber =
+        fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
+    if (!device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work)) {
+        return false;
+    }
+    lastReplySent_ = EmulatedDevice::Clock::now();
+    return true;
 }
 
 AfcReply AfcServer::answer(const AfcRequest& request) {

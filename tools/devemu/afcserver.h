@@ -1,9 +1,11 @@
-// AFC on one connection: requests in device packets, answered from a confined device folder by
-// the simulator's AFC model, with the faults of the run applied per request.
+// AFC on one connection: requests in device packets, answered strictly one after another in the
+// order they came, each no sooner than the link's latency after it crossed, from a confined
+// device folder by the simulator's AFC model, with the faults of the run applied per request.
 #ifndef PLOVIK_DEVEMU_AFCSERVER_H
 #define PLOVIK_DEVEMU_AFCSERVER_H
 
 #include "afcpacket.h"
+#include "afcrequestqueue.h"
 #include "emulateddevice.h"
 
 #include "afcconnection.h"
@@ -25,6 +27,8 @@ public:
     void serve(int socket);
 
 private:
+    // Answers one request at its time on the link; false when the connection ends.
+    bool respond(int socket, AfcRequestQueue& queue, const AfcRequestQueue::Arrival& arrival);
     AfcReply answer(const AfcRequest& request);
     AfcReply listing(const std::string& path) const;
     AfcReply fileInfo(const std::string& path) const;
@@ -38,6 +42,8 @@ private:
     sim::AfcConnection connection_;
     // Files opened under /DCIM while cloud-only photos are drilled.
     std::set<uint64_t> cloudOnlyFiles_;
+    // When the last reply had crossed; a request that came before it was sent ahead.
+    EmulatedDevice::Clock::time_point lastReplySent_{};
 };
 
 }  // namespace plovik::devemu

@@ -40,16 +40,15 @@ const char* EmulatedDevice::pairingRefusal() const {
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes) {
-    return transmit(socket, bytes, Clock::now() + link_.latency(), nullptr);
+    return transmit(socket, bytes, Clock::now() + link_.latency());
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-                          Clock::duration work, RequestWatch& watch) {
-    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work), &watch);
+                          Clock::duration work) {
+    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work));
 }
 
-bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
-                              RequestWatch* watch) {
+bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore) {
     std::size_t allowed = bytes.size();
     {
         const std::lock_guard lock(mutex_);
@@ -63,7 +62,7 @@ bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_
         bytesSent_ += allowed;
     }
     tally_->fromDevice(allowed);
-    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore, watch);
+    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore);
     if (allowed < bytes.size()) {
         detach();
         return false;

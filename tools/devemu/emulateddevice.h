@@ -24,8 +24,6 @@
 
 namespace plovik::devemu {
 
-class RequestWatch;
-
 class EmulatedDevice {
 public:
     using Clock = UsbLink::Clock;
@@ -60,10 +58,10 @@ public:
     // when the peer is gone.
     bool send(int socket, const std::string& bytes);
     // The same for the reply to a request that crossed at requestCrossed and took work to
-    // answer, waiting through watch. The turnaround covers the work, as on a device that works
-    // on a request while the reply before still crosses; only longer work delays the reply.
+    // answer. The turnaround covers the work, as on a device that works on a request while the
+    // reply before still crosses; only longer work delays the reply.
     bool send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-              Clock::duration work, RequestWatch& watch);
+              Clock::duration work);
     // Books a request of bytes from the host that began to arrive at arrived; the time it has
     // crossed the link.
     Clock::time_point received(std::size_t bytes, Clock::time_point arrived);
@@ -83,8 +81,7 @@ public:
     }
 
 private:
-    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
-                  RequestWatch* watch);
+    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore);
 
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;

@@ -31,7 +31,9 @@ bool FaultPlan::add(std::string_view option) {
                      : kind == "malformed-plist" ? &malformedPlists_
                      : kind == "hostile-names"   ? &hostileNames_
                      : kind == "cloud-only-photos" ? &cloudOnlyPhotos_
-                                                   : nullptr;
+                     : kind == "unordered-afc"     ? &unorderedAfcReplies_
+                     : kind == "refuse-afc-sent-ahead" ? &refusesAfcSentAhead_
+                                                       : nullptr;
         if (flag != nullptr) {
             *flag = true;
         }
@@ -72,6 +74,7 @@ RequestFault FaultPlan::atRequest(uint64_t requestNumber) const {
 const char* FaultPlan::usage() {
     return "faults: locked, trust-pending, deny-trust (each until SIGHUP), tls13-only,\n"
            "        refuse=SERVICE, malformed-plist, hostile-names, cloud-only-photos,\n"
+           "        unordered-afc, refuse-afc-sent-ahead,\n"
            "        detach-after-bytes=N,\n"
            "        detach-at-request=N, stall-at-request=N, malformed-afc-at-request=N\n"
            "        (AFC requests of a device counted from 1)\n";

@@ -36,6 +36,11 @@ public:
     // Reads of files under /DCIM fail with an I/O error, as reported of camera-roll originals
     // that are only in iCloud.
     bool cloudOnlyPhotos() const { return cloudOnlyPhotos_; }
+    // A device that cannot take requests in flight: it answers a request that waits behind
+    // another before the one in front (unordered-afc), or answers every request sent before the
+    // reply to the one before had arrived with a failure (refuse-afc-sent-ahead).
+    bool unorderedAfcReplies() const { return unorderedAfcReplies_; }
+    bool refusesAfcSentAhead() const { return refusesAfcSentAhead_; }
     // How many bytes of service replies a device sends before it is pulled out.
     std::optional<uint64_t> detachAfterBytes() const { return detachAfterBytes_; }
     // requestNumber counts the AFC requests of a device from 1.
@@ -52,6 +57,8 @@ private:
     bool malformedPlists_ = false;
     bool hostileNames_ = false;
     bool cloudOnlyPhotos_ = false;
+    bool unorderedAfcReplies_ = false;
+    bool refusesAfcSentAhead_ = false;
     std::set<std::string> refused_;
     std::optional<uint64_t> detachAfterBytes_;
     std::optional<uint64_t> detachAtRequest_;

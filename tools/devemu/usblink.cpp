@@ -1,6 +1,5 @@
 #include "usblink.h"
 
-#include "requestwatch.h"
 #include "socketio.h"
 
 #include <algorithm>
@@ -78,25 +77,19 @@ UsbLink::Clock::time_point UsbLink::receive(std::size_t bytes, Clock::time_point
 }
 
 bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
-                       Clock::time_point notBefore, RequestWatch* watch) {
+                       Clock::time_point notBefore) {
     // Slices whose time came while the emulator prepared the reply go out at once: the caller's
     // notBefore already counts the device's work, which the emulator's own speed must not add to.
     const Booking booking = book(toHostUntil_, toDeviceUntil_, length, notBefore);
-    const auto wait = [watch](Clock::time_point deadline) {
-        if (watch != nullptr) {
-            watch->waitUntil(deadline);
-        } else {
-            std::this_thread::sleep_until(deadline);
-        }
-    };
-    wait(booking.start);
+    std::this_thread::sleep_until(booking.start);
     const auto span = booking.end - booking.start;
     const std::size_t sliceSize = span > Clock::duration::zero() ? profile_.packetBytes : length;
     for (std::size_t done = 0; done < length;) {
         const std::size_t slice = std::min(sliceSize, length - done);
         // Each slice is written once it has crossed, so the last byte lands at the booked end.
         const double crossed = static_cast<double>(done + slice) / static_cast<double>(length);
-        wait(booking.start + std::chrono::duration_cast<Clock::duration>(span * crossed));
+        std::this_thread::sleep_until(booking.start +
+                                      std::chrono::duration_cast<Clock::duration>(span * crossed));
         if (!writeAll(socket, bytes + done, slice)) {
             return false;
         }

@@ -17,8 +17,6 @@
 
 namespace plovik::devemu {
 
-class RequestWatch;
-
 struct LinkProfile {
     // Small enough that the host sees a long reply arrive steadily, large enough that pacing it
     // costs little: 1.9 ms of a USB 2 link.
@@ -46,10 +44,9 @@ public:
     // crossed completely, before which the device must not act on it.
     Clock::time_point receive(std::size_t bytes, Clock::time_point arrived);
     // Writes bytes to the socket as they cross the link, slice by slice, starting at notBefore
-    // (even when that has passed) or after every transfer booked before. Waits through watch when
-    // given, so that it notes the host's next request meanwhile. false when the peer is gone.
-    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore,
-                  RequestWatch* watch);
+    // (even when that has passed) or after every transfer booked before. false when the peer is
+    // gone.
+    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore);
 
 private:
     struct Booking {
