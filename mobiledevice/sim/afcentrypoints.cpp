@@ -145,6 +145,32 @@ int AFCFileInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionary
     });
 }
 
+int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
+                      AFCFileInfoHandler handler, void* context) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (handler == nullptr || (paths == nullptr && count > 0)) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onConnection(connection, [&](AfcConnection& found) {
+        for (size_t index = 0; index < count; ++index) {
+            std::vector<std::string> pairs;
+            const int result = found.fileInfo(paths[index], pairs);
+            if (result != plovik::sim::kAfcSuccess) {
+                handler(context, index, result, nullptr);
+                continue;
+            }
+            const AFCDictionaryRef info = Simulator::instance().fileInfos().insert(
+                std::make_shared<EntryCursor>(std::move(pairs),
+                                              reinterpret_cast<std::uintptr_t>(connection)));
+            handler(context, index, result, info);
+            Simulator::instance().fileInfos().take(info);
+        }
+        return plovik::sim::kAfcSuccess;
+    });
+}
+
 int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue) {
     if (const int fault = injectedFault(__func__)) {
         return fault;

@@ -9,7 +9,7 @@ namespace {
 
 // The entry points of mobiledevice.h: a fault set under any other name would never fire, which
 // a test should hear about.
-constexpr std::array<std::string_view, 32> kEntryPoints = {
+constexpr std::array<std::string_view, 33> kEntryPoints = {
     "AMDeviceNotificationSubscribe",
     "AMDeviceConnect",
     "AMDeviceDisconnect",
@@ -32,6 +32,7 @@ constexpr std::array<std::string_view, 32> kEntryPoints = {
     "AFCFileInfoOpen",
     "AFCKeyValueRead",
     "AFCKeyValueClose",
+    "AFCFileInfoStream",
     "AFCDirectoryCreate",
     "AFCRemovePath",
     "AFCRenamePath",

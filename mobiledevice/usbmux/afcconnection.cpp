@@ -1,5 +1,6 @@
 #include "afcconnection.h"
 
+#include "afcrequestwindow.h"
 #include "log.h"
 #include "results.h"
 #include "serviceconnection.h"
@@ -16,6 +17,15 @@ namespace {
 constexpr uint64_t kLargestBufferedBody = uint64_t{64} << 20;
 // AFC's "r": the only open mode whose file position nobody but the reader moves.
 constexpr uint64_t kReadOnlyMode = 1;
+constexpr int kAfcObjectNotFound = 8;
+// Requests of a stream on the way at once, reckoned with the replies they bring: enough to keep
+// a USB 3 link busy through its latency, few enough that the device's and the mux's buffers hold
+// every reply not yet taken in, so that neither side's sends wait for the other's reads.
+constexpr size_t kBytesInFlight = 128 << 10;
+// Receives for less than this fill the inbox instead, so that it takes in what follows as well.
+constexpr size_t kInboxSize = 64 << 10;
+// What one file information reply is reckoned to take: a handful of keys and values.
+constexpr size_t kInfoReplyReckoning = 256;
 
 std::vector<uint8_t> pathArgument(const char* path) {
     std::vector<uint8_t> arguments;
@@ -45,17 +55,24 @@ int AfcConnection::fail(int code) {
     return code;
 }
 
-int AfcConnection::send(AfcOperation operation, const std::vector<uint8_t>& arguments,
-                        const void* payload, size_t payloadLength) {
+void AfcConnection::appendPacket(std::vector<uint8_t>& packets, AfcOperation operation,
+                                 const std::vector<uint8_t>& arguments, size_t payloadLength) {
     AfcHeader header;
     header.thisLength = AfcHeader::kSize + arguments.size();
     header.entireLength = header.thisLength + payloadLength;
     header.packetNumber = ++lastPacketNumber_;
     header.operation = static_cast<uint64_t>(operation);
+    const size_t start = packets.size();
+    packets.resize(start + AfcHeader::kSize);
+    header.encode(packets.data() + start);
+    packets.insert(packets.end(), arguments.begin(), arguments.end());
+}
+
+int AfcConnection::send(AfcOperation operation, const std::vector<uint8_t>& arguments,
+                        const void* payload, size_t payloadLength) {
     // Header and arguments go out in one piece: peers read the header with a single recv.
-    std::vector<uint8_t> packet(AfcHeader::kSize);
-    header.encode(packet.data());
-    packet.insert(packet.end(), arguments.begin(), arguments.end());
+    std::vector<uint8_t> packet;
+    appendPacket(packet, operation, arguments, payloadLength);
     if (service_->send(packet.data(), packet.size()) != static_cast<int64_t>(packet.size())) {
         return fail(kAfcConnectionFailed);
     }
@@ -68,13 +85,32 @@ int AfcConnection::send(AfcOperation operation, const std::vector<uint8_t>& argu
 
 int AfcConnection::receiveExactly(void* buffer, size_t length) {
     auto* position = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
+    size_t done = std::min(length, inbox_.size() - inboxRead_);
+    std::copy_n(inbox_.begin() + static_cast<std::ptrdiff_t>(inboxRead_), done, position);
+    inboxRead_ += done;
     while (done < length) {
-        const int64_t received = service_->receive(position + done, length - done);
+        // Small replies are taken in many at a time: a stream of them costs few receives.
+        const bool direct = length - done >= kInboxSize;
+        if (!direct) {
+            inbox_.resize(kInboxSize);
+            inboxRead_ = 0;
+        }
+        uint8_t* target = direct ? position + done : inbox_.data();
+        const int64_t received = service_->receive(target, direct ? length - done : kInboxSize);
         if (received <= 0) {
+            inbox_.clear();
+            inboxRead_ = 0;
             return fail(received == 0 ? kAfcNotEnoughData : kAfcConnectionFailed);
         }
-        done += static_cast<size_t>(received);
+        if (direct) {
+            done += static_cast<size_t>(received);
+            continue;
+        }
+        inbox_.resize(static_cast<size_t>(received));
+        const size_t taken = std::min(length - done, inbox_.size());
+        std::copy_n(inbox_.begin(), taken, position + done);
+        inboxRead_ = taken;
+        done += taken;
     }
     return kSuccess;
 }
@@ -91,17 +127,17 @@ int AfcConnection::discard(uint64_t length) {
     return kSuccess;
 }
 
-int AfcConnection::receiveHeader(AfcHeader* header, uint64_t packetNumber) {
+int AfcConnection::receiveHeader(AfcHeader* header, std::optional<uint64_t> packetNumber) {
     uint8_t bytes[AfcHeader::kSize];
     if (const int result = receiveExactly(bytes, sizeof bytes); result != kSuccess) {
         return result;
     }
     *header = AfcHeader::decode(bytes);
-    if (header->packetNumber != packetNumber || header->thisLength < AfcHeader::kSize ||
-        header->entireLength < header->thisLength) {
+    if ((packetNumber && header->packetNumber != *packetNumber) ||
+        header->thisLength < AfcHeader::kSize || header->entireLength < header->thisLength) {
         logLine("AFC reply out of sequence or malformed (packet %llu for %llu, lengths %llu/%llu)",
                 static_cast<unsigned long long>(header->packetNumber),
-                static_cast<unsigned long long>(packetNumber),
+                static_cast<unsigned long long>(packetNumber.value_or(header->packetNumber)),
                 static_cast<unsigned long long>(header->thisLength),
                 static_cast<unsigned long long>(header->entireLength));
         return fail(kAfcBadReply);
@@ -126,7 +162,7 @@ int AfcConnection::request(AfcOperation operation, const std::vector<uint8_t>& a
     return receiveReply(reply, packetNumber);
 }
 
-int AfcConnection::receiveReply(Reply* reply, uint64_t packetNumber) {
+int AfcConnection::receiveReply(Reply* reply, std::optional<uint64_t> packetNumber) {
     AfcHeader header;
     if (const int result = receiveHeader(&header, packetNumber); result != kSuccess) {
         return result;
@@ -139,6 +175,7 @@ int AfcConnection::receiveReply(Reply* reply, uint64_t packetNumber) {
         return fail(kAfcBadReply);
     }
     reply->operation = static_cast<AfcOperation>(header.operation);
+    reply->packetNumber = header.packetNumber;
     reply->body.resize(static_cast<size_t>(bodyLength));
     return receiveExactly(reply->body.data(), reply->body.size());
 }
@@ -172,11 +209,19 @@ int AfcConnection::readDirectory(const char* path, std::vector<std::string>* nam
 
 int AfcConnection::fileInfo(const char* path, std::vector<std::string>* keysAndValues) {
     const std::lock_guard lock(mutex_);
+    return fileInfoAlone(path, keysAndValues);
+}
+
+int AfcConnection::fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues) {
     Reply reply;
     if (const int result = request(AfcOperation::GetFileInfo, pathArgument(path), &reply);
         result != kSuccess) {
         return result;
     }
+    return infoOf(reply, keysAndValues);
+}
+
+int AfcConnection::infoOf(const Reply& reply, std::vector<std::string>* keysAndValues) {
     if (reply.operation != AfcOperation::Data) {
         const int status = statusOf(reply);
         return status != kSuccess ? status : kAfcUnexpectedReply;
@@ -184,6 +229,78 @@ int AfcConnection::fileInfo(const char* path, std::vector<std::string>* keysAndV
     *keysAndValues = splitTexts(reply.body);
     if (keysAndValues->size() % 2 != 0) {
         keysAndValues->pop_back();  // a key without its value
+    }
+    return kSuccess;
+}
+
+void AfcConnection::fallBackToOneRequestAtATime(const char* reason) {
+    if (!oneAtATime_) {
+        logLine("AFC device %s: one request at a time on this connection from now on", reason);
+        oneAtATime_ = true;
+    }
+}
+
+int AfcConnection::fileInfoOfEach(const std::vector<const char*>& paths, const InfoHandler& found) {
+    const std::lock_guard lock(mutex_);
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    if (const int result = settlePending(); result != kSuccess) {
+        return result;
+    }
+    AfcRequestWindow window(kBytesInFlight);
+    // Refused while sent ahead: asked again, alone, once the stream is through.
+    std::vector<size_t> askAlone;
+    std::vector<uint8_t> batch;
+    size_t next = 0;
+    while (next < paths.size() || !window.empty()) {
+        // Every request that fits goes out in one send, before the replies on the way are read.
+        batch.clear();
+        const bool topUp = window.empty() || (!oneAtATime_ && window.wantsMore());
+        while (topUp && next < paths.size() && (window.empty() || !oneAtATime_)) {
+            const std::vector<uint8_t> arguments = pathArgument(paths[next]);
+            const size_t cost = AfcHeader::kSize + arguments.size() + kInfoReplyReckoning;
+            if (!window.fits(cost)) {
+                break;
+            }
+            appendPacket(batch, AfcOperation::GetFileInfo, arguments);
+            window.add(lastPacketNumber_, next++, cost);
+        }
+        if (!batch.empty() &&
+            service_->send(batch.data(), batch.size()) != static_cast<int64_t>(batch.size())) {
+            return fail(kAfcConnectionFailed);
+        }
+        Reply reply;
+        if (const int result = receiveReply(&reply, std::nullopt); result != kSuccess) {
+            return result;
+        }
+        const auto answered = window.take(reply.packetNumber);
+        if (!answered) {
+            logLine("AFC reply to packet %llu, which no request on the way has",
+                    static_cast<unsigned long long>(reply.packetNumber));
+            return fail(kAfcBadReply);
+        }
+        if (answered->outOfOrder) {
+            fallBackToOneRequestAtATime("answered out of order");
+        }
+        std::vector<std::string> keysAndValues;
+        const int result = infoOf(reply, &keysAndValues);
+        // A missing entry is an answer a device gives any request; other failures of a request
+        // sent ahead may be the device's refusal of requests in flight.
+        if (result != kSuccess && result != kAfcObjectNotFound && answered->request.sentAhead) {
+            fallBackToOneRequestAtATime("failed a request sent ahead");
+            askAlone.push_back(answered->request.index);
+            continue;
+        }
+        found(answered->request.index, result, keysAndValues);
+    }
+    for (const size_t index : askAlone) {
+        std::vector<std::string> keysAndValues;
+        const int result = fileInfoAlone(paths[index], &keysAndValues);
+        if (broken_) {
+            return result;
+        }
+        found(index, result, keysAndValues);
     }
     return kSuccess;
 }
@@ -257,7 +374,7 @@ int AfcConnection::receiveRead(uint8_t* buffer, uint32_t length, uint32_t* recei
         if (bodyLength > kLargestBufferedBody) {
             return fail(kAfcBadReply);
         }
-        Reply reply{static_cast<AfcOperation>(header.operation),
+        Reply reply{static_cast<AfcOperation>(header.operation), header.packetNumber,
                     std::vector<uint8_t>(static_cast<size_t>(bodyLength))};
         if (const int result = receiveExactly(reply.body.data(), reply.body.size());
             result != kSuccess) {
@@ -381,7 +498,7 @@ int AfcConnection::readFile(uint64_t file, void* buffer, uint32_t* length) {
     }
     // A caller that fills its buffer most likely asks for the next one as soon as it has written
     // this one away: that read is sent early, for a file nobody else moves the position of.
-    const bool readsAhead = readOnlyFiles_.count(file) != 0;
+    const bool readsAhead = readOnlyFiles_.count(file) != 0 && !oneAtATime_;
     while (!ended && total < *length) {
         const bool mayReadAhead = readsAhead && (!ahead_.active() || ahead_.file == file);
         uint32_t received = 0;
@@ -428,6 +545,11 @@ int AfcConnection::writeFile(uint64_t file, const void* bytes, uint32_t length) 
         return result;
     }
     behind_ = sent;
+    if (oneAtATime_) {
+        if (const int result = settleWriteBehind(); result != kSuccess) {
+            return result;
+        }
+    }
     const auto failed = writeFailures_.find(file);
     return failed != writeFailures_.end() ? failed->second : kSuccess;
 }

@@ -9,6 +9,11 @@
 // - Write behind: a write returns once it is sent; its status is taken in after the next request
 //   has gone out. A write the device refused fails the next write or the close of that file, so
 //   a failure is reported late but never lost.
+// - A stream of file information (fileInfoOfEach): the requests for many paths go out without
+//   waiting for each other's replies, as many as a bound of bytes in flight allows, and replies
+//   are matched to them by packet number. A device that answers out of order, or fails a request
+//   sent ahead of the reply before, gets one request at a time on this connection from then on
+//   (logged once), read ahead and write behind included; the requests it failed are asked again.
 // Replies are checked before they are trusted: a reply to another packet, a malformed header, an
 // oversized body or a stream that ends mid-reply marks the connection broken, and every later
 // call fails at once instead of reading the rest of a desynchronised stream.
@@ -19,9 +24,11 @@
 #include "afcpacket.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +43,13 @@ public:
 
     int readDirectory(const char* path, std::vector<std::string>* names);
     int fileInfo(const char* path, std::vector<std::string>* keysAndValues);
+    // Called once for each path answered, with its index in paths, 0 or the device's failure for
+    // it, and its keys and values; not necessarily in the order of paths.
+    using InfoHandler =
+        std::function<void(size_t index, int result, std::vector<std::string>& keysAndValues)>;
+    // The file information of every path in one stream. 0 once each path was handed to found,
+    // else the failure that ended the stream.
+    int fileInfoOfEach(const std::vector<const char*>& paths, const InfoHandler& found);
     int makeDirectory(const char* path);
     int removePath(const char* path);
     int renamePath(const char* from, const char* to);
@@ -53,16 +67,24 @@ public:
 private:
     struct Reply {
         AfcOperation operation;
+        uint64_t packetNumber = 0;
         std::vector<uint8_t> body;
     };
 
     int request(AfcOperation operation, const std::vector<uint8_t>& arguments, Reply* reply,
                 const void* payload = nullptr, size_t payloadLength = 0);
+    // Appends the header and arguments of the next packet; its number is then lastPacketNumber_.
+    void appendPacket(std::vector<uint8_t>& packets, AfcOperation operation,
+                      const std::vector<uint8_t>& arguments, size_t payloadLength = 0);
     // Sends a packet; its number is then lastPacketNumber_.
     int send(AfcOperation operation, const std::vector<uint8_t>& arguments, const void* payload,
              size_t payloadLength);
-    int receiveHeader(AfcHeader* header, uint64_t packetNumber);
-    int receiveReply(Reply* reply, uint64_t packetNumber);
+    // Without a packet number, the reply to any packet is taken.
+    int receiveHeader(AfcHeader* header, std::optional<uint64_t> packetNumber);
+    int receiveReply(Reply* reply, std::optional<uint64_t> packetNumber);
+    int fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues);
+    static int infoOf(const Reply& reply, std::vector<std::string>* keysAndValues);
+    void fallBackToOneRequestAtATime(const char* reason);
     int receiveExactly(void* buffer, size_t length);
     int discard(uint64_t length);
     // One read of up to length bytes; with aheadLength, a full reply sends the next read of
@@ -108,6 +130,10 @@ private:
     std::mutex mutex_;
     uint64_t lastPacketNumber_ = 0;
     bool broken_ = false;
+    bool oneAtATime_ = false;
+    // Bytes received beyond the reply being read; those from inboxRead_ on are not yet taken.
+    std::vector<uint8_t> inbox_;
+    size_t inboxRead_ = 0;
     std::set<uint64_t> readOnlyFiles_;
     ReadAhead ahead_;
     WriteBehind behind_;

@@ -8,6 +8,7 @@
 #include "serviceconnection.h"
 #include "usbmuxlibrary.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -323,6 +324,26 @@ int AFCKeyValueClose(AFCDictionaryRef info) {
         }
         delete reinterpret_cast<AfcTextList*>(info);
         return kSuccess;
+    });
+}
+
+int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
+                      AFCFileInfoHandler handler, void* context) {
+    return guarded(kAfcInvalidArgument, [&] {
+        const std::shared_ptr<AfcConnection> afc = findAfc(connection);
+        if (!afc || handler == nullptr || (paths == nullptr && count > 0)) {
+            return kAfcInvalidArgument;
+        }
+        std::vector<const char*> asked(paths, paths + count);
+        if (std::find(asked.begin(), asked.end(), nullptr) != asked.end()) {
+            return kAfcInvalidArgument;
+        }
+        return afc->fileInfoOfEach(
+            asked, [&](size_t index, int result, std::vector<std::string>& keysAndValues) {
+                AfcTextList info(std::move(keysAndValues));
+                handler(context, index, result,
+                        result == kSuccess ? reinterpret_cast<AFCDictionaryRef>(&info) : nullptr);
+            });
     });
 }
 

@@ -138,6 +138,20 @@ MOBILEDEVICE_API int AFCFileInfoOpen(AFCConnectionRef connection, const char* pa
 MOBILEDEVICE_API int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue);
 MOBILEDEVICE_API int AFCKeyValueClose(AFCDictionaryRef info);
 
+/* Called by AFCFileInfoStream once for each path answered, on the calling thread: index in
+   paths, 0 with the information (read with AFCKeyValueRead; owned by the library and valid only
+   during the call, never closed by the handler), or the device's failure for that path with
+   info null. */
+typedef void (*AFCFileInfoHandler)(void* context, size_t index, int result, AFCDictionaryRef info);
+/* The file information of count paths in one stream: the requests go out without waiting for
+   each other's replies, as many at once as a bound of bytes in flight allows, and the device
+   answers them in order. A device that answers out of order or fails requests sent ahead gets
+   one request at a time on the connection from then on. Paths are answered in any order. 0 once
+   every path was handed to the handler, else the failure that ended the stream (the paths not
+   handed over have no answer). */
+MOBILEDEVICE_API int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths,
+                                       size_t count, AFCFileInfoHandler handler, void* context);
+
 MOBILEDEVICE_API int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRemovePath(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRenamePath(AFCConnectionRef connection, const char* oldPath,

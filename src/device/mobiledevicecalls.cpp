@@ -103,6 +103,10 @@ int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue) {
 int AFCKeyValueClose(AFCDictionaryRef info) {
     return PLOVIK_CALL(AFCKeyValueClose, info);
 }
+int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
+                      AFCFileInfoHandler handler, void* context) {
+    return PLOVIK_CALL(AFCFileInfoStream, connection, paths, count, handler, context);
+}
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return PLOVIK_CALL(AFCDirectoryCreate, connection, path);
 }

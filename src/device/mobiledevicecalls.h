@@ -37,6 +37,8 @@ int AFCDirectoryClose(AFCConnectionRef connection, AFCDirectoryRef directory);
 int AFCFileInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionaryRef* outInfo);
 int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue);
 int AFCKeyValueClose(AFCDictionaryRef info);
+int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
+                      AFCFileInfoHandler handler, void* context);
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 int AFCRemovePath(AFCConnectionRef connection, const char* path);
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath);

@@ -2,6 +2,8 @@
 
 #include "socketio.h"
 
+#include <poll.h>
+
 namespace standin {
 
 namespace {
@@ -11,6 +13,7 @@ using namespace plovik::devemu;
 constexpr uint64_t kNotFound = 8;
 constexpr uint64_t kInvalidArgument = 7;
 constexpr uint64_t kNoSpaceLeft = 18;
+constexpr uint64_t kNoResources = 3;
 
 std::string parentOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -27,13 +30,41 @@ std::string StandInAfc::fileContent(const std::string& path) {
 void StandInAfc::serve(int socket) {
     AfcRequest request;
     while (receiveAfcRequest(socket, request)) {
-        const bool desync = request.operation == kAfcReadDirectory && request.text(0) == "/desync";
-        const std::string reply = encodeAfcReply(
-            desync ? request.packetNumber + 7 : request.packetNumber, answer(request));
-        if (!writeAll(socket, reply.data(), reply.size())) {
+        if (request.operation == kAfcGetFileInfo && request.text(0).starts_with("/Unordered/") &&
+            requestWaits(socket)) {
+            AfcRequest behind;
+            if (!receiveAfcRequest(socket, behind) || !reply(socket, behind)) {
+                return;
+            }
+        }
+        if (!reply(socket, request)) {
             return;
         }
     }
+}
+
+bool StandInAfc::requestWaits(int socket) {
+    pollfd waiting{socket, POLLIN, 0};
+    return poll(&waiting, 1, 0) == 1;
+}
+
+bool StandInAfc::reply(int socket, const AfcRequest& request) {
+    const std::string path = request.text(0);
+    const bool info = request.operation == kAfcGetFileInfo;
+    const bool desync = request.operation == kAfcReadDirectory && path == "/desync";
+    const bool garbled = info && path.starts_with("/Garbled/");
+    const AfcReply answered = info && path.starts_with("/Busy/") && sentAhead_
+                                  ? AfcReply::status(kNoResources)
+                                  : answer(request);
+    const std::string bytes = encodeAfcReply(desync    ? request.packetNumber + 7
+                                             : garbled ? request.packetNumber + 1000
+                                                       : request.packetNumber,
+                                             answered);
+    if (!writeAll(socket, bytes.data(), bytes.size())) {
+        return false;
+    }
+    sentAhead_ = requestWaits(socket);
+    return true;
 }
 
 AfcReply StandInAfc::listing(const std::string& path) {

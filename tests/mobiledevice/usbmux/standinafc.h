@@ -1,7 +1,10 @@
 // AFC stand-in over an in-memory file tree: the requests the library makes, answered as a device
 // does (DATA replies with this_length 40, packet numbers echoed). ReadDirectory of "/desync"
 // answers with a wrong packet number, as a stream that lost its place would; writes to files
-// under "/Full/" are refused as on a device without space.
+// under "/Full/" are refused as on a device without space. File information of paths under
+// "/Unordered/" is answered after the request waiting behind it, under "/Busy/" refused when it
+// was sent before the reply ahead of it was out, and under "/Garbled/" answered with a packet
+// number never sent.
 #ifndef PLOVIK_TESTS_USBMUX_STANDINAFC_H
 #define PLOVIK_TESTS_USBMUX_STANDINAFC_H
 
@@ -30,6 +33,8 @@ private:
         uint64_t position = 0;
     };
 
+    static bool requestWaits(int socket);
+    bool reply(int socket, const plovik::devemu::AfcRequest& request);
     plovik::devemu::AfcReply answer(const plovik::devemu::AfcRequest& request);
     plovik::devemu::AfcReply listing(const std::string& path);
 
@@ -38,6 +43,8 @@ private:
     std::map<std::string, std::string> files_;
     std::map<uint64_t, OpenFile> open_;
     uint64_t nextHandle_ = 1;
+    // The next request was there before the last reply went out.
+    bool sentAhead_ = false;
 };
 
 }  // namespace standin

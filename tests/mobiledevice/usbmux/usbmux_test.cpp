@@ -562,6 +562,103 @@ TEST_F(AfcTest, ListingInformationRenameAndRemove) {
     EXPECT_NE(0, MD(AFCDirectoryCreate)(afc_, nullptr));
 }
 
+struct StreamAnswer {
+    int result = -1;
+    std::string size;
+    int times = 0;
+};
+
+// Asks for the information of folder/0 … folder/(count-1) and folder/missing in one stream.
+std::vector<StreamAnswer> infoStream(AFCConnectionRef afc, const std::string& folder, int count,
+                                     int* result) {
+    std::vector<std::string> paths;
+    for (int index = 0; index < count; ++index)
+        paths.push_back(folder + "/" + std::to_string(index));
+    paths.push_back(folder + "/missing");
+    std::vector<const char*> asked;
+    for (const std::string& path : paths)
+        asked.push_back(path.c_str());
+    std::vector<StreamAnswer> answers(paths.size());
+    *result = MD(AFCFileInfoStream)(
+        afc, asked.data(), asked.size(),
+        [](void* context, size_t index, int answered, AFCDictionaryRef info) {
+            StreamAnswer& answer = (*static_cast<std::vector<StreamAnswer>*>(context))[index];
+            answer.result = answered;
+            ++answer.times;
+            char* key = nullptr;
+            char* value = nullptr;
+            while (info != nullptr && MD(AFCKeyValueRead)(info, &key, &value) == 0 &&
+                   key != nullptr) {
+                if (std::string(key) == "st_size")
+                    answer.size = value;
+            }
+        },
+        &answers);
+    return answers;
+}
+
+class AfcStreamTest : public AfcTest {
+protected:
+    // count files in folder, each as long as its name's number.
+    void makeFiles(const std::string& folder, int count) {
+        ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, folder.c_str()));
+        for (int index = 0; index < count; ++index)
+            writeFile((folder + "/" + std::to_string(index)).c_str(),
+                      std::string(static_cast<size_t>(index), 'x'));
+    }
+
+    // Every file answered once with its own size, the missing one with "not found".
+    void expectRightAnswers(const std::string& folder, int count) {
+        int result = -1;
+        const std::vector<StreamAnswer> answers = infoStream(afc_, folder, count, &result);
+        EXPECT_EQ(0, result);
+        for (int index = 0; index < count; ++index) {
+            EXPECT_EQ(0, answers[index].result) << folder << " " << index;
+            EXPECT_EQ(std::to_string(index), answers[index].size) << folder << " " << index;
+            EXPECT_EQ(1, answers[index].times);
+        }
+        EXPECT_EQ(8, answers.back().result);
+    }
+};
+
+TEST_F(AfcStreamTest, RepliesAreMatchedByPacketNumberAndADeviceRefusingThemGetsOneAtATime) {
+    makeFiles("/Many", 300);
+    makeFiles("/Busy", 40);
+    testing::internal::CaptureStderr();
+    expectRightAnswers("/Many", 300);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+
+    // Refused while others wait: asked again alone, and so is everything after, once logged.
+    testing::internal::CaptureStderr();
+    expectRightAnswers("/Busy", 40);
+    expectRightAnswers("/Busy", 40);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, log.find("failed a request sent ahead: one request at a time"))
+        << log;
+    EXPECT_EQ(log.find("one request at a time"), log.rfind("one request at a time")) << log;
+    EXPECT_EQ((std::vector<std::string>{".", "..", "Busy", "Many"}), list("/"));
+}
+
+TEST_F(AfcStreamTest, AnUnorderedDeviceFallsBackAndAReplyToNoRequestBreaksTheStream) {
+    makeFiles("/Unordered", 40);
+    testing::internal::CaptureStderr();
+    expectRightAnswers("/Unordered", 40);
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(
+                                     "answered out of order: one request at a time"));
+
+    makeFiles("/Garbled", 3);
+    int result = 0;
+    testing::internal::CaptureStderr();
+    const std::vector<StreamAnswer> answers = infoStream(afc_, "/Garbled", 3, &result);
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStderr().find("which no request on the way has"));
+    EXPECT_EQ(2, result);
+    EXPECT_EQ(0, answers.front().times);
+    // The stream lost its place: nothing more is read from it.
+    AFCDictionaryRef info = nullptr;
+    EXPECT_NE(0, MD(AFCFileInfoOpen)(afc_, "/Unordered/1", &info));
+}
+
 TEST_F(AfcTest, ReplyOutOfSequenceFailsThisAndEveryLaterCall) {
     AFCDirectoryRef directory = nullptr;
     EXPECT_NE(0, MD(AFCDirectoryOpen)(afc_, "/desync", &directory));
