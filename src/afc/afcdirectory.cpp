@@ -160,16 +160,8 @@ Object* typedValue(std::string_view text) {
     return new CAutoString(CZelboString::fromUtf8(text));
 }
 
-}  // namespace
-
-Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
-    if (!validate(path, u"Input file is nil"))
-        return nullptr;
-    AFCDictionaryRef info = nullptr;
-    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
-                      "AFCFileInfoOpen")) {
-        return nullptr;
-    }
+/** The pairs of info as typed values, plus "path". */
+Owned<NSDictionary> dictionaryOf(AFCDictionaryRef info, const CZelboString& path) {
     Owned<NSDictionary> values(new NSDictionary(true));
     for (;;) {
         char* key = nullptr;
@@ -181,9 +173,52 @@ Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
         values->setObjectForKey(CZelboString::fromUtf8(key), typedValue(value));
     }
     values->setObjectForKey(u"path", new CAutoString(path));
+    return values;
+}
+
+}  // namespace
+
+Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
+    if (!validate(path, u"Input file is nil"))
+        return nullptr;
+    AFCDictionaryRef info = nullptr;
+    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
+                      "AFCFileInfoOpen")) {
+        return nullptr;
+    }
+    Owned<NSDictionary> values = dictionaryOf(info, path);
     MobileDevice::AFCKeyValueClose(info);
     setErrorText({});
     return values;
+}
+
+bool AFCDirectory::fileInfoOfEach(const std::vector<CZelboString>& paths,
+                                  const std::function<void(size_t, Owned<NSDictionary>)>& found) {
+    if (connection_ == nullptr) {
+        setErrorText(u"Connection is not open");
+        return false;
+    }
+    std::vector<std::string> texts;
+    texts.reserve(paths.size());
+    for (const CZelboString& path : paths)
+        texts.push_back(path.toUtf8());
+    std::vector<const char*> asked;
+    asked.reserve(texts.size());
+    for (const std::string& text : texts)
+        asked.push_back(text.c_str());
+    struct Receiver {
+        const std::vector<CZelboString>& paths;
+        const std::function<void(size_t, Owned<NSDictionary>)>& found;
+    } receiver{paths, found};
+    const auto handle = [](void* context, size_t index, int result, AFCDictionaryRef info) {
+        const auto& to = *static_cast<Receiver*>(context);
+        if (index < to.paths.size())
+            to.found(index, result == 0 && info != nullptr ? dictionaryOf(info, to.paths[index])
+                                                           : nullptr);
+    };
+    return reportResult(MobileDevice::AFCFileInfoStream(connection_, asked.data(), asked.size(),
+                                                        handle, &receiver),
+                        "AFCFileInfoStream");
 }
 
 int64_t AFCDirectory::deviceModificationTime(const CZelboString& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -43,6 +44,15 @@ public:
      * plus "path" holding path as given; null on failure.
      */
     ZelboLib::Owned<ZelboLib::NSDictionary> fileInfo(const CZelboString& path);
+    /**
+     * The file information of every path, asked for in one stream of requests in flight:
+     * found(index, information) once for each path the device answered, with null for one it
+     * has nothing at, in any order. False when the stream broke off (or the library has none)
+     * before every path was answered; the rest are then to be asked one by one.
+     */
+    bool fileInfoOfEach(const std::vector<CZelboString>& paths,
+                        const std::function<void(size_t, ZelboLib::Owned<ZelboLib::NSDictionary>)>&
+                            found);
     /** Whether the device has something at path; every failure counts as no. */
     bool pathExists(const CZelboString& path);
 

@@ -30,7 +30,7 @@ std::optional<bool> AppFileSystemNode::knownToHaveSubfolders() const {
     return !children().empty();
 }
 
-void AppFileSystemNode::loadChildren() {
+void AppFileSystemNode::listChildren(EntryInfo /*info*/) {
     NodeList containers;
     const Owned<AMInstallationProxy> proxy = device()->openInstallationProxy();
     const Owned<NSArray> apps = proxy ? proxy->browseApplications() : nullptr;

@@ -15,7 +15,7 @@ public:
 
     AppFileSystemNode(ConstructionKey key, Placement placement);
 
-    void loadChildren() override;
+    void listChildren(EntryInfo info) override;
     NodeList subfolders() override { return ensureChildren(); }
     /** Every child is a folder. */
     std::optional<bool> knownToHaveSubfolders() const override;

@@ -32,7 +32,7 @@ std::optional<bool> DeviceFileSystemNode::knownToHaveSubfolders() const {
     return !children().empty();
 }
 
-void DeviceFileSystemNode::loadChildren() {
+void DeviceFileSystemNode::listChildren(EntryInfo /*info*/) {
     const auto self = std::static_pointer_cast<DeviceFileSystemNode>(shared_from_this());
     NodeList areas;
     if (std::shared_ptr<AFCDirectory> root = device()->openRootDirectory()) {

@@ -18,7 +18,7 @@ public:
     /** Lets go of the shared app connection when it belongs to this device. */
     ~DeviceFileSystemNode() override;
 
-    void loadChildren() override;
+    void listChildren(EntryInfo info) override;
     NodeList subfolders() override { return ensureChildren(); }
     /** Every child is a folder. */
     std::optional<bool> knownToHaveSubfolders() const override;

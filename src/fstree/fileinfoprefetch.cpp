@@ -1,29 +1,40 @@
 #include "fstree/fileinfoprefetch.h"
 
-#include <atomic>
-#include <thread>
+#include <algorithm>
 
 #include "afc/afcdirectory.h"
 #include "fstree/filesystemnode.h"
 
 namespace ZelboLib {
 
+namespace {
+
+// Entries per stream: a few milliseconds of a USB 2 link.
+constexpr size_t kEntriesPerStream = 1024;
+
+}  // namespace
+
 void prefetchFileInfo(const std::vector<std::shared_ptr<FileSystemNode>>& nodes,
-                      const std::function<std::shared_ptr<AFCDirectory>()>& openConnection,
-                      int connections) {
-    std::atomic<size_t> next{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < connections; ++i) {
-        threads.emplace_back([&] {
-            const std::shared_ptr<AFCDirectory> connection = openConnection();
-            if (!connection)
-                return;
-            for (size_t index = next++; index < nodes.size(); index = next++)
-                nodes[index]->fetchFileInfoOn(*connection);
-        });
+                      AFCDirectory& connection) {
+    std::vector<FileSystemNode*> wanting;
+    for (const auto& node : nodes) {
+        if (!node->hasFileInfo())
+            wanting.push_back(node.get());
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (size_t start = 0; start < wanting.size(); start += kEntriesPerStream) {
+        const size_t end = std::min(wanting.size(), start + kEntriesPerStream);
+        std::vector<CZelboString> paths;
+        paths.reserve(end - start);
+        for (size_t index = start; index < end; ++index)
+            paths.push_back(wanting[index]->fullPath());
+        const bool answered =
+            connection.fileInfoOfEach(paths, [&](size_t index, Owned<NSDictionary> info) {
+                if (info)
+                    wanting[start + index]->adoptFileInfo(std::move(info));
+            });
+        if (!answered)
+            return;
+    }
 }
 
 }  // namespace ZelboLib

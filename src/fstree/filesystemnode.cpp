@@ -22,10 +22,6 @@ namespace ZelboLib {
 namespace {
 
 constexpr uint32_t kReadChunk = 65536;
-// From this many entries on, a listing pays for opening connections of its own to fetch their
-// file information: each takes a few round trips, each entry one.
-constexpr size_t kPrefetchedListing = 200;
-constexpr int kPrefetchConnections = 4;
 
 /** The text under key, or "" when it is missing or not a text. */
 CZelboString textFromInfo(const NSDictionary& info, const char16_t* key) {
@@ -155,13 +151,15 @@ void FileSystemNode::clearChildren() {
     childrenLoaded_ = false;
 }
 
-void FileSystemNode::loadChildren() {
+void FileSystemNode::loadChildren(EntryInfo info) {
+    listChildren(info);
+}
+
+void FileSystemNode::listChildren(EntryInfo info) {
     const std::shared_ptr<AFCDirectory> connection = directory();
     loadChildrenUsing(connection.get());
-    const NodeList listed = children();
-    if (listed.size() >= kPrefetchedListing)
-        prefetchFileInfo(
-            listed, [this] { return openAnotherConnection(); }, kPrefetchConnections);
+    if (connection && info == EntryInfo::Fetched)
+        prefetchFileInfo(children(), *connection);
 }
 
 void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
@@ -223,8 +221,16 @@ std::shared_ptr<const NSDictionary> FileSystemNode::ensureFileInfo() {
     return fileInfoUsing(connection.get());
 }
 
-void FileSystemNode::fetchFileInfoOn(AFCDirectory& connection) {
-    fileInfoUsing(&connection);
+bool FileSystemNode::hasFileInfo() const {
+    const std::lock_guard lock(mutex_);
+    return fileInfo_ != nullptr;
+}
+
+void FileSystemNode::adoptFileInfo(std::shared_ptr<const NSDictionary> info) {
+    const std::lock_guard lock(mutex_);
+    // Kept first wins, as in fileInfoUsing, so callers agree.
+    if (!fileInfo_)
+        fileInfo_ = std::move(info);
 }
 
 std::shared_ptr<const NSDictionary> FileSystemNode::fileInfoUsing(AFCDirectory* directory) {

@@ -21,6 +21,9 @@ class FileSystemNodeDelegate;
 /** The area of a device a node lies in. Children take their parent's. */
 enum class DeviceArea : int32_t { None = 0, FileSystem = 1, AppContainer = 2, Media = 3 };
 
+/** Whether a listing fetches its entries' file information along with their names. */
+enum class EntryInfo { Fetched, WhenAsked };
+
 /** Whether a removal lists the parent folder again afterwards. */
 enum class RefreshParent { No, Yes };
 
@@ -90,11 +93,11 @@ public:
     /** The children, listing them first when they were never listed. */
     NodeList ensureChildren();
     /**
-     * Lists the children again, replacing the earlier ones (which live on where still held). A
-     * folder of many entries also has their file information fetched, on several connections
-     * at once (prefetchFileInfo).
+     * Lists the children again, replacing the earlier ones (which live on where still held).
+     * Their file information is fetched with them in streams of requests in flight
+     * (prefetchFileInfo), or, with EntryInfo::WhenAsked, only when each is first asked.
      */
-    virtual void loadChildren();
+    void loadChildren(EntryInfo info = EntryInfo::Fetched);
     /** Forgets the children; the next ensureChildren lists them again. */
     void clearChildren();
     /** The children that are folders, in children order (listing them when needed). */
@@ -110,8 +113,9 @@ public:
      * fetched (asked again next time).
      */
     std::shared_ptr<const NSDictionary> ensureFileInfo();
-    /** Fetches the file information over connection when it is not known yet. */
-    void fetchFileInfoOn(AFCDirectory& connection);
+    bool hasFileInfo() const;
+    /** Keeps info as the file information, unless the node has some already. */
+    void adoptFileInfo(std::shared_ptr<const NSDictionary> info);
     /** A folder, or a symbolic link whose target is a folder. */
     virtual bool isDirectory();
     /** A symbolic link, whatever it points to. Walks over folders must not descend into it. */
@@ -173,6 +177,8 @@ protected:
         const std::shared_ptr<FileSystemNode>& parent, CZelboString name,
         CZelboString bundleIdentifier);
 
+    /** loadChildren's work; the upper nodes list areas, apps or containers instead. */
+    virtual void listChildren(EntryInfo info);
     std::shared_ptr<DeviceFileSystemNode> deviceNode() const { return deviceNode_.lock(); }
     /** Installs a new children list and marks it loaded. */
     void replaceChildren(NodeList children);

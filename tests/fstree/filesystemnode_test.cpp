@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +16,6 @@
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/filesystemnodedelegate.h"
 #include "fstree/simulatedtree.h"
-#include "support/concurrencygauge.h"
 
 using ZelboLib::DeviceFileSystemNode;
 using ZelboLib::FileSystemNode;
@@ -286,48 +286,71 @@ TEST_F(FileSystemNodeTest, OpeningAContainerDoesNotHoldUpTheOneInUse) {
     EXPECT_LT(waited, std::chrono::seconds(2));
 }
 
-// Counts file-information requests and how many are in flight at once.
-ConcurrencyGauge infoRequests(std::chrono::microseconds(300));
+// Counts file-information requests, one by one and in streams.
+std::atomic<int> singleInfoRequests{0};
+std::atomic<int> infoStreams{0};
 using InfoOpen = int (*)(AFCConnectionRef, const char*, AFCDictionaryRef*);
-InfoOpen realInfoOpen = nullptr;
+using InfoStream = int (*)(AFCConnectionRef, const char* const*, size_t, AFCFileInfoHandler, void*);
 
 int countedInfoOpen(AFCConnectionRef connection, const char* path, AFCDictionaryRef* info) {
-    return infoRequests.measure([&] { return realInfoOpen(connection, path, info); });
+    ++singleInfoRequests;
+    return reinterpret_cast<InfoOpen>(SimulatedDevice::simulatorEntry("AFCFileInfoOpen"))(
+        connection, path, info);
 }
 
-TEST_F(FileSystemNodeTest, ALargeFolderHasItsEntriesInformationFetchedOnSeveralConnections) {
-    for (int i = 0; i < 300; ++i)
+int countedInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
+                      AFCFileInfoHandler handler, void* context) {
+    ++infoStreams;
+    return reinterpret_cast<InfoStream>(SimulatedDevice::simulatorEntry("AFCFileInfoStream"))(
+        connection, paths, count, handler, context);
+}
+
+TEST_F(FileSystemNodeTest, AListingFetchesItsEntriesInformationInStreamsOrWhenAsked) {
+    for (int i = 0; i < 1500; ++i)
         write("Roll/IMG_" + std::to_string(i) + ".JPG", std::string(static_cast<size_t>(i), 'x'));
-    write("Few/a.txt", "a");
-    realInfoOpen = reinterpret_cast<InfoOpen>(SimulatedDevice::simulatorEntry("AFCFileInfoOpen"));
+    bool streams = true;
+    static bool* libraryStreams = &streams;
     MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
         if (std::strcmp(name, "AFCFileInfoOpen") == 0)
             return reinterpret_cast<void*>(&countedInfoOpen);
+        if (std::strcmp(name, "AFCFileInfoStream") == 0)
+            return *libraryStreams ? reinterpret_cast<void*>(&countedInfoStream) : nullptr;
         return SimulatedDevice::simulatorEntry(name);
     });
     const auto roll = node(u"/Media/Roll");
     ASSERT_TRUE(roll);
-    infoRequests.reset();
+    const auto sizesAreRight = [&] {
+        for (const auto& child : roll->children()) {
+            const std::string name = utf8(child->name());
+            EXPECT_FALSE(child->isDirectory());
+            EXPECT_EQ(std::to_string(child->fileSize()), name.substr(4, name.size() - 8)) << name;
+        }
+    };
+    singleInfoRequests = 0;
+    infoStreams = 0;
     roll->loadChildren();
-    EXPECT_GT(infoRequests.most(), 1);
-    const int fetched = infoRequests.calls();
-    EXPECT_GE(fetched, 300);
-    // Known now: sizes and types are answered without asking the device again.
-    for (const auto& child : roll->children()) {
-        const std::string name = utf8(child->name());
-        EXPECT_FALSE(child->isDirectory());
-        EXPECT_EQ(std::to_string(child->fileSize()), name.substr(4, name.size() - 8)) << name;
-    }
-    EXPECT_EQ(infoRequests.calls(), fetched);
+    // Two streams, so that other work on the connection gets its turn between them.
+    EXPECT_EQ(infoStreams, 2);
+    sizesAreRight();
+    EXPECT_EQ(singleInfoRequests, 0);
 
-    // A small folder is listed by name alone; a device refusing more connections still lists.
-    infoRequests.reset();
-    node(u"/Media/Few")->loadChildren();
-    EXPECT_EQ(infoRequests.calls(), 0);
-    setSimulatorFault("AFCConnectionOpen", 1);
+    // Names alone: nothing is asked until an entry's information is wanted.
+    roll->loadChildren(ZelboLib::EntryInfo::WhenAsked);
+    EXPECT_EQ(infoStreams, 2);
+    EXPECT_EQ(singleInfoRequests, 0);
+    EXPECT_EQ(roll->children().size(), 1500u);
+
+    // A library without streams, or a stream that fails, leaves the information to be asked.
+    streams = false;
     roll->loadChildren();
-    setSimulatorFault("AFCConnectionOpen", 0);
-    EXPECT_EQ(roll->children().size(), 300u);
+    setSimulatorFault("AFCFileInfoStream", 1);
+    streams = true;
+    const auto again = node(u"/Media/Roll");
+    again->loadChildren();
+    setSimulatorFault("AFCFileInfoStream", 0);
+    singleInfoRequests = 0;
+    sizesAreRight();
+    EXPECT_EQ(singleInfoRequests, 1500);
     MobileDeviceLibrary::instance().setResolver({});
 }
 

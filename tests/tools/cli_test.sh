@@ -17,6 +17,8 @@ expect 0 0 ls /Media/
 check 'grep -qx DCIM "$work/out"'
 expect 0 0 ls -l /Media/DCIM/100APPLE
 check 'grep -q "^-     67108864 .* IMG_0006.MOV$" "$work/out"'
+expect 0 0 ls /Media/DCIM/100APPLE
+check '[[ $(sort "$work/out") == $(ls -A "$work/device/Media/DCIM/100APPLE" | sort) ]]'
 expect 0 0 ls "/Applications/Notes Demo/Documents"
 check 'grep -qx Shopping.txt "$work/out"'
 expect 1 1 ls /Media/missing

@@ -264,6 +264,21 @@ for fault in stall-at-request=8 stall-at-request=10 malformed-afc-at-request=8 \
     check '! grep -q "File is not open" "$work/err"'
 done
 
+# A device that cannot take requests in flight, answering them out of order or refusing those
+# sent ahead: the library says once that it goes one request at a time, and the long listing is
+# the same as from a device that can.
+startEmulator
+expect 0 0 ls -l /Media/DCIM/100APPLE
+cp "$work/out" "$work/listing"
+# Names alone are the folder's entries.
+expect 0 0 ls /Media/DCIM/100APPLE
+check '[[ $(sort "$work/out") == $(ls -A "$work/device/Media/DCIM/100APPLE" | sort) ]]'
+for fault in unordered-afc refuse-afc-sent-ahead; do
+    startEmulator --fault "$fault"
+    expect 0 1 ls -l /Media/DCIM/100APPLE
+    check 'grep -q "one request at a time" "$work/err" && cmp -s "$work/out" "$work/listing"'
+done
+
 # A camera-roll original that is only in iCloud: the failure says so, nothing is left behind.
 startEmulator --fault cloud-only-photos
 mkdir -p "$work/cloud"

@@ -11,8 +11,9 @@ constexpr std::array kCommands = {
     Command{"info", "", "Show the device's properties.", "", "", runInfo},
     Command{"apps", "", "List the installed user apps.", "Columns: bundle identifier, name.", "",
             runApps},
-    Command{"ls", "[-l] [PATH]", "List a device folder (default /).",
-            "  -l  long listing: type, size in bytes, modification time, name", "l", runList},
+    Command{"ls", "[-l] [PATH]", "List a device folder (default /): names in the device's order.",
+            "  -l  long listing, folders first: type, size in bytes, modification time, name", "l",
+            runList},
     Command{"pull", "[-f] DEVICEPATH... LOCALDIR",
             "Copy device files and folders into a local folder (made when missing).",
             "  -f  replace local files that exist (they are kept otherwise)\n"

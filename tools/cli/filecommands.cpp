@@ -75,7 +75,8 @@ int runList(DeviceSession& session, const CommandArguments& arguments) {
         printEntry(*item, longFormat);
         return 0;
     }
-    item->loadChildren();
+    // Names alone are printed as the device listed them, with no request per entry.
+    item->loadChildren(longFormat ? ZelboLib::EntryInfo::Fetched : ZelboLib::EntryInfo::WhenAsked);
     if (item->children().empty()) {
         // An empty listing may have been a refused one.
         if (const auto connection = item->directory();
@@ -83,6 +84,11 @@ int runList(DeviceSession& session, const CommandArguments& arguments) {
             throw CommandFailure(normalizedDevicePath(path) + ": " +
                                  connection->errorText().toUtf8());
         }
+    }
+    if (!longFormat) {
+        for (const NodePointer& entry : item->children())
+            printEntry(*entry, false);
+        return 0;
     }
     FolderListing listing;
     listing.showFolder(item);
