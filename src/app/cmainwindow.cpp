@@ -238,7 +238,7 @@ void CMainWindow::initialiseControls() {
                 return nullptr;
             return entries[static_cast<std::size_t>(item)];
         };
-        thumbnails_ = std::make_unique<ListThumbnails>(fileOfItem, *list_, this);
+        thumbnails_ = std::make_unique<ListThumbnails>(fileOfItem, *list_, this, runner);
         list_->setThumbnailRequester(thumbnails_.get());
         list_->initialise();
         list_->setViewStyle(Preferences::readViewStyle());

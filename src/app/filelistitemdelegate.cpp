@@ -222,7 +222,17 @@ void FileListItemDelegate::paintTile(QPainter& painter, const QStyleOptionViewIt
 
     const int edge = iconSize(ViewStyle::Tiles);
     const QRect icon(content.x() + kInset, content.y() + (content.height() - edge) / 2, edge, edge);
-    drawIcon(painter, index.data(Qt::DecorationRole).value<QIcon>(), icon);
+    // A file's thumbnail where there is one, as the icon styles show it.
+    QImage thumbnail;
+    if (!index.data(FileListModel::IsFolderRole).toBool()) {
+        thumbnail = index.data(FileListModel::ThumbnailRole).value<QImage>();
+        if (thumbnail.isNull() && thumbnailWanted_)
+            thumbnailWanted_(index.row());
+    }
+    if (!thumbnail.isNull())
+        painter.drawImage(fittedImageRect(thumbnail.size(), icon), thumbnail);
+    else
+        drawIcon(painter, index.data(Qt::DecorationRole).value<QIcon>(), icon);
 
     // The name, then the type and the size (empty for folders).
     QStringList lines;

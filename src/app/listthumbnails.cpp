@@ -1,5 +1,6 @@
 #include "app/listthumbnails.h"
 
+#include <QAbstractItemView>
 #include <QImage>
 #include <QMetaObject>
 #include <utility>
@@ -18,13 +19,18 @@ QImage toQImage(const RgbaImage& image) {
 }
 
 bool showsThumbnails(ViewStyle style) {
-    return style == ViewStyle::LargeIcons || style == ViewStyle::ExtraLargeIcons;
+    return style == ViewStyle::LargeIcons || style == ViewStyle::ExtraLargeIcons ||
+           style == ViewStyle::Tiles;
 }
 
 }  // namespace
 
-ListThumbnails::ListThumbnails(NodeOfItem nodeOfItem, CListviewControl& list, QObject* parent)
-    : QObject(parent), nodeOfItem_(std::move(nodeOfItem)), list_(list) {}
+ListThumbnails::ListThumbnails(NodeOfItem nodeOfItem, CListviewControl& list, QObject* parent,
+                               StepRunner waitRunner)
+    : QObject(parent),
+      nodeOfItem_(std::move(nodeOfItem)),
+      list_(list),
+      waitRunner_(std::move(waitRunner)) {}
 
 void ListThumbnails::requestThumbnail(int item, std::uint32_t generation) {
     if (!Preferences::readSwitch(Preferences::Switch::GenerateThumbnail))
@@ -32,22 +38,36 @@ void ListThumbnails::requestThumbnail(int item, std::uint32_t generation) {
     NodePointer node = nodeOfItem_(item);
     if (!node || !wantsThumbnail(node->pathComponent()))
         return;
+    // The creator is busy stopping (the window paints meanwhile): asked once it has.
+    if (stopping_) {
+        unanswered_[item] = {generation, std::move(node)};
+        return;
+    }
     ask(item, {generation, std::move(node)});
 }
 
 void ListThumbnails::thumbnailStillWanted(int item, std::uint32_t generation) {
+    if (stopping_)
+        return;
     const auto asked = unanswered_.find(item);
     if (asked != unanswered_.end() && asked->second.generation == generation)
         creator_.bringForward(*asked->second.node);
 }
 
 void ListThumbnails::stopThumbnails() {
-    creator_.stopThumbnails();
+    stopCreator();
     unanswered_.clear();
 }
 
+void ListThumbnails::stopCreator() {
+    stopping_ = true;
+    waitRunner_(list_.currentView() ? list_.currentView()->viewport() : &list_,
+                [this] { creator_.stopThumbnails(); });
+    stopping_ = false;
+}
+
 void ListThumbnails::viewStyleChanged(ViewStyle style) {
-    creator_.stopThumbnails();
+    stopCreator();
     if (!showsThumbnails(style) || !Preferences::readSwitch(Preferences::Switch::GenerateThumbnail))
         return;
     const std::map<int, Unanswered> dropped = std::exchange(unanswered_, {});

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "app/steprunner.h"
 #include "app/thumbnailrequester.h"
 #include "app/viewstyle.h"
 #include "thumbs/thumbcreator.h"
@@ -27,6 +28,10 @@ class FileSystemNode;
  * The list asks for each row once per generation, so requests that a change of view style
  * dropped are asked again as soon as a style that shows thumbnails is on show.
  *
+ * Stopping the creator waits for a read in progress, which a device that stopped answering holds
+ * until its time-out: the wait runs under the step runner, so the window keeps painting and
+ * handling its messages.
+ *
  * GUI thread only. Destroying it waits for the creator's threads.
  */
 class ListThumbnails : public QObject, public ThumbnailRequester {
@@ -36,7 +41,9 @@ public:
     /** The node of a list item that may get a thumbnail (a file); null for others. */
     using NodeOfItem = std::function<NodePointer(int item)>;
 
-    ListThumbnails(NodeOfItem nodeOfItem, CListviewControl& list, QObject* parent = nullptr);
+    /** waitRunner: runs the wait for the creator to stop, over the list (runDeviceStep unless set). */
+    ListThumbnails(NodeOfItem nodeOfItem, CListviewControl& list, QObject* parent = nullptr,
+                   StepRunner waitRunner = runDeviceStep);
 
     void requestThumbnail(int item, std::uint32_t generation) override;
     void thumbnailStillWanted(int item, std::uint32_t generation) override;
@@ -53,9 +60,12 @@ private:
     void ask(int item, Unanswered asked);
     ThumbnailRequest requestFor(int item, const Unanswered& asked);
     void thumbnailMade(int item, std::uint32_t generation, const NodePointer& node);
+    void stopCreator();
 
     NodeOfItem nodeOfItem_;
     CListviewControl& list_;
+    StepRunner waitRunner_;
+    bool stopping_ = false;
     ThumbnailCache cache_;
     ThumbCreator creator_{cache_};
     // The rows asked for and not answered with a thumbnail yet, by row.

@@ -109,10 +109,16 @@ bool prepareScreenshot(CMainWindow& window, const Options& options) {
         std::fprintf(stderr, "plovik: no device arrived\n");
         return false;
     }
-    if (window.openDevicePath(options.open))
-        return true;
-    std::fprintf(stderr, "plovik: no folder %s on the first device\n", qPrintable(options.open));
-    return false;
+    if (!window.openDevicePath(options.open)) {
+        std::fprintf(stderr, "plovik: no folder %s on the first device\n",
+                     qPrintable(options.open));
+        return false;
+    }
+    // Thumbnails of the folder shown are made meanwhile.
+    const QDeadlineTimer thumbnails(1000);
+    while (!thumbnails.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return true;
 }
 
 // File-type icons also where the desktop names no icon theme of its own (and offscreen): the

@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QMouseEvent>
 #include <QSplitter>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/dialogscript.h"
 #include "app/filecommands.h"
@@ -12,6 +15,7 @@
 #include "app/preferences.h"
 #include "app/viewstyle.h"
 #include "app/windowlayoutmemory.h"
+#include "mobiledevice/sim/plovik_sim.h"
 #include "temporarysettings.h"
 
 using namespace mainwindowharness;
@@ -168,6 +172,34 @@ private slots:
         QApplication::processEvents();
         QCOMPARE(widthOf("fileTreeview"), 230);
         QCOMPARE(widthOf("fileInspector"), 220);
+    }
+
+    void aThumbnailReadStuckOnTheDeviceDoesNotFreezeAReload() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Stuck Thumbnail Phone", "dddd000000000000000000000000000000000006");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        StalledFileOperations stall(kPlovikSimFileData);
+        // Should the window wait for the worker, the device answers again after a while.
+        std::atomic<bool> done{false};
+        std::thread watchdog([&stall, &done] {
+            for (int waited = 0; waited < 100 && !done; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            stall.release();
+        });
+        shown.window.showViewStyle(ViewStyle::ExtraLargeIcons);
+        QTest::qWait(300);  // the thumbnail worker is in its read by now
+        bool handledMessages = false;
+        QTimer::singleShot(200, &shown.window, [&] {
+            handledMessages = true;
+            stall.release();
+        });
+        shown.window.refresh();
+        done = true;
+        watchdog.join();
+        QVERIFY2(handledMessages, "the window waited for the thumbnail worker without its messages");
     }
 
     void theViewStyleButtonShowsTheStoredStyleFromTheStart() {

@@ -42,6 +42,24 @@ inline int entryCount(const fs::path& folder) {
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
+/**
+ * Holds the simulator's file operations of the mask (PlovikSimFileOperations) while it lives, or
+ * until release; any thread may release.
+ */
+class StalledFileOperations {
+public:
+    explicit StalledFileOperations(int operations) { set(operations); }
+    ~StalledFileOperations() { release(); }
+    StalledFileOperations(const StalledFileOperations&) = delete;
+    StalledFileOperations& operator=(const StalledFileOperations&) = delete;
+    void release() { set(0); }
+
+private:
+    static void set(int operations) {
+        simulator<int(int)>("PlovikSimStallFileOperations")(operations);
+    }
+};
+
 inline void writeFile(const fs::path& file, const std::string& contents) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << contents;

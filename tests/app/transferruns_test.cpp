@@ -16,19 +16,6 @@ using namespace mainwindowharness;
 
 namespace {
 
-/** Holds the simulator's file operations of the mask while it lives, or until release. */
-class StalledFileOperations {
-public:
-    explicit StalledFileOperations(int operations) { set(operations); }
-    ~StalledFileOperations() { release(); }
-    void release() { set(0); }
-
-private:
-    static void set(int operations) {
-        simulator<int(int)>("PlovikSimStallFileOperations")(operations);
-    }
-};
-
 /** Names of the staged files (".plovik-….part") in folder. */
 QStringList stagedFiles(const fs::path& folder) {
     QStringList names;

@@ -12,7 +12,7 @@ class CAlertDialogTest : public QObject {
 private slots:
     void buttonsGiveTheirResults_data();
     void buttonsGiveTheirResults();
-    void enterAndEscapeDoNotEndIt();
+    void escapeDoesNotEndItAndEnterPressesTheFirstButton();
     void onlyButtonsWithTextsShow();
     void heightFollowsTheTexts();
     void showAlertReturnsTheOption();
@@ -62,15 +62,15 @@ void CAlertDialogTest::buttonsGiveTheirResults() {
     QCOMPARE(alert.result(), result);
 }
 
-void CAlertDialogTest::enterAndEscapeDoNotEndIt() {
+void CAlertDialogTest::escapeDoesNotEndItAndEnterPressesTheFirstButton() {
     CAlertDialog alert(nullptr, overwritePrompt());
     alert.show();
     QVERIFY(QTest::qWaitForWindowExposed(&alert));
     QTest::keyClick(&alert, Qt::Key_Escape);
-    QTest::keyClick(&alert, Qt::Key_Return);
     QVERIFY(alert.isVisible());
-    alert.close();
-    QCOMPARE(alert.result(), 1);
+    QTest::keyClick(&alert, Qt::Key_Return);
+    QVERIFY(!alert.isVisible());
+    QCOMPARE(alert.result(), 0);
 }
 
 void CAlertDialogTest::onlyButtonsWithTextsShow() {

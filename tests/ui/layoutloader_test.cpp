@@ -169,8 +169,8 @@ void LayoutLoaderTest::hostTakesTheLayoutsSizes() {
     LayoutLoader loader;
     QWidget* root = loader.loadInto(QStringLiteral("mainwindow.xml"), &host);
     QVERIFY(root);
-    QCOMPARE(host.minimumSize(), QSize(800, 600));
-    QCOMPARE(host.size(), QSize(800, 600));
+    QCOMPARE(host.minimumSize(), QSize(640, 480));
+    QCOMPARE(host.size(), QSize(1000, 680));
     QCOMPARE(host.windowTitle(), QStringLiteral("Plovik"));
     host.show();
     QVERIFY(!Controls::find(root, QStringLiteral("btnRestore"))->isVisible());

@@ -17,7 +17,7 @@ void WindowChromeTest::titleButtonsFollowTheWindowState() {
     LayoutLoader loader;
     QVERIFY(window.loadLayout(loader, QStringLiteral("mainwindow.xml")));
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(window.minimumSize(), QSize(800, 600));
+    QCOMPARE(window.minimumSize(), QSize(640, 480));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* maximise = window.findChild<QWidget*>(QStringLiteral("btnMax"));
