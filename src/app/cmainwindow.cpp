@@ -937,3 +937,9 @@ void CMainWindow::setUpRow(DeviceTreeRow& row) {
 void CMainWindow::expandingRows(int count) {
     writeStatus(QStringLiteral("Expanding %1 items...").arg(count));
 }
+
+void CMainWindow::rowsExpanded() {
+    // Back to what the status line said about the list.
+    const QList<int> rows = list_ ? list_->selectedItems() : QList<int>();
+    itemChanged(rows.isEmpty() ? -1 : rows.front());
+}

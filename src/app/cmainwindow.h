@@ -145,6 +145,7 @@ public:
     void setUpRow(DeviceTreeRow& row) override;
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
     void expandingRows(int count) override;
+    void rowsExpanded() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -339,8 +339,12 @@ void DeviceTreeControl::expandOrCollapseAt(DeviceTreeRow& row, QPoint pointInRow
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         if (!where.isValid())
             return;
+        setExpanded(&row, true);
+        if (d_->delegate)
+            d_->delegate->rowsExpanded();
+        return;
     }
-    setExpanded(&row, !row.expanded);
+    setExpanded(&row, false);
 }
 
 void DeviceTreeControl::moveSelectionOffRow(const DeviceTreeRow& doomed) {

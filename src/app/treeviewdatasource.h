@@ -47,4 +47,6 @@ public:
     virtual void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) = 0;
     /** A click in a collapsed row's expander will list count rows ("Expanding %d items..."). */
     virtual void expandingRows(int count) = 0;
+    /** The expansion expandingRows announced has ended. */
+    virtual void rowsExpanded() = 0;
 };
