@@ -22,8 +22,6 @@ constexpr int kAfcObjectNotFound = 8;
 // a USB 3 link busy through its latency, few enough that the device's and the mux's buffers hold
 // every reply not yet taken in, so that neither side's sends wait for the other's reads.
 constexpr size_t kBytesInFlight = 128 << 10;
-// Receives for less than this fill the inbox instead, so that it takes in what follows as well.
-constexpr size_t kInboxSize = 64 << 10;
 // What one file information reply is reckoned to take: a handful of keys and values.
 constexpr size_t kInfoReplyReckoning = 256;
 
@@ -48,7 +46,7 @@ std::vector<uint8_t> readArguments(uint64_t file, uint32_t length) {
 }  // namespace
 
 AfcConnection::AfcConnection(std::shared_ptr<ServiceConnection> service)
-    : service_(std::move(service)) {}
+    : service_(service), receiver_(std::move(service)) {}
 
 int AfcConnection::fail(int code) {
     broken_ = true;
@@ -84,47 +82,13 @@ int AfcConnection::send(AfcOperation operation, const std::vector<uint8_t>& argu
 }
 
 int AfcConnection::receiveExactly(void* buffer, size_t length) {
-    auto* position = static_cast<uint8_t*>(buffer);
-    size_t done = std::min(length, inbox_.size() - inboxRead_);
-    std::copy_n(inbox_.begin() + static_cast<std::ptrdiff_t>(inboxRead_), done, position);
-    inboxRead_ += done;
-    while (done < length) {
-        // Small replies are taken in many at a time: a stream of them costs few receives.
-        const bool direct = length - done >= kInboxSize;
-        if (!direct) {
-            inbox_.resize(kInboxSize);
-            inboxRead_ = 0;
-        }
-        uint8_t* target = direct ? position + done : inbox_.data();
-        const int64_t received = service_->receive(target, direct ? length - done : kInboxSize);
-        if (received <= 0) {
-            inbox_.clear();
-            inboxRead_ = 0;
-            return fail(received == 0 ? kAfcNotEnoughData : kAfcConnectionFailed);
-        }
-        if (direct) {
-            done += static_cast<size_t>(received);
-            continue;
-        }
-        inbox_.resize(static_cast<size_t>(received));
-        const size_t taken = std::min(length - done, inbox_.size());
-        std::copy_n(inbox_.begin(), taken, position + done);
-        inboxRead_ = taken;
-        done += taken;
-    }
-    return kSuccess;
+    const int result = receiver_.receiveExactly(buffer, length);
+    return result == kSuccess ? kSuccess : fail(result);
 }
 
 int AfcConnection::discard(uint64_t length) {
-    uint8_t sink[4096];
-    while (length > 0) {
-        const auto chunk = static_cast<size_t>(std::min<uint64_t>(length, sizeof sink));
-        if (const int result = receiveExactly(sink, chunk); result != kSuccess) {
-            return result;
-        }
-        length -= chunk;
-    }
-    return kSuccess;
+    const int result = receiver_.discard(length);
+    return result == kSuccess ? kSuccess : fail(result);
 }
 
 int AfcConnection::receiveHeader(AfcHeader* header, std::optional<uint64_t> packetNumber) {

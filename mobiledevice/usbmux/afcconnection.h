@@ -22,6 +22,7 @@
 #define PLOVIK_USBMUX_AFCCONNECTION_H
 
 #include "afcpacket.h"
+#include "bufferedreceiver.h"
 
 #include <cstdint>
 #include <functional>
@@ -127,13 +128,11 @@ private:
     };
 
     const std::shared_ptr<ServiceConnection> service_;
+    BufferedReceiver receiver_;
     std::mutex mutex_;
     uint64_t lastPacketNumber_ = 0;
     bool broken_ = false;
     bool oneAtATime_ = false;
-    // Bytes received beyond the reply being read; those from inboxRead_ on are not yet taken.
-    std::vector<uint8_t> inbox_;
-    size_t inboxRead_ = 0;
     std::set<uint64_t> readOnlyFiles_;
     ReadAhead ahead_;
     WriteBehind behind_;
