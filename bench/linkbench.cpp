@@ -2,6 +2,8 @@
 // side by side with ifuse (libimobiledevice's AFC client under FUSE) copying the same data with
 // cp, each against the link's own ceiling; then the listing of a large folder. Every measurement
 // gets a fresh emulator, whose counts tell the AFC requests, and so the round trips, it took.
+// With --baseline, the plovik-cli of an earlier build is measured beside this one's, on the same
+// emulator, and the summary puts the two side by side.
 
 #include <algorithm>
 #include <cstdint>
@@ -39,6 +41,9 @@ struct Settings {
     int smallKib = 8;
     int entries = 20000;
     std::string link = "usb2";
+    // A build folder of an earlier version: its bin/plovik-cli, which loads its own
+    // lib/libplovik-usbmux.so.
+    std::string baseline;
 };
 
 /** Where the run keeps its data and which programs it drives. */
@@ -54,6 +59,10 @@ struct Run {
 
     fs::path bench() const { return device / "Media/Bench"; }
 };
+
+std::string baselineCli(const Settings& settings) {
+    return settings.baseline + "/bin/plovik-cli";
+}
 
 struct Measurement {
     double seconds = 0;
@@ -124,10 +133,11 @@ ChildProcess::Options optionsFor(const Run& run, const EmulatorProcess& emulator
     return options;
 }
 
-/** plovik-cli ARGUMENTS against a fresh emulator. */
-Measurement measureCli(const Run& run, const std::vector<std::string>& arguments) {
+/** plovik-cli ARGUMENTS (this build's, or program) against a fresh emulator. */
+Measurement measureCli(const Run& run, const std::vector<std::string>& arguments,
+                       const std::string& program = PLOVIK_CLI_PROGRAM) {
     EmulatorProcess emulator(PLOVIK_DEVEMU_PROGRAM, run.work, run.device, run.settings.link);
-    std::vector<std::string> command{PLOVIK_CLI_PROGRAM};
+    std::vector<std::string> command{program};
     command.insert(command.end(), arguments.begin(), arguments.end());
     const ChildProcess::Options options = optionsFor(run, emulator);
     Measurement measurement;
@@ -199,7 +209,18 @@ struct CopyRow {
     TreeSize size;
     Measurement cli;
     Measurement ifuse;
+    Measurement baseline;  // skipped without --baseline
 };
+
+/** The baseline's plovik-cli with the same arguments, or a skipped measurement. */
+Measurement measureBaseline(const Run& run, const std::vector<std::string>& arguments) {
+    if (run.settings.baseline.empty()) {
+        Measurement skipped;
+        skipped.skipped = "no --baseline";
+        return skipped;
+    }
+    return measureCli(run, arguments, baselineCli(run.settings));
+}
 
 /** Pull and push of one item (the large file or the folder of small files), both ways. */
 std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std::string& what) {
@@ -208,9 +229,14 @@ std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std:
     std::vector<CopyRow> rows;
 
     progress(("pull " + what).c_str());
-    CopyRow pull{"pull " + what, size, {}, {}};
-    pull.cli = measureCli(run, {"pull", "/Media/Bench/" + item, run.download});
+    CopyRow pull{"pull " + what, size, {}, {}, {}};
+    const std::vector<std::string> pullArguments{"pull", "/Media/Bench/" + item, run.download};
+    pull.cli = measureCli(run, pullArguments);
     expectCopy(run.download / item, size, "plovik-cli pull");
+    clearCopies(run);
+    pull.baseline = measureBaseline(run, pullArguments);
+    if (pull.baseline.measured())
+        expectCopy(run.download / item, size, "the baseline's plovik-cli pull");
     clearCopies(run);
     pull.ifuse = measureIfuse(run, {"cp", "-r", mounted / item, run.download});
     if (pull.ifuse.measured())
@@ -219,9 +245,14 @@ std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std:
     rows.push_back(pull);
 
     progress(("push " + what).c_str());
-    CopyRow push{"push " + what, size, {}, {}};
-    push.cli = measureCli(run, {"push", run.upload / item, "/Media/Bench/Pushed"});
+    CopyRow push{"push " + what, size, {}, {}, {}};
+    const std::vector<std::string> pushArguments{"push", run.upload / item, "/Media/Bench/Pushed"};
+    push.cli = measureCli(run, pushArguments);
     expectCopy(run.bench() / "Pushed" / item, size, "plovik-cli push");
+    clearCopies(run);
+    push.baseline = measureBaseline(run, pushArguments);
+    if (push.baseline.measured())
+        expectCopy(run.bench() / "Pushed" / item, size, "the baseline's plovik-cli push");
     clearCopies(run);
     push.ifuse = measureIfuse(run, {"cp", "-r", run.upload / item, mounted / "Pushed"});
     if (push.ifuse.measured())
@@ -236,21 +267,35 @@ struct ListingRow {
     Measurement measurement;
 };
 
-std::vector<ListingRow> measureListings(Run& run) {
+/** The listings of the summary, names first, then full information. */
+struct Listings {
+    std::vector<ListingRow> rows;  // this build's, then ifuse's
+    Measurement baselineNames;
+    Measurement baselineFull;
+};
+
+Listings measureListings(Run& run) {
     progress("listing the folder of many entries");
     const fs::path mounted = run.mountPoint / "Bench/Many";
-    return {
-        {"plovik-cli ls (names)", measureCli(run, {"ls", "/Media/Bench/Many"})},
-        {"plovik-cli ls -l (full information)", measureCli(run, {"ls", "-l", "/Media/Bench/Many"})},
+    const std::vector<std::string> names{"ls", "/Media/Bench/Many"};
+    const std::vector<std::string> full{"ls", "-l", "/Media/Bench/Many"};
+    Listings listings;
+    listings.rows = {
+        {"plovik-cli ls (names)", measureCli(run, names)},
+        {"plovik-cli ls -l (full information)", measureCli(run, full)},
         {"ifuse ls -f (names)", measureIfuse(run, {"ls", "-f", mounted})},
         {"ifuse ls -l (full information)", measureIfuse(run, {"ls", "-l", mounted})},
     };
+    listings.baselineNames = measureBaseline(run, names);
+    listings.baselineFull = measureBaseline(run, full);
+    return listings;
 }
 
-double cliStartup(const Run& run) {
+/** The fastest of three `devices` runs of program: no AFC, only start-up. */
+double cliStartup(const Run& run, const std::string& program = PLOVIK_CLI_PROGRAM) {
     double fastest = 1e9;
     for (int attempt = 0; attempt < 3; ++attempt)
-        fastest = std::min(fastest, measureCli(run, {"devices"}).seconds);
+        fastest = std::min(fastest, measureCli(run, {"devices"}, program).seconds);
     return fastest;
 }
 
@@ -378,10 +423,66 @@ void printGoals(const Run& run, const std::vector<CopyRow>& large,
     }
 }
 
+/** The copy's ratio to the link's ceiling and its round trips per file, or "-". */
+std::string copyCell(const Run& run, const CopyRow& row, const Measurement& measurement) {
+    if (!measurement.measured())
+        return "-";
+    char text[64];
+    std::snprintf(
+        text, sizeof text, "%.3f (%.2f rt/file)",
+        ceilingSeconds(run, row.size.bytes) / measurement.seconds,
+        static_cast<double>(measurement.stats.afcRoundTrips) / static_cast<double>(row.size.files));
+    return text;
+}
+
+/** The listing's seconds, net of the program's start-up, and its round trips per entry. */
+std::string listingCell(const Run& run, const Measurement& measurement, double startup) {
+    if (!measurement.measured())
+        return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f s, net %.2f (%.3f rt/entry)", measurement.seconds,
+                  measurement.seconds - startup,
+                  static_cast<double>(measurement.stats.afcRoundTrips) / run.settings.entries);
+    return text;
+}
+
+/** The summary in the form of the table: the baseline before, this build after. */
+void printSummary(const Run& run, const std::vector<CopyRow>& copies, const Listings& listings,
+                  double startup, double baselineStartup) {
+    std::printf(
+        "\nsummary on --link %s: copies as ratios to the ceiling, listings in seconds "
+        "(net: less the program's own start-up)\n",
+        run.settings.link.c_str());
+    std::printf("%-34s | %-30s | %-30s | %-30s | %s\n", "work", "before (--baseline)",
+                "after (this build)", "ifuse + cp / ls", "goal");
+    const char* goals[] = {">= 0.95", ">= 0.95", ">= 0.6", ">= 0.6"};
+    for (size_t index = 0; index < copies.size(); ++index) {
+        const CopyRow& row = copies[index];
+        std::printf("%-34s | %-30s | %-30s | %-30s | %s\n", row.label.c_str(),
+                    copyCell(run, row, row.baseline).c_str(), copyCell(run, row, row.cli).c_str(),
+                    copyCell(run, row, row.ifuse).c_str(), index < 4 ? goals[index] : "");
+    }
+    const std::string entries = std::to_string(run.settings.entries);
+    std::printf("%-34s | %-30s | %-30s | %-30s | %s\n",
+                ("list " + entries + " entries, full info").c_str(),
+                listingCell(run, listings.baselineFull, baselineStartup).c_str(),
+                listingCell(run, listings.rows[1].measurement, startup).c_str(),
+                listingCell(run, listings.rows[3].measurement, 0).c_str(), "<= 0.5 s");
+    std::printf("%-34s | %-30s | %-30s | %-30s | %s\n",
+                ("list " + entries + " names (ls; ifuse ls -f)").c_str(),
+                listingCell(run, listings.baselineNames, baselineStartup).c_str(),
+                listingCell(run, listings.rows[0].measurement, startup).c_str(),
+                listingCell(run, listings.rows[2].measurement, 0).c_str(), "<= 0.1 s");
+    std::printf(
+        "start-up (devices): before %.2f s, after %.2f s; rt: requests sent only once the "
+        "reply before had come\n",
+        baselineStartup, startup);
+}
+
 int usage(const char* program) {
     std::fprintf(stderr,
                  "usage: %s [--large-mib 1024] [--small-files 5000] [--small-kib 8]\n"
-                 "          [--entries 20000] [--link usb2|usb3|MBPS,MS]\n",
+                 "          [--entries 20000] [--link usb2|usb3|MBPS,MS] [--baseline BUILD_DIR]\n",
                  program);
     return 2;
 }
@@ -400,6 +501,8 @@ bool parse(int argc, char** argv, Settings& settings) {
             settings.entries = std::max(1, std::atoi(value));
         else if (option == "--link")
             settings.link = value;
+        else if (option == "--baseline")
+            settings.baseline = value;
         else
             return false;
     }
@@ -410,6 +513,8 @@ void runBench(Run& run) {
     layOutData(run);
     progress("timing the start-up of plovik-cli");
     const double startup = cliStartup(run);
+    const double baselineStartup =
+        run.settings.baseline.empty() ? 0 : cliStartup(run, baselineCli(run.settings));
     char large[64];
     std::snprintf(large, sizeof large, "1 file of %lld MiB",
                   static_cast<long long>(run.settings.largeBytes >> 20));
@@ -418,7 +523,7 @@ void runBench(Run& run) {
                   run.settings.smallKib);
     const std::vector<CopyRow> largeRows = measureCopies(run, "large.bin", large);
     const std::vector<CopyRow> smallRows = measureCopies(run, "Small", small);
-    const std::vector<ListingRow> listingRows = measureListings(run);
+    const Listings listings = measureListings(run);
 
     std::printf("\nplovik-devemu --link %s: %.1f MB/s, %.2f ms per request\n",
                 run.settings.link.c_str(), run.profile.bytesPerSecond / 1e6,
@@ -431,8 +536,9 @@ void runBench(Run& run) {
     all.insert(all.end(), smallRows.begin(), smallRows.end());
     printCopies(run, all, startup);
     printRequestsPerFile(run, smallRows);
-    printListings(run, listingRows);
+    printListings(run, listings.rows);
     printGoals(run, largeRows, smallRows, startup);
+    printSummary(run, all, listings, startup, baselineStartup);
 }
 
 }  // namespace
