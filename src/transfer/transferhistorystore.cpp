@@ -28,15 +28,16 @@ constexpr AddedColumn kAddedColumns[] = {
     {"device_display_path", "ALTER TABLE transfers ADD COLUMN device_display_path TEXT;"},
     {"size", "ALTER TABLE transfers ADD COLUMN size INTEGER;"},
     {"not_copied_cause", "ALTER TABLE transfers ADD COLUMN not_copied_cause INTEGER;"},
+    {"reason", "ALTER TABLE transfers ADD COLUMN reason TEXT;"},
 };
 
 constexpr const char* kInsert =
     "INSERT INTO transfers (from_device, status, local_file, device_file, device_name, "
-    "device_display_path, size, not_copied_cause) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+    "device_display_path, size, not_copied_cause, reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
     "RETURNING occurred_time;";
 constexpr const char* kSelectAll =
     "SELECT from_device, status, occurred_time, local_file, device_file, device_name, "
-    "device_display_path, size, not_copied_cause FROM transfers ORDER BY rowid;";
+    "device_display_path, size, not_copied_cause, reason FROM transfers ORDER BY rowid;";
 
 void createParentFolders(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -72,6 +73,7 @@ TransferRecord recordFromRow(const SqliteDatabase::Statement& row) {
     record.size = row.isInteger(7) ? row.integer64(7) : -1;
     if (record.status == TransferRecord::kNotCopied)
         record.notCopiedCause = causeFromColumn(row, 8);
+    record.reason = CZelboString::fromUtf8(row.text(9));
     return record;
 }
 
@@ -255,6 +257,10 @@ CZelboString TransferHistoryStore::insert(const TransferRecord& record) {
         statement.bind(8, static_cast<int>(record.notCopiedCause));
     else
         statement.bindNull(8);
+    if (!record.reason.isEmpty())
+        statement.bind(9, record.reason.toUtf8());
+    else
+        statement.bindNull(9);
     CZelboString occurredTime;
     while (statement.step())
         occurredTime = CZelboString::fromUtf8(statement.text(0));

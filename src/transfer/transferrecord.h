@@ -42,4 +42,6 @@ struct TransferRecord {
     CZelboString deviceName;
     /** The file's size in bytes; -1 when not known. */
     int64_t size = -1;
+    /** Why a file that failed did not arrive, as the run said it; empty when not known. */
+    CZelboString reason;
 };

@@ -60,6 +60,8 @@ void TransferRecorder::itemFailed(const CZelboString& source, const CZelboString
         record.notCopiedCause = cancelSeen_              ? Cause::Cancelled
                                 : started && targetKept_ ? Cause::Skipped
                                                          : Cause::Failed;
+        if (record.notCopiedCause == Cause::Failed)
+            record.reason = reason;
         history_->addRecord(std::move(record));
     }
     startedSource_ = CZelboString();

@@ -241,7 +241,9 @@ void CTransferManagerWindowTest::eachOutcomeHasItsOwnMarkAndToolTip() {
     TransferHistoryStore history(toZelboString(pathOf(folder / "history.sqlite")));
     history.addRecord(makeRecord("/tmp/copied.jpg", TransferRecord::kCopied, true,
                                  QStringLiteral("Ann's iPhone")));
-    history.addRecord(notCopied("/tmp/failed.jpg", Cause::Failed));
+    TransferRecord failed = notCopied("/tmp/failed.jpg", Cause::Failed);
+    failed.reason = u"No longer on the device";
+    history.addRecord(failed);
     history.addRecord(notCopied("/tmp/skipped.jpg", Cause::Skipped));
     history.addRecord(notCopied("/tmp/cancelled.jpg", Cause::Cancelled));
     // Older versions wrote failed and kept files alike.
@@ -258,7 +260,7 @@ void CTransferManagerWindowTest::eachOutcomeHasItsOwnMarkAndToolTip() {
     QCOMPARE(toolTipAt(shown, 1, Area::Status), QStringLiteral("Cancelled"));
     QCOMPARE(toolTipAt(shown, 2, Area::Status),
              QStringLiteral("Skipped: the existing file was kept"));
-    QCOMPARE(toolTipAt(shown, 3, Area::Status), QStringLiteral("Failed"));
+    QCOMPARE(toolTipAt(shown, 3, Area::Status), QStringLiteral("Failed: No longer on the device"));
     QCOMPARE(toolTipAt(shown, 4, Area::Status), QStringLiteral("Copied"));
     QCOMPARE(toolTipAt(shown, 0, Area::Direction), QStringLiteral("Copy to iPad"));
     QCOMPARE(toolTipAt(shown, 4, Area::Direction), QStringLiteral("Copy from Ann's iPhone"));

@@ -96,7 +96,7 @@ TEST_F(TransferHistoryStoreTest, OpensLazilyAndCreatesTheTableWithTheKnownStatem
               "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time "
               "TIMESTAMP DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, "
               "device_file TEXT, device_name TEXT, device_display_path TEXT, size INTEGER, "
-              "not_copied_cause INTEGER)");
+              "not_copied_cause INTEGER, reason TEXT)");
 }
 
 TEST_F(TransferHistoryStoreTest, ApostrophesAndNonAsciiTextsAreStoredAsUtf8AndReadBackUnchanged) {

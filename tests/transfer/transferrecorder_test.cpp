@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -101,7 +102,14 @@ TEST_F(TransferRecorderTest, DownloadsNameTheAfcAndDisplayPathsAndARefusedFolder
     EXPECT_EQ(refused.notCopiedCause, Cause::Failed);
     EXPECT_EQ(refused.localFile, text(local / "Album/sub"));
     EXPECT_EQ(refused.deviceFile, u"/Album/sub");
+    EXPECT_EQ(refused.reason.toUtf8(), "Can't create local folder");
     EXPECT_EQ(history.records().size(), 2u);
+    // The reason is kept with the row.
+    const std::vector<TransferRecord> stored =
+        TransferHistoryStore(text(data / "history.sqlite")).records();
+    EXPECT_TRUE(std::any_of(stored.begin(), stored.end(), [](const TransferRecord& record) {
+        return record.reason.toUtf8() == "Can't create local folder";
+    }));
 }
 
 TEST_F(TransferRecorderTest,

@@ -67,8 +67,11 @@ QString statusText(const TransferRecord& record) {
             return QStringLiteral("Copied");
         case Mark::Failed:
             // Older versions wrote kept targets as not copied too.
-            return record.notCopiedCause == Cause::Unknown ? QStringLiteral("Not copied")
-                                                           : QStringLiteral("Failed");
+            if (record.notCopiedCause == Cause::Unknown)
+                return QStringLiteral("Not copied");
+            return record.reason.isEmpty()
+                       ? QStringLiteral("Failed")
+                       : QStringLiteral("Failed: %1").arg(toQString(record.reason));
         case Mark::Skipped:
             return QStringLiteral("Skipped: the existing file was kept");
         case Mark::Cancelled:
