@@ -1,12 +1,15 @@
 #include "app/clistviewcontrol.h"
 
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListView>
 #include <QRandomGenerator>
 #include <QStackedLayout>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/filelistinput.h"
 #include "app/filelistitemdelegate.h"
@@ -53,6 +56,7 @@ struct CListviewControl::Private {
     void applyAttributes(const ListviewAttributes& attributes);
     void applyColumnWidths();
     void reloadOnce();
+    void showEmptyText(bool shown);
     void reportSelection(const QItemSelection& selected);
     void requestThumbnail(int row);
     QAbstractItemView* view() const;
@@ -75,6 +79,8 @@ struct CListviewControl::Private {
     QTreeView* details;
     QListView* icons;
     QStackedLayout* stack;
+    QString emptyText;
+    std::vector<QLabel*> emptyLabels;
 };
 
 CListviewControl::Private::Private(CListviewControl& control)
@@ -109,6 +115,18 @@ CListviewControl::Private::Private(CListviewControl& control)
     stack->setContentsMargins(0, 0, 0, 0);
     stack->addWidget(details);
     stack->addWidget(icons);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(details),
+                                    static_cast<QAbstractItemView*>(icons)}) {
+        auto* label = new QLabel(view->viewport());
+        label->setObjectName(QStringLiteral("emptyText"));
+        label->setAlignment(Qt::AlignCenter);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label->setEnabled(false);  // drawn in the palette's disabled, greyed text
+        label->hide();
+        auto* centre = new QVBoxLayout(view->viewport());
+        centre->addWidget(label);
+        emptyLabels.push_back(label);
+    }
 
     QObject::connect(header, &QHeaderView::sectionClicked, &control, [this](int column) {
         if (delegate)
@@ -170,12 +188,21 @@ void CListviewControl::Private::reloadOnce() {
     model->reset(0);
     QWidget* over = view()->viewport();
     over->update();
+    showEmptyText(false);
     int count = 0;
     if (ListviewDataSource* source = dataSource) {
         // On the runner's worker: nothing here may touch the model or a widget.
         stepRunner(over, [&count, source] { count = source->itemCount(); });
     }
     model->reset(count);
+    showEmptyText(count == 0);
+}
+
+void CListviewControl::Private::showEmptyText(bool shown) {
+    for (QLabel* label : emptyLabels) {
+        label->setText(emptyText);
+        label->setVisible(shown && !emptyText.isEmpty());
+    }
 }
 
 void CListviewControl::Private::reportSelection(const QItemSelection& selected) {
@@ -270,6 +297,10 @@ void CListviewControl::reload() {
     d_->reloading = false;
     if (d_->delegate)
         d_->delegate->itemChanged(-1);
+}
+
+void CListviewControl::setEmptyText(const QString& text) {
+    d_->emptyText = text;
 }
 
 void CListviewControl::redrawHeader() {

@@ -52,6 +52,8 @@ public:
     void reload();
     /** Repaints the column header (after the sort changed). */
     void redrawHeader();
+    /** What the list says when a reload found no items ("" says nothing). */
+    void setEmptyText(const QString& text);
 
     int itemCount() const;
     /** The selected items, ascending. */

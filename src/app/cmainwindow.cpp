@@ -241,6 +241,7 @@ void CMainWindow::initialiseControls() {
         thumbnails_ = std::make_unique<ListThumbnails>(fileOfItem, *list_, this, runner);
         list_->setThumbnailRequester(thumbnails_.get());
         list_->initialise();
+        list_->setEmptyText(QStringLiteral("This folder is empty"));
         list_->setViewStyle(Preferences::readViewStyle());
         // The button shows the style the list took (an unknown code shows Extra Large Icons).
         if (auto* button = control<QAbstractButton>(QStringLiteral("btnViewstyle")))

@@ -106,7 +106,7 @@ void FileInspector::showPicture(const NodePointer& node, bool isFolder) {
     picture_->setIconImage(fileTypes_.icon(toQString(node->pathComponent()), isFolder)
                                .pixmap(kIconSize, kIconSize)
                                .toImage());
-    if (isFolder || !wantsThumbnail(node->pathComponent()) ||
+    if (isFolder || !inspectorWantsThumbnail(node->fullPath()) ||
         !Preferences::readSwitch(Preferences::Switch::GenerateThumbnail))
         return;
     requestThumbnail(node);

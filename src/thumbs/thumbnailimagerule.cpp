@@ -13,13 +13,23 @@ namespace {
 constexpr std::array<std::u16string_view, 6> kImageExtensions = {u".png", u".jpg",  u".jpeg",
                                                                  u".bmp", u".heic", u".heif"};
 
+bool hasImageExtension(const CZelboString& path) {
+    // Only ASCII letters matter: no other character lower-cases to a letter of these extensions.
+    const std::u16string extension = asciiLowerCase(extensionOf(path).view());
+    return std::find(kImageExtensions.begin(), kImageExtensions.end(), extension) !=
+           kImageExtensions.end();
+}
+
+bool isAppArtwork(const CZelboString& text) {
+    return text == u"iTunesArtwork" || text == u"/iTunesArtwork";
+}
+
 }  // namespace
 
 bool wantsThumbnail(const CZelboString& pathComponent) {
-    if (pathComponent == u"iTunesArtwork" || pathComponent == u"/iTunesArtwork")
-        return true;
-    // Only ASCII letters matter: no other character lower-cases to a letter of these extensions.
-    const std::u16string extension = asciiLowerCase(extensionOf(pathComponent).view());
-    return std::find(kImageExtensions.begin(), kImageExtensions.end(), extension) !=
-           kImageExtensions.end();
+    return isAppArtwork(pathComponent) || hasImageExtension(pathComponent);
+}
+
+bool inspectorWantsThumbnail(const CZelboString& fullPath) {
+    return isAppArtwork(fullPath) || hasImageExtension(fullPath);
 }

@@ -9,3 +9,9 @@
  * about folders.
  */
 bool wantsThumbnail(const CZelboString& pathComponent);
+
+/**
+ * The inspector's rule, judged by a file's device path: an image extension as above, or the path
+ * "/iTunesArtwork" itself (an app container's artwork), not a file of that name deeper down.
+ */
+bool inspectorWantsThumbnail(const CZelboString& fullPath);

@@ -3,6 +3,7 @@
 // of a multiple selection.
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSplitter>
 #include <atomic>
@@ -199,7 +200,7 @@ private slots:
         shown.window.refresh();
         done = true;
         watchdog.join();
-        QVERIFY2(handledMessages, "the window waited for the thumbnail worker without its messages");
+        QVERIFY2(handledMessages, "the window waited for the thumbnail worker, deaf to messages");
     }
 
     void theViewStyleButtonShowsTheStoredStyleFromTheStart() {
@@ -209,6 +210,24 @@ private slots:
         auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnViewstyle"));
         QVERIFY(sameGlyph(button->icon(), ViewStyle::Details));
         QVERIFY(!sameGlyph(button->icon(), ViewStyle::LargeIcons));
+    }
+
+    void anEmptyFolderSaysSo() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Empty Phone", "dddd000000000000000000000000000000000007");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        const auto emptyTextShown = [&shown] {
+            auto* label = shown.list()->currentView()->viewport()->findChild<QLabel*>(
+                QStringLiteral("emptyText"));
+            return label && label->isVisible() &&
+                   label->text() == QStringLiteral("This folder is empty");
+        };
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/Books")));
+        QVERIFY(emptyTextShown());
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QVERIFY(!emptyTextShown());
     }
 
     void aMultipleSelectionShowsItsCountAndSize() {

@@ -214,6 +214,10 @@ TEST(ThumbnailImageRule, AcceptsImageExtensionsInAnyCaseAndAppArtwork) {
     for (const char16_t* name : {u"archive.png.zip", u"notes.txt", u"png", u"itunesartwork",
                                  u"iTunesArtwork.plist", u"photo.gif", u""})
         EXPECT_FALSE(wantsThumbnail(name)) << CZelboString(name).toUtf8();
+    // The inspector judges the whole path: the artwork only at the container's top.
+    EXPECT_TRUE(inspectorWantsThumbnail(u"/iTunesArtwork"));
+    EXPECT_TRUE(inspectorWantsThumbnail(u"/Documents/Photo.JPG"));
+    EXPECT_FALSE(inspectorWantsThumbnail(u"/Documents/iTunesArtwork"));
 }
 
 TEST(BoxFit, ShrinksTheLongerSideToTheBoxAndNeverEnlarges) {
