@@ -87,11 +87,7 @@ bool AfcServer::respond(int socket, AfcRequestQueue& queue,
     // A reply to another packet is how a stream that lost its place looks to the host.
     const uint64_t packetNumber =
         fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
-    if (!device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work)) {
-        return false;
-    }
-    lastReplySent_ = EmulatedDevice::Clock::now();
-    return true;
+    return device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work, lastReplySent_);
 }
 
 AfcReply AfcServer::answer(const AfcRequest& request) {

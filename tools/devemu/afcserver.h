@@ -42,7 +42,8 @@ private:
     sim::AfcConnection connection_;
     // Files opened under /DCIM while cloud-only photos are drilled.
     std::set<uint64_t> cloudOnlyFiles_;
-    // When the last reply had crossed; a request that came before it was sent ahead.
+    // When the last slice of the last reply began to be written; a request that came before it
+    // was sent ahead.
     EmulatedDevice::Clock::time_point lastReplySent_{};
 };
 

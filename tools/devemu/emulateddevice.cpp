@@ -44,11 +44,12 @@ bool EmulatedDevice::send(int socket, const std::string& bytes) {
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-                          Clock::duration work) {
-    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work));
+                          Clock::duration work, Clock::time_point& lastSlice) {
+    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work), &lastSlice);
 }
 
-bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore) {
+bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
+                              Clock::time_point* lastSlice) {
     std::size_t allowed = bytes.size();
     {
         const std::lock_guard lock(mutex_);
@@ -62,7 +63,7 @@ bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_
         bytesSent_ += allowed;
     }
     tally_->fromDevice(allowed);
-    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore);
+    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore, lastSlice);
     if (allowed < bytes.size()) {
         detach();
         return false;

@@ -59,9 +59,10 @@ public:
     bool send(int socket, const std::string& bytes);
     // The same for the reply to a request that crossed at requestCrossed and took work to
     // answer. The turnaround covers the work, as on a device that works on a request while the
-    // reply before still crosses; only longer work delays the reply.
+    // reply before still crosses; only longer work delays the reply. lastSlice receives when its
+    // last slice began to be written: no host can have seen the reply before.
     bool send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-              Clock::duration work);
+              Clock::duration work, Clock::time_point& lastSlice);
     // Books a request of bytes from the host that began to arrive at arrived; the time it has
     // crossed the link.
     Clock::time_point received(std::size_t bytes, Clock::time_point arrived);
@@ -81,7 +82,8 @@ public:
     }
 
 private:
-    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore);
+    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
+                  Clock::time_point* lastSlice = nullptr);
 
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;

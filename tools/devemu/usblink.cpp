@@ -77,7 +77,7 @@ UsbLink::Clock::time_point UsbLink::receive(std::size_t bytes, Clock::time_point
 }
 
 bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
-                       Clock::time_point notBefore) {
+                       Clock::time_point notBefore, Clock::time_point* lastSlice) {
     // Slices whose time came while the emulator prepared the reply go out at once: the caller's
     // notBefore already counts the device's work, which the emulator's own speed must not add to.
     const Booking booking = book(toHostUntil_, toDeviceUntil_, length, notBefore);
@@ -90,6 +90,9 @@ bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
         const double crossed = static_cast<double>(done + slice) / static_cast<double>(length);
         std::this_thread::sleep_until(booking.start +
                                       std::chrono::duration_cast<Clock::duration>(span * crossed));
+        if (lastSlice != nullptr) {
+            *lastSlice = Clock::now();
+        }
         if (!writeAll(socket, bytes + done, slice)) {
             return false;
         }

@@ -44,9 +44,10 @@ public:
     // crossed completely, before which the device must not act on it.
     Clock::time_point receive(std::size_t bytes, Clock::time_point arrived);
     // Writes bytes to the socket as they cross the link, slice by slice, starting at notBefore
-    // (even when that has passed) or after every transfer booked before. false when the peer is
-    // gone.
-    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore);
+    // (even when that has passed) or after every transfer booked before; lastSlice, when given,
+    // receives when the last slice began to be written. false when the peer is gone.
+    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore,
+                  Clock::time_point* lastSlice = nullptr);
 
 private:
     struct Booking {

@@ -60,10 +60,12 @@ bool StandInAfc::reply(int socket, const AfcRequest& request) {
                                              : garbled ? request.packetNumber + 1000
                                                        : request.packetNumber,
                                              answered);
+    // Looked at before the reply goes: a request there already cannot have waited for it.
+    const bool nextWaits = requestWaits(socket);
     if (!writeAll(socket, bytes.data(), bytes.size())) {
         return false;
     }
-    sentAhead_ = requestWaits(socket);
+    sentAhead_ = nextWaits;
     return true;
 }
 
