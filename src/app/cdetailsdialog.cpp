@@ -3,10 +3,14 @@
 #include <utility>
 #include <vector>
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 
 #include "app/qtextconversion.h"
 #include "ui/layoutloader.h"
@@ -17,6 +21,8 @@ using ZelboLib::NSDictionary;
 namespace {
 
 const QString kRowTemplate = QStringLiteral("detail_item.xml");
+const QString kCopyText = QStringLiteral("Copy to Clipboard");
+constexpr int kCopiedShownMs = 1500;
 
 /** (key, value description) for every key of "allKeys", in its order. */
 std::vector<std::pair<QString, QString>> detailLines(const NSDictionary& information) {
@@ -36,11 +42,14 @@ std::vector<std::pair<QString, QString>> detailLines(const NSDictionary& informa
     return lines;
 }
 
-void showText(const QWidget* row, const QString& name, const QString& text) {
-    if (auto* label = row->findChild<QLabel*>(name)) {
+QLabel* showText(const QWidget* row, const QString& name, const QString& text) {
+    auto* label = row->findChild<QLabel*>(name);
+    if (label) {
         label->setTextFormat(Qt::PlainText);
         label->setText(text);
+        label->setToolTip(text);
     }
+    return label;
 }
 
 }  // namespace
@@ -70,9 +79,14 @@ void CDetailsDialog::fillDetails(const NSDictionary& information) {
     if (!list)
         return;
     list->clear();
+    // Rows take the list's width, never more: values too long for it have their tool tip.
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    const auto lines = detailLines(information);
     LayoutLoader loader;
+    int titleWidth = 0;
     int index = 0;
-    for (const auto& [key, value] : detailLines(information)) {
+    for (const auto& [key, value] : lines) {
         QWidget* row = loader.loadLayout(kRowTemplate);
         if (!row)
             return;
@@ -81,18 +95,35 @@ void CDetailsDialog::fillDetails(const NSDictionary& information) {
             row->setAttribute(Qt::WA_StyledBackground);
             row->setStyleSheet(row->property("userData").toString());
         }
-        showText(row, QStringLiteral("title"), key);
+        if (QLabel* title = showText(row, QStringLiteral("title"), key)) {
+            // Key names are never cut: the title column is as wide as the widest key.
+            titleWidth = std::max({titleWidth, title->minimumWidth(),
+                                   title->fontMetrics().horizontalAdvance(key) + 4});
+        }
         showText(row, QStringLiteral("value"), value);
         auto* item = new QListWidgetItem(list);
         // The template fixes the row height through its minimum and maximum, not its hint.
-        item->setSizeHint(
-            row->sizeHint().expandedTo(row->minimumSize()).boundedTo(row->maximumSize()));
+        const QSize height =
+            row->sizeHint().expandedTo(row->minimumSize()).boundedTo(row->maximumSize());
+        item->setSizeHint(QSize(0, height.height()));
         list->setItemWidget(item, row);
         ++index;
     }
+    for (int row = 0; row < list->count(); ++row) {
+        if (auto* title = list->itemWidget(list->item(row))->findChild<QLabel*>(QStringLiteral("title")))
+            title->setFixedWidth(titleWidth);
+    }
 }
 
-void CDetailsDialog::copyDetails() const {
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(detailsText_);
+void CDetailsDialog::copyDetails() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return;
+    clipboard->setText(detailsText_);
+    // A short "Copied" on the button says it worked.
+    auto* button = control<QPushButton>(QStringLiteral("btnCopy"));
+    if (!button)
+        return;
+    button->setText(QStringLiteral("Copied"));
+    QTimer::singleShot(kCopiedShownMs, button, [button] { button->setText(kCopyText); });
 }

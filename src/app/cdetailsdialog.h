@@ -8,7 +8,8 @@
 /**
  * The device details dialog ("details.xml"): one row per key of the snapshot's "allKeys", in
  * order, every second row with the row template's background; "Copy to Clipboard" puts
- * "key:\t\t\tvalue\r\n" lines on the clipboard. Modal over its owner.
+ * "key:\t\t\tvalue\r\n" lines on the clipboard and says "Copied" for a moment. Modal over its
+ * owner.
  */
 class CDetailsDialog : public SkinnedDialog {
     Q_OBJECT
@@ -20,7 +21,7 @@ public:
 
 private:
     void fillDetails(const ZelboLib::NSDictionary& information);
-    void copyDetails() const;
+    void copyDetails();
 
     // Kept as text: the snapshot belongs to the device, which may go while the dialog is open.
     QString detailsText_;

@@ -9,13 +9,16 @@
 
 #include "app/ccapacitycontrol.h"
 #include "app/qtextconversion.h"
+#include "device/devicemodelnames.h"
 #include "ui/controls.h"
 #include "values/bytesize.h"
+#include "values/cbool.h"
 #include "values/nsdictionary.h"
 
 namespace {
 
 constexpr float kWholeBar = 10000.0f;
+const QString kNoValue = QStringLiteral("-");
 
 std::optional<QString> snapshotText(const ZelboLib::NSDictionary& information,
                                     const char16_t* key) {
@@ -24,17 +27,33 @@ std::optional<QString> snapshotText(const ZelboLib::NSDictionary& information,
     return std::nullopt;
 }
 
-// Device values are shown as they are, never read as markup.
+std::optional<QString> chargingText(const ZelboLib::NSDictionary& information) {
+    const ZelboLib::Object* value = information.objectForKey(u"BatteryIsCharging");
+    if (!value)
+        return std::nullopt;
+    if (value->typeCode() != ZelboLib::kTypeBool)
+        return toQString(value->description());
+    return static_cast<const ZelboLib::CBool&>(*value).value() ? QStringLiteral("Charging")
+                                                               : QStringLiteral("Not charging");
+}
+
+QString modelText(const CZelboString& productType) {
+    const QString type = toQString(productType);
+    const std::string_view name = deviceModelName(type.toStdString());
+    return name.empty() ? type : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+// Device values are shown as they are, never read as markup; the tool tip holds a text cut short.
 void showText(const QWidget* page, const char* name, const QString& text) {
     if (auto* label = Controls::find<QLabel>(page, QLatin1String(name))) {
         label->setTextFormat(Qt::PlainText);
         label->setText(text);
+        label->setToolTip(text == kNoValue ? QString() : text);
     }
 }
 
 void showText(const QWidget* page, const char* name, const std::optional<QString>& text) {
-    if (text)
-        showText(page, name, *text);
+    showText(page, name, text && !text->isEmpty() ? *text : kNoValue);
 }
 
 QString accessMessage(AMDeviceAccessState access) {
@@ -92,6 +111,7 @@ void showPart(const QWidget* page, const char* name, int tag, const QString& tex
         return;
     part->setProperty("tag", tag);
     part->setText(text);
+    part->setToolTip(text);
     part->setVisible(tag != 0);
 }
 
@@ -110,8 +130,11 @@ void showStorage(const QWidget* page, const DevicePanelFacts& facts) {
     const int usedTag = static_cast<int>(ratio * kWholeBar);
     const int freeTag = total > 0 ? static_cast<int>((1.0f - ratio) * kWholeBar) : 0;
 
-    showPart(page, "usedCapacity", usedTag, toQString(formatByteSize(used)));
-    showPart(page, "freeCapacity", freeTag, toQString(formatByteSize(free)));
+    showPart(page, "usedCapacity", usedTag, toQString(formatByteSize(used)) + QStringLiteral(" used"));
+    showPart(page, "freeCapacity", freeTag, toQString(formatByteSize(free)) + QStringLiteral(" free"));
+    if (auto* sum = Controls::find<QLabel>(page, QStringLiteral("storageTotal")))
+        sum->setText(total > 0 ? toQString(formatByteSize(total)) + QStringLiteral(" in all")
+                               : QString());
     if (auto* usedPart = Controls::find(page, QStringLiteral("usedCapacity")))
         usedPart->setProperty("userData", QString::asprintf("%f", static_cast<double>(ratio)));
     if (auto* capacity = qobject_cast<CCapacityControlUI*>(bar))
@@ -130,10 +153,12 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device) {
     if (!facts.ready)
         return facts;
     facts.serialNumber = toQString(device.serialNumber());
+    if (const CZelboString type = device.productType(); !type.isEmpty())
+        facts.model = modelText(type);
     const ZelboLib::NSDictionary& information = device.information();
     if (auto capacity = snapshotText(information, u"BatteryCurrentCapacity"))
         facts.battery = *capacity + QLatin1Char('%');
-    facts.charging = snapshotText(information, u"BatteryIsCharging");
+    facts.charging = chargingText(information);
     facts.productVersion = snapshotText(information, u"ProductVersion");
     facts.firmwareVersion = snapshotText(information, u"FirmwareVersion");
     facts.family = device.deviceFamily();
@@ -145,9 +170,11 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device) {
 void showDevicePanel(QWidget* page, const DevicePanelFacts& facts) {
     if (!page)
         return;
-    showText(page, "devicename", facts.name);
-    showText(page, "serialNumber", facts.serialNumber);
-    showText(page, "uuid", facts.identifier);
+    // A device that allows no session may not have told its name yet.
+    showText(page, "devicename", facts.name.isEmpty() ? QStringLiteral("iOS Device") : facts.name);
+    showText(page, "modelName", facts.model);
+    showText(page, "serialNumber", std::optional(facts.serialNumber));
+    showText(page, "uuid", std::optional(facts.identifier));
     showText(page, "battery", facts.battery);
     showText(page, "charging", facts.charging);
     showText(page, "iosverson", facts.productVersion);
@@ -157,7 +184,11 @@ void showDevicePanel(QWidget* page, const DevicePanelFacts& facts) {
     if (!facts.ready)
         showText(page, "deviceAccessMessage", accessMessage(facts.access));
     Controls::setVisible(page, QStringLiteral("deviceAccessMessage"), !facts.ready);
+    // A device that refuses sessions has no details to show.
+    Controls::setVisible(page, QStringLiteral("btnDetails"), facts.ready);
     Controls::setVisible(page, QStringLiteral("totalCapacity"), facts.ready);
+    Controls::setVisible(page, QStringLiteral("storageCaption"), facts.ready);
+    Controls::setVisible(page, QStringLiteral("storageTotal"), facts.ready);
     if (facts.ready)
         showStorage(page, facts);
 }

@@ -17,8 +17,9 @@ struct DevicePanelFacts {
     QString name;
     QString serialNumber;
     QString identifier;
+    std::optional<QString> model;            // marketing name of "ProductType", else the type
     std::optional<QString> battery;          // "BatteryCurrentCapacity" with "%"
-    std::optional<QString> charging;         // "BatteryIsCharging"'s description
+    std::optional<QString> charging;         // "Charging" or "Not charging"
     std::optional<QString> productVersion;   // "ProductVersion"
     std::optional<QString> firmwareVersion;  // "FirmwareVersion"
     AMDevice::Family family = AMDevice::Family::Unknown;
@@ -34,8 +35,9 @@ struct DevicePanelFacts {
 DevicePanelFacts readDevicePanelFacts(AMDevice& device);
 
 /**
- * Fills the device panel below page with facts: labels that the facts lack keep their text; the
- * storage bar ("totalCapacity" with "usedCapacity" and "freeCapacity") lays out by its parts' tags.
+ * Fills the device panel below page with facts: labels that the facts lack show "-", so nothing of
+ * a device shown before stays; the storage bar ("totalCapacity" with "usedCapacity" and
+ * "freeCapacity", the total in "storageTotal") lays out by its parts' tags.
  * A device that is not ready says why: "Unlock the device and tap Trust" while the Trust dialog
  * waits, its own message when it is locked, refused trust or is still connecting. GUI thread.
  */

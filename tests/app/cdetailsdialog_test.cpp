@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "app/cdetailsdialog.h"
@@ -20,6 +21,7 @@ class CDetailsDialogTest : public QObject {
 private slots:
     void rowsFollowAllKeysWithAlternateBackgrounds();
     void withoutAllKeysThereAreNoRows();
+    void longKeysAndValuesFitWithoutScrolling();
     void copyPutsOneLinePerKeyOnTheClipboard();
     void bothCloseButtonsClose_data();
     void bothCloseButtonsClose();
@@ -82,6 +84,28 @@ void CDetailsDialogTest::withoutAllKeysThereAreNoRows() {
     QCOMPARE(CDetailsDialog::detailsText(information), QString());
 }
 
+void CDetailsDialogTest::longKeysAndValuesFitWithoutScrolling() {
+    NSDictionary information(true);
+    fillSnapshot(information);
+    auto* allKeys = static_cast<ZelboLib::NSArray*>(
+        const_cast<ZelboLib::Object*>(information.objectForKey(u"allKeys")));
+    const QString longValue = QString(300, QLatin1Char('x'));
+    information.setObjectForKey(u"ActivationStateAcknowledged",
+                                new CAutoString(CZelboString(reinterpret_cast<const char16_t*>(longValue.utf16()),
+                                                 static_cast<int>(longValue.size()))));
+    allKeys->addObject(new CAutoString(u"ActivationStateAcknowledged"));
+    CDetailsDialog dialog(nullptr, information);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    const auto* list = dialog.findChild<QListWidget*>(QStringLiteral("details"));
+    const QLabel* title = rowLabel(list, 5, "title");
+    QVERIFY(title->width() >= title->fontMetrics().horizontalAdvance(title->text()));
+    QCOMPARE(rowLabel(list, 0, "title")->width(), title->width());
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+    QCOMPARE(rowLabel(list, 5, "value")->toolTip(), longValue);
+}
+
 void CDetailsDialogTest::copyPutsOneLinePerKeyOnTheClipboard() {
     NSDictionary information(true);
     fillSnapshot(information);
@@ -94,6 +118,11 @@ void CDetailsDialogTest::copyPutsOneLinePerKeyOnTheClipboard() {
                             "BatteryIsCharging:\t\t\tFalse\r\n"
                             "BatteryCurrentCapacity:\t\t\t42\r\n"
                             "ActivationState:\t\t\tActivated\r\n"));
+
+    // The button says it worked, then offers the copy again.
+    auto* copy = dialog.findChild<QPushButton*>(QStringLiteral("btnCopy"));
+    QCOMPARE(copy->text(), QStringLiteral("Copied"));
+    QTRY_COMPARE_WITH_TIMEOUT(copy->text(), QStringLiteral("Copy to Clipboard"), 3000);
 }
 
 void CDetailsDialogTest::bothCloseButtonsClose_data() {

@@ -20,7 +20,8 @@ private slots:
     void taggedPartsShareTheInnerWidth();
     void untaggedPartsKeepTheOrdinaryLayout();
     void panelShowsTheDeviceValues();
-    void missingValuesLeaveLabelsUnchanged();
+    void missingValuesShowNoValue();
+    void lockedDeviceKeepsNothingOfTheDeviceBefore();
     void unsoundFiguresGiveASaneBar();
     void lockedDeviceShowsTheAccessMessage();
 };
@@ -173,7 +174,9 @@ void DevicePanelTest::panelShowsTheDeviceValues() {
     QCOMPARE(panel.text("serialNumber"), QStringLiteral("DMPXK2ABCD"));
     QCOMPARE(panel.text("uuid"), QString::fromStdString(udid));
     QCOMPARE(panel.text("battery"), QStringLiteral("85%"));
-    QCOMPARE(panel.text("charging"), QStringLiteral("True"));
+    QCOMPARE(panel.text("charging"), QStringLiteral("Charging"));
+    QCOMPARE(panel.text("modelName"), QStringLiteral("iPad Pro (11-inch) (3rd generation)"));
+    QCOMPARE(panel.label("uuid")->toolTip(), QString::fromStdString(udid));
     QCOMPARE(panel.text("iosverson"), QStringLiteral("17.4"));
     QCOMPARE(panel.text("firmware"), QStringLiteral("iBoot-10151.100.4"));
     QVERIFY(showsPicture(panel.label("deviceicon"), "ipad.svg"));
@@ -182,8 +185,9 @@ void DevicePanelTest::panelShowsTheDeviceValues() {
     const QLabel* used = panel.label("usedCapacity");
     const QLabel* free = panel.label("freeCapacity");
     const QWidget* bar = panel.page()->findChild<QWidget*>(QStringLiteral("totalCapacity"));
-    QCOMPARE(used->text(), QStringLiteral("48.00 GB"));
-    QCOMPARE(free->text(), QStringLiteral("16.00 GB"));
+    QCOMPARE(used->text(), QStringLiteral("48.00 GB used"));
+    QCOMPARE(free->text(), QStringLiteral("16.00 GB free"));
+    QCOMPARE(panel.text("storageTotal"), QStringLiteral("64.00 GB in all"));
     QCOMPARE(used->property("tag").toInt(), 7500);
     QCOMPARE(free->property("tag").toInt(), 2500);
     QCOMPARE(used->property("userData").toString(), QStringLiteral("0.750000"));
@@ -195,21 +199,43 @@ void DevicePanelTest::panelShowsTheDeviceValues() {
     QVERIFY(!panel.label("deviceAccessMessage")->isVisible());
 }
 
-void DevicePanelTest::missingValuesLeaveLabelsUnchanged() {
+void DevicePanelTest::missingValuesShowNoValue() {
     // No battery domain, no firmware and no disk figures; an iPod, then an unknown family.
     SimulatedDevice ipod(Values{{"ProductType", "iPod9,1"}});
     MainWindowPage panel;
     for (const char* name : {"battery", "charging", "iosverson", "firmware"})
-        panel.label(name)->setText(QStringLiteral("kept"));
+        panel.label(name)->setText(QStringLiteral("from the device before"));
     showDevicePanel(panel.page(), readDevicePanelFacts(ipod.waitUntilReady()));
     QCOMPARE(panel.text("devicename"), QStringLiteral("Test iPhone"));
-    for (const char* name : {"battery", "charging", "iosverson", "firmware"})
-        QCOMPARE(panel.text(name), QStringLiteral("kept"));
+    QCOMPARE(panel.text("modelName"), QStringLiteral("iPod touch (7th generation)"));
+    for (const char* name : {"battery", "charging", "firmware"})
+        QCOMPARE(panel.text(name), QStringLiteral("-"));
     QVERIFY(showsPicture(panel.label("deviceicon"), "itouch.svg"));
 
+    // A type the table does not know shows as it is.
     SimulatedDevice television(Values{{"ProductType", "AppleTV5,3"}});
     showDevicePanel(panel.page(), readDevicePanelFacts(television.waitUntilReady()));
+    QCOMPARE(panel.text("modelName"), QStringLiteral("AppleTV5,3"));
     QVERIFY(showsPicture(panel.label("deviceicon"), "iphone.svg"));
+}
+
+void DevicePanelTest::lockedDeviceKeepsNothingOfTheDeviceBefore() {
+    TemporaryFolder folder;
+    const auto unlocked = deviceWithFigures(folder, "00008101panel0000000000000000000000000b");
+    SimulatedDevice locked(Values{{"AccessState", "Locked"}});
+    MainWindowPage panel;
+    showDevicePanel(panel.page(), readDevicePanelFacts(unlocked->waitUntilReady()));
+    QVERIFY(panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
+
+    showDevicePanel(panel.page(), readDevicePanelFacts(locked.device()));
+    QCOMPARE(panel.text("devicename"), QStringLiteral("iOS Device"));
+    for (const char* name : {"modelName", "serialNumber", "battery", "charging", "iosverson",
+                             "firmware"}) {
+        QVERIFY2(panel.text(name) == QStringLiteral("-"), name);
+        QVERIFY2(panel.label(name)->toolTip().isEmpty(), name);
+    }
+    QVERIFY(!panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
+    QVERIFY(!panel.label("storageTotal")->isVisible());
 }
 
 void DevicePanelTest::unsoundFiguresGiveASaneBar() {
@@ -226,16 +252,17 @@ void DevicePanelTest::unsoundFiguresGiveASaneBar() {
 
     // No total: an empty bar, without a ratio to divide by.
     show(0, 0);
-    QCOMPARE(used->text(), QStringLiteral("0"));
-    QCOMPARE(free->text(), QStringLiteral("0"));
+    QCOMPARE(used->text(), QStringLiteral("0 used"));
+    QCOMPARE(free->text(), QStringLiteral("0 free"));
+    QCOMPARE(panel.text("storageTotal"), QString());
     QCOMPARE(used->property("tag").toInt(), 0);
     QCOMPARE(free->property("tag").toInt(), 0);
     QVERIFY(used->isHidden() && free->isHidden());
 
     // More free than total: nothing used, the free part fills the bar.
     show(10 * kGiB, 12 * kGiB);
-    QCOMPARE(used->text(), QStringLiteral("0"));
-    QCOMPARE(free->text(), QStringLiteral("10.00 GB"));
+    QCOMPARE(used->text(), QStringLiteral("0 used"));
+    QCOMPARE(free->text(), QStringLiteral("10.00 GB free"));
     QVERIFY(used->isHidden());
     QCOMPARE(free->property("tag").toInt(), 10000);
     QCOMPARE(free->x(), 0);
@@ -243,7 +270,7 @@ void DevicePanelTest::unsoundFiguresGiveASaneBar() {
 
     // Negative free space counts as none; a sound device afterwards shows both parts again.
     show(10 * kGiB, -5);
-    QCOMPARE(used->text(), QStringLiteral("10.00 GB"));
+    QCOMPARE(used->text(), QStringLiteral("10.00 GB used"));
     QVERIFY(free->isHidden() && !used->isHidden());
     show(8 * kGiB, 2 * kGiB);
     QVERIFY(!used->isHidden() && !free->isHidden());
