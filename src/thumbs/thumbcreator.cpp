@@ -191,5 +191,6 @@ void ThumbCreator::createThumbnail(ZelboLib::FileSystemNode& node,
     if (!file.open(node, static_cast<uint64_t>(listedSize)))
         return;
     if (const std::optional<Thumbnail> thumbnail = readThumbnail(file))
-        cache_.writeThumbnail(thumbnailCacheKey(node), thumbnail->image, thumbnail->source);
+        cache_.writeThumbnail(thumbnailCacheKey(node), thumbnail->image, thumbnail->source,
+                             thumbnail->duration);
 }

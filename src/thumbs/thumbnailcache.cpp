@@ -19,6 +19,7 @@ namespace {
 
 constexpr char kKeyKeyword[] = "Plovik cache key";
 constexpr size_t kImageSizeBytes = 8;
+constexpr size_t kDurationBytes = 8;
 // Far above any thumbnail: a larger file is not ours and is not read into memory.
 constexpr off_t kMaxEntryBytes = 16 * 1024 * 1024;
 
@@ -99,13 +100,17 @@ private:
     bool written_ = false;
 };
 
-std::vector<uint8_t> imageSizeBytes(ImageSize size) {
+void appendLittleEndian(std::vector<uint8_t>& bytes, uint64_t bits, int count) {
+    for (int shift = 0; shift < 8 * count; shift += 8)
+        bytes.push_back(static_cast<uint8_t>(bits >> shift));
+}
+
+std::vector<uint8_t> infoBytes(ImageSize size, std::optional<std::chrono::milliseconds> duration) {
     std::vector<uint8_t> bytes;
-    for (const int32_t value : {size.width, size.height}) {
-        const auto bits = static_cast<uint32_t>(value);
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(static_cast<uint8_t>(bits >> shift));
-    }
+    for (const int32_t value : {size.width, size.height})
+        appendLittleEndian(bytes, static_cast<uint32_t>(value), 4);
+    if (duration)
+        appendLittleEndian(bytes, static_cast<uint64_t>(duration->count()), 8);
     return bytes;
 }
 
@@ -148,18 +153,39 @@ std::optional<RgbaImage> ThumbnailCache::readThumbnail(const CZelboString& key) 
     return decodeImage(*png);
 }
 
-std::optional<ImageSize> ThumbnailCache::readImageSize(const CZelboString& key) const {
+std::optional<std::vector<uint8_t>> ThumbnailCache::infoFileFor(const CZelboString& key) const {
     // The size file cannot say whose it is; the thumbnail beside it can.
     if (!thumbnailFileFor(key))
         return std::nullopt;
-    const auto bytes = readEntryFile(*entryFile(thumbnailCacheHash(key), ".iinfo"));
+    auto bytes = readEntryFile(*entryFile(thumbnailCacheHash(key), ".iinfo"));
     if (!bytes || bytes->size() < kImageSizeBytes)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<ImageSize> ThumbnailCache::readImageSize(const CZelboString& key) const {
+    const auto bytes = infoFileFor(key);
+    if (!bytes)
         return std::nullopt;
     return ImageSize{littleEndian32(bytes->data()), littleEndian32(bytes->data() + 4)};
 }
 
+std::optional<std::chrono::milliseconds> ThumbnailCache::readDuration(
+    const CZelboString& key) const {
+    const auto bytes = infoFileFor(key);
+    if (!bytes || bytes->size() < kImageSizeBytes + kDurationBytes)
+        return std::nullopt;
+    const auto low = static_cast<uint32_t>(littleEndian32(bytes->data() + kImageSizeBytes));
+    const auto high = static_cast<uint32_t>(littleEndian32(bytes->data() + kImageSizeBytes + 4));
+    const auto milliseconds = static_cast<int64_t>(uint64_t{high} << 32 | low);
+    if (milliseconds < 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(milliseconds);
+}
+
 bool ThumbnailCache::writeThumbnail(const CZelboString& key, const RgbaImage& thumbnail,
-                                    ImageSize source) const {
+                                    ImageSize source,
+                                    std::optional<std::chrono::milliseconds> duration) const {
     if (!folder_ || !createPrivateFolder(*folder_))
         return false;
     const auto png = encodePng(thumbnail);
@@ -173,7 +199,7 @@ bool ThumbnailCache::writeThumbnail(const CZelboString& key, const RgbaImage& th
     const std::filesystem::path imagePath = *entryFile(hash, ".icache");
     const std::filesystem::path sizePath = *entryFile(hash, ".iinfo");
     StagedFile image(imagePath, *tagged);
-    StagedFile size(sizePath, imageSizeBytes(source));
+    StagedFile size(sizePath, infoBytes(source, duration));
     if (!image.isWritten() || !size.isWritten())
         return false;
 

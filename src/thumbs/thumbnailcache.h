@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,7 +21,8 @@ struct ImageSize {
  * once. Entries are found by key (thumbnailCacheKey). An entry is two files named by the key's
  * hash (thumbnailCacheHash) in decimal: "<hash>.icache", the thumbnail as a PNG file that carries
  * the full key in an iTXt chunk, and "<hash>.iinfo", the source image's width and height as two
- * 32-bit little-endian signed numbers.
+ * 32-bit little-endian signed numbers, followed for a video by its duration in milliseconds as a
+ * 64-bit little-endian signed number.
  *
  * What a caller may rely on:
  * - A read answers only for the key the entry was written for: keys that share a hash replace
@@ -45,12 +47,14 @@ public:
     std::optional<RgbaImage> readThumbnail(const CZelboString& key) const;
     /** The source image size stored for key; nothing when there is no entry for this key. */
     std::optional<ImageSize> readImageSize(const CZelboString& key) const;
+    /** The video duration stored for key; nothing when there is none or no entry for this key. */
+    std::optional<std::chrono::milliseconds> readDuration(const CZelboString& key) const;
     /**
-     * Stores the thumbnail and its source's size for key, replacing the entry of any key with the
-     * same hash. True when both files are in place.
+     * Stores the thumbnail, its source's size and a video's duration for key, replacing the entry
+     * of any key with the same hash. True when both files are in place.
      */
-    bool writeThumbnail(const CZelboString& key, const RgbaImage& thumbnail,
-                        ImageSize source) const;
+    bool writeThumbnail(const CZelboString& key, const RgbaImage& thumbnail, ImageSize source,
+                        std::optional<std::chrono::milliseconds> duration = std::nullopt) const;
 
     /**
      * The total size in bytes of the files below the folder, subfolders included (links are not
@@ -67,6 +71,8 @@ private:
     std::optional<std::filesystem::path> entryFile(uint32_t hash, const char* extension) const;
     /** The thumbnail file's contents when it was written for key. */
     std::optional<std::vector<uint8_t>> thumbnailFileFor(const CZelboString& key) const;
+    /** The size file's contents, at least the size's bytes, when the entry is key's. */
+    std::optional<std::vector<uint8_t>> infoFileFor(const CZelboString& key) const;
 
     std::optional<std::filesystem::path> folder_;
 };

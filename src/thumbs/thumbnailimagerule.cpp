@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr std::array<std::u16string_view, 6> kImageExtensions = {u".png", u".jpg",  u".jpeg",
-                                                                 u".bmp", u".heic", u".heif"};
+constexpr std::array<std::u16string_view, 9> kImageExtensions = {
+    u".png", u".jpg", u".jpeg", u".bmp", u".heic", u".heif", u".mov", u".mp4", u".m4v"};
 
 bool hasImageExtension(const CZelboString& path) {
     // Only ASCII letters matter: no other character lower-cases to a letter of these extensions.

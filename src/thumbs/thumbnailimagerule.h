@@ -4,9 +4,9 @@
 
 /**
  * Whether a device file gets a thumbnail, judged by its name alone: its extension, in any case,
- * is ".png", ".jpg", ".jpeg", ".bmp", ".heic" or ".heif", or the name is exactly "iTunesArtwork"
- * (an app's artwork, which has no extension), with or without a leading "/". Callers never ask
- * about folders.
+ * is ".png", ".jpg", ".jpeg", ".bmp", ".heic", ".heif" or a video's ".mov", ".mp4" or ".m4v", or
+ * the name is exactly "iTunesArtwork" (an app's artwork, which has no extension), with or without
+ * a leading "/". Callers never ask about folders.
  */
 bool wantsThumbnail(const CZelboString& pathComponent);
 

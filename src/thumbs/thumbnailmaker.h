@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,8 @@ inline constexpr int kLargestDrawnThumbnailSide = 160;
 struct Thumbnail {
     RgbaImage image;
     ImageSize source;
+    /** A video's length; nothing for a picture. */
+    std::optional<std::chrono::milliseconds> duration = std::nullopt;
 };
 
 /**

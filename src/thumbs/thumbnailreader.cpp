@@ -7,6 +7,7 @@
 #include "thumbs/heifthumbnail.h"
 #include "thumbs/jpegmetadata.h"
 #include "thumbs/readaheadimagefile.h"
+#include "thumbs/videothumbnail.h"
 
 namespace {
 
@@ -31,8 +32,12 @@ std::optional<Thumbnail> fromExifThumbnail(const JpegMetadata& jpeg) {
 std::optional<Thumbnail> readThumbnail(ImageFile& file) {
     ReadAheadImageFile buffered(file);
     std::array<uint8_t, kSniffedBytes> start{};
-    if (file.size() >= start.size() && buffered.read(0, start) && looksLikeHeif(start))
-        return heifThumbnail(buffered);
+    if (file.size() >= start.size() && buffered.read(0, start)) {
+        if (looksLikeHeif(start))
+            return heifThumbnail(buffered);
+        if (looksLikeVideo(start))
+            return videoThumbnail(buffered);
+    }
     if (const std::optional<JpegMetadata> jpeg = readJpegMetadata(buffered)) {
         if (std::optional<Thumbnail> preview = fromExifThumbnail(*jpeg))
             return preview;

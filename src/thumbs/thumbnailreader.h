@@ -7,9 +7,9 @@
 
 /**
  * The thumbnail of an image file, reading no more of it than needed: a HEIF file through
- * heifThumbnail; a JPEG from its Exif thumbnail when previewIsEnough says it serves (turned
- * upright as the picture's Exif orientation says); anything else, and a JPEG without such a
- * preview, from the whole file through makeThumbnail when it has at most
+ * heifThumbnail; a QuickTime or MP4 video (looksLikeVideo) through videoThumbnail; a JPEG from
+ * its Exif thumbnail when previewIsEnough says it serves (turned upright as the picture's Exif
+ * orientation says); anything else, and a JPEG without such a preview, from the whole file through makeThumbnail when it has at most
  * kMaxThumbnailSourceBytes. Nothing when no thumbnail can be made or a read fails.
  */
 std::optional<Thumbnail> readThumbnail(ImageFile& file);

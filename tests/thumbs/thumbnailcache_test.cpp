@@ -106,6 +106,19 @@ TEST_F(ThumbnailCacheTest, EntryReadsBackFromItsTwoFiles) {
     EXPECT_EQ(cache.readThumbnail(u"0123456789abcdef/Media/other.png"), std::nullopt);
 }
 
+TEST_F(ThumbnailCacheTest, VideoEntryKeepsItsDurationAfterTheSize) {
+    ASSERT_TRUE(cache.writeThumbnail(kKeyB, pattern(2, 2, 1), {1080, 1920},
+                                     std::chrono::milliseconds(0x1'0000'0001)));
+    EXPECT_EQ(cache.readImageSize(kKeyB), (ImageSize{1080, 1920}));
+    EXPECT_EQ(cache.readDuration(kKeyB), std::chrono::milliseconds(0x1'0000'0001));
+    EXPECT_EQ(contents(entry(kKeyB, ".iinfo")),
+              std::string("\x38\x04\0\0\x80\x07\0\0\x01\0\0\0\x01\0\0\0", 16));
+    // A picture's entry has none, and neither has a key sharing the hash.
+    EXPECT_EQ(cache.readDuration(kKeyTurnedA), std::nullopt);
+    ASSERT_TRUE(cache.writeThumbnail(kKeyB, pattern(2, 2, 1), {20, 20}));
+    EXPECT_EQ(cache.readDuration(kKeyB), std::nullopt);
+}
+
 TEST_F(ThumbnailCacheTest, KeysSharingAHashNeverSeeEachOthersEntry) {
     ASSERT_TRUE(cache.writeThumbnail(kKeyB, pattern(2, 2, 1), {20, 20}));
     EXPECT_EQ(cache.readThumbnail(kKeyTurnedA), std::nullopt);

@@ -209,10 +209,11 @@ RgbaImage solid(int width, int height, std::vector<uint8_t> rgba) {
 
 TEST(ThumbnailImageRule, AcceptsImageExtensionsInAnyCaseAndAppArtwork) {
     for (const char16_t* name : {u"Photo.JPG", u"a.png", u"b.jpeg", u"c.Bmp", u"d.jpg.PNG",
-                                 u"iTunesArtwork", u"/iTunesArtwork"})
+                                 u"iTunesArtwork", u"/iTunesArtwork", u"IMG_0001.MOV", u"a.mp4",
+                                 u"b.M4V"})
         EXPECT_TRUE(wantsThumbnail(name)) << CZelboString(name).toUtf8();
     for (const char16_t* name : {u"archive.png.zip", u"notes.txt", u"png", u"itunesartwork",
-                                 u"iTunesArtwork.plist", u"photo.gif", u""})
+                                 u"iTunesArtwork.plist", u"photo.gif", u"", u"clip.avi"})
         EXPECT_FALSE(wantsThumbnail(name)) << CZelboString(name).toUtf8();
     // The inspector judges the whole path: the artwork only at the container's top.
     EXPECT_TRUE(inspectorWantsThumbnail(u"/iTunesArtwork"));
