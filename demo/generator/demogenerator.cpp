@@ -121,12 +121,16 @@ int main(int argc, char** argv) {
     ok = ok && stbi_write_png((camera / "IMG_0005.PNG").c_str(), 390, 844, 4, screenshot.data(),
                               390 * 4) != 0;
     ok = ok && writeVideo(camera / "IMG_0006.MOV");
+    // The phone's photos carry the Exif it writes: when and where they were taken.
     const SamplePicture portrait = drawLandscape(kPhotoHeight, kPhotoWidth, 5);
+    PhoneExif summer;
+    summer.dateTaken = "2024:06:02 18:11:40";
     ok = ok && writeFile(camera / "IMG_0007.HEIC",
-                         cameraHeic(storedForOrientation(portrait, 6), 6, kHeicThumbnailSide));
+                         cameraHeic(storedForOrientation(portrait, 6), 6, kHeicThumbnailSide,
+                                    phoneExifTiff(6, summer)));
     ok = ok && writeFile(camera / "IMG_0008.HEIC",
                          cameraHeic(drawLandscape(kPhotoWidth, kPhotoHeight, 6), 1,
-                                    kHeicThumbnailSide));
+                                    kHeicThumbnailSide, phoneExifTiff(1, PhoneExif{})));
 
     // The root file system's links, as on a device: relative, so they stay inside the folder.
     ok = ok && makeLink(device / "Root/var", "private/var");

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -64,6 +66,79 @@ std::vector<uint8_t> exifTiff(int orientation, const std::vector<uint8_t>& thumb
     appendLittleEndian(tiff, 0, 4);
     tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
     return tiff;
+}
+
+struct TiffEntry {
+    uint16_t tag;
+    uint16_t type;
+    uint32_t count;
+    std::vector<uint8_t> value;
+};
+
+constexpr uint16_t kAsciiType = 2;
+constexpr uint16_t kRationalType = 5;
+
+TiffEntry asciiEntry(uint16_t tag, const std::string& text) {
+    std::vector<uint8_t> value(text.begin(), text.end());
+    value.push_back(0);
+    return {tag, kAsciiType, static_cast<uint32_t>(value.size()), value};
+}
+
+TiffEntry longEntry(uint16_t tag, uint32_t number) {
+    std::vector<uint8_t> value;
+    appendLittleEndian(value, number, 4);
+    return {tag, kLongType, 1, value};
+}
+
+// Degrees, minutes and hundredths of seconds, as phones write them.
+TiffEntry degreesEntry(uint16_t tag, double degrees) {
+    const double magnitude = std::fabs(degrees);
+    const auto whole = static_cast<uint32_t>(magnitude);
+    const double minutes = (magnitude - whole) * 60;
+    const auto wholeMinutes = static_cast<uint32_t>(minutes);
+    const auto hundredths = static_cast<uint32_t>(std::lround((minutes - wholeMinutes) * 6000));
+    std::vector<uint8_t> value;
+    for (const auto& [numerator, denominator] :
+         {std::pair{whole, 1u}, std::pair{wholeMinutes, 1u}, std::pair{hundredths, 100u}}) {
+        appendLittleEndian(value, numerator, 4);
+        appendLittleEndian(value, denominator, 4);
+    }
+    return {tag, kRationalType, 3, value};
+}
+
+size_t directorySize(const std::vector<TiffEntry>& entries) {
+    size_t size = 2 + entries.size() * 12 + 4;
+    for (const TiffEntry& entry : entries)
+        size += entry.value.size() > 4 ? (entry.value.size() + 1) / 2 * 2 : 0;
+    return size;
+}
+
+// The directory at the end of tiff, the values longer than four bytes after it.
+void appendDirectory(std::vector<uint8_t>& tiff, const std::vector<TiffEntry>& entries) {
+    const size_t start = tiff.size();
+    size_t outOfLine = start + 2 + entries.size() * 12 + 4;
+    appendLittleEndian(tiff, static_cast<uint32_t>(entries.size()), 2);
+    for (const TiffEntry& entry : entries) {
+        appendLittleEndian(tiff, entry.tag, 2);
+        appendLittleEndian(tiff, entry.type, 2);
+        appendLittleEndian(tiff, entry.count, 4);
+        if (entry.value.size() <= 4) {
+            std::vector<uint8_t> inline4 = entry.value;
+            inline4.resize(4);
+            tiff.insert(tiff.end(), inline4.begin(), inline4.end());
+        } else {
+            appendLittleEndian(tiff, static_cast<uint32_t>(outOfLine), 4);
+            outOfLine += (entry.value.size() + 1) / 2 * 2;
+        }
+    }
+    appendLittleEndian(tiff, 0, 4);
+    for (const TiffEntry& entry : entries) {
+        if (entry.value.size() <= 4)
+            continue;
+        tiff.insert(tiff.end(), entry.value.begin(), entry.value.end());
+        if (entry.value.size() % 2 != 0)
+            tiff.push_back(0);
+    }
 }
 
 heif_orientation heifOrientation(int orientation) {
@@ -263,7 +338,38 @@ std::vector<uint8_t> cameraJpeg(const SamplePicture& picture, int orientation, i
     return file;
 }
 
-std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, int thumbnailSide) {
+std::vector<uint8_t> phoneExifTiff(int orientation, const PhoneExif& exif) {
+    constexpr uint16_t kMakeTag = 0x010F;
+    constexpr uint16_t kModelTag = 0x0110;
+    constexpr uint16_t kExifDirectoryTag = 0x8769;
+    constexpr uint16_t kGpsDirectoryTag = 0x8825;
+    constexpr uint16_t kDateTimeOriginalTag = 0x9003;
+    std::vector<uint8_t> orientationValue;
+    appendLittleEndian(orientationValue, static_cast<uint32_t>(orientation), 2);
+    const std::vector<TiffEntry> exifDirectory = {asciiEntry(kDateTimeOriginalTag, exif.dateTaken)};
+    const std::vector<TiffEntry> gpsDirectory = {
+        asciiEntry(1, exif.latitude < 0 ? "S" : "N"), degreesEntry(2, exif.latitude),
+        asciiEntry(3, exif.longitude < 0 ? "W" : "E"), degreesEntry(4, exif.longitude)};
+    // The sizes do not depend on the pointers' values: lay out with zeros, then fill them in.
+    std::vector<TiffEntry> first = {asciiEntry(kMakeTag, exif.make),
+                                    asciiEntry(kModelTag, exif.model),
+                                    {kOrientationTag, kShortType, 1, orientationValue},
+                                    longEntry(kExifDirectoryTag, 0),
+                                    longEntry(kGpsDirectoryTag, 0)};
+    const size_t exifAt = 8 + directorySize(first);
+    const size_t gpsAt = exifAt + directorySize(exifDirectory);
+    first[3] = longEntry(kExifDirectoryTag, static_cast<uint32_t>(exifAt));
+    first[4] = longEntry(kGpsDirectoryTag, static_cast<uint32_t>(gpsAt));
+    std::vector<uint8_t> tiff = {'I', 'I', 42, 0};
+    appendLittleEndian(tiff, 8, 4);
+    appendDirectory(tiff, first);
+    appendDirectory(tiff, exifDirectory);
+    appendDirectory(tiff, gpsDirectory);
+    return tiff;
+}
+
+std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, int thumbnailSide,
+                                std::span<const uint8_t> exif) {
     const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     heif_encoder* rawEncoder = nullptr;
     if (!context ||
@@ -287,6 +393,10 @@ std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, i
             .code != heif_error_Ok)
         return {};
     const std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
+    if (!exif.empty() && heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(),
+                                                        static_cast<int>(exif.size()))
+                                 .code != heif_error_Ok)
+        return {};
     if (thumbnailSide > 0) {
         heif_image_handle* rawThumbnail = nullptr;
         if (heif_context_encode_thumbnail(context.get(), image.get(), handle.get(), encoder.get(),

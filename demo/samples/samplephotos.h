@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 /** A drawn picture: 8-bit red, green and blue per pixel, rows top to bottom. */
@@ -33,10 +35,29 @@ SamplePicture shrinkPicture(const SamplePicture& picture, int longest);
  */
 std::vector<uint8_t> cameraJpeg(const SamplePicture& picture, int orientation, int previewSide);
 
+/** What a phone's Exif says of a photo besides its orientation. */
+struct PhoneExif {
+    std::string make = "Apple";
+    std::string model = "iPhone 15";
+    /** "YYYY:MM:DD HH:MM:SS", local time. */
+    std::string dateTaken = "2024:07:14 09:30:05";
+    /** Degrees, north and east positive. */
+    double latitude = 48.858370;
+    double longitude = -2.294481;
+};
+
+/**
+ * Little-endian TIFF data of an Exif segment as a phone writes it: Make, Model and Orientation in
+ * the first directory, DateTimeOriginal in the Exif directory, latitude and longitude (degrees,
+ * minutes and hundredths of seconds, with their N/S and E/W references) in the GPS directory.
+ */
+std::vector<uint8_t> phoneExifTiff(int orientation, const PhoneExif& exif);
+
 /**
  * A HEIC file as a phone writes it: the picture as the primary image, stored as given and
  * turned upright by rotation and mirroring properties for the orientation (1 to 8, as in Exif),
- * with an embedded thumbnail whose longer side is thumbnailSide when it is positive. Empty when
- * libheif cannot encode HEVC.
+ * with an embedded thumbnail whose longer side is thumbnailSide when it is positive, and the
+ * Exif TIFF data when given. Empty when libheif cannot encode HEVC.
  */
-std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, int thumbnailSide);
+std::vector<uint8_t> cameraHeic(const SamplePicture& picture, int orientation, int thumbnailSide,
+                                std::span<const uint8_t> exifTiff = {});

@@ -29,6 +29,7 @@ constexpr SwitchBox kSwitchBoxes[] = {
     {Preferences::Switch::WorkInSafeMode, "prefSafeMode"},
     {Preferences::Switch::ShowTransferMessage, "prefShowTransferMessage"},
     {Preferences::Switch::GenerateThumbnail, "prefGenerateThumbnail"},
+    {Preferences::Switch::ConvertHeicToJpeg, "prefConvertHeicToJpeg"},
 };
 
 }  // namespace

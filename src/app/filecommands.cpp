@@ -9,6 +9,7 @@
 #include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
 #include "app/deleteconfirmation.h"
+#include "app/preferences.h"
 #include "app/qtextconversion.h"
 #include "device/amdevice.h"
 #include "fstree/filesystemnode.h"
@@ -85,6 +86,8 @@ void FileCommands::downloadTo(const std::vector<NodePointer>& items, const QStri
         return;
     TransferBatch batch;
     batch.device = items.front()->device();
+    if (Preferences::readSwitch(Preferences::Switch::ConvertHeicToJpeg))
+        batch.heicToJpeg = HeicToJpeg::Convert;
     for (const NodePointer& item : items)
         batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
     startTransfer(std::move(batch), folder, true);

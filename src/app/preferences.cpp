@@ -64,12 +64,16 @@ QString Preferences::valueName(Switch setting) {
             return QStringLiteral("ShowTransferMessage");
         case Switch::GenerateThumbnail:
             return QStringLiteral("GenerateThumbnail");
+        case Switch::ConvertHeicToJpeg:
+            return QStringLiteral("ConvertHeicToJpeg");
     }
     return {};
 }
 
 bool Preferences::readSwitch(Switch setting) {
-    return readNumber(valueName(setting)).value_or(1) != 0;
+    // Converting changes what lands on the disk: the user asks for it.
+    const std::uint32_t fallback = setting == Switch::ConvertHeicToJpeg ? 0 : 1;
+    return readNumber(valueName(setting)).value_or(fallback) != 0;
 }
 
 void Preferences::writeSwitch(Switch setting, bool on) {

@@ -12,13 +12,14 @@
  */
 class Preferences {
 public:
-    /** The on/off settings, each defaulting to on. */
+    /** The on/off settings, each defaulting to on but ConvertHeicToJpeg. */
     enum class Switch {
         ShowFileInspector,    // show the inspector beside the file list
         WorkInSafeMode,       // "Retrieve iOS Apps under safe mode."; stored only
         CheckUpdates,         // "Check for updates automatically."; stored only
         ShowTransferMessage,  // tell the user when a download has finished
         GenerateThumbnail,    // make thumbnails of image files
+        ConvertHeicToJpeg,    // downloads write HEIC photos as JPEGs; off by default
     };
 
     /** The view-style code that is read when none is stored (Details). */

@@ -31,6 +31,8 @@ void TransferRun::reset(const QString& destinationText, bool offerOpenFolder) {
     filesSkipped_.store(0);
     const std::lock_guard lock(mutex_);
     firstFailure_.clear();
+    filesNotConverted_ = 0;
+    firstNotConverted_.clear();
     message_.clear();
     percent_ = 0;
     totalBytes_ = 0;
@@ -130,9 +132,16 @@ void TransferRun::itemSkipped(const CZelboString&, const CZelboString&) {
     filesSkipped_.fetch_add(1);
 }
 
+void TransferRun::fileNotConverted(const CZelboString&, const CZelboString& reason) {
+    const std::lock_guard lock(mutex_);
+    if (filesNotConverted_++ == 0)
+        firstNotConverted_ = toQString(reason);
+}
+
 TransferPrompts::RunOutcome TransferRun::outcome() const {
     const std::lock_guard lock(mutex_);
-    return {filesCopied_.load(), filesFailed_.load(), filesSkipped_.load(), firstFailure_};
+    return {filesCopied_.load(), filesFailed_.load(), filesSkipped_.load(),
+            firstFailure_,       filesNotConverted_,  firstNotConverted_};
 }
 
 void TransferRun::closeCurrentFile() {

@@ -65,6 +65,7 @@ public:
     void fileFinished(const CZelboString& source, const CZelboString& destination) override;
     void itemFailed(const CZelboString& source, const CZelboString& reason) override;
     void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
+    void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
     bool isCancelled() override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
@@ -105,6 +106,8 @@ private:
     QString lostDeviceName_;
     std::weak_ptr<AMDevice> lastDevice_;
     QString firstFailure_;
+    int filesNotConverted_ = 0;
+    QString firstNotConverted_;
     QElapsedTimer clock_;  // the rest: GUI thread only
     int overallPercent_ = 0;
     TransferRate rate_;

@@ -34,6 +34,14 @@ public:
     uint32_t entryValueCount(uint64_t entry) const { return read(entry + 4, 4); }
     /** The single SHORT or LONG value the entry holds; nothing for another type or count. */
     std::optional<uint32_t> entryValue(uint64_t entry) const;
+    /**
+     * Where the entry's values lie: inside the entry when size bytes fit its four, else at the
+     * offset it holds; nothing when they would run past the data's end.
+     */
+    std::optional<uint64_t> entryValueOffset(uint64_t entry, uint64_t size) const {
+        const uint64_t at = size <= 4 ? entry + 8 : read(entry + 8, 4);
+        return holds(at, size) ? std::optional(at) : std::nullopt;
+    }
     /** The offset of the directory after the one at offset; nothing when it lies outside. */
     std::optional<uint32_t> nextDirectory(uint64_t directory) const;
 

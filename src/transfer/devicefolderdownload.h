@@ -3,9 +3,11 @@
 #include <memory>
 
 #include "fstree/filesystemnode.h"
+#include "transfer/transferjob.h"
 #include "values/zelbostring.h"
 
 class CopyConnections;
+class HeicConversions;
 class ParallelCopies;
 class TransferObserver;
 
@@ -24,6 +26,10 @@ class TransferObserver;
  * connections of their own (ParallelCopies) and reported as they end; the others are copied on
  * the walk's thread, where an existing target is asked about. Given CopyConnections, every file
  * is copied on the run's connections; else on the item's own connection and new ones.
+ *
+ * With HeicToJpeg::Convert, each .HEIC or .HEIF file arrives as a .JPG beside where it would go
+ * (HeicConversions, converting while the next files arrive); the overwrite question is asked of
+ * the JPEG's name. A photo that cannot be converted arrives as it is.
  */
 class DeviceFolderDownload {
 public:
@@ -40,19 +46,27 @@ public:
      */
     bool run(const std::shared_ptr<ZelboLib::FileSystemNode>& item,
              const CZelboString& localFolder);
+    void setHeicToJpeg(HeicToJpeg heicToJpeg) { heicToJpeg_ = heicToJpeg; }
 
 private:
+    bool walk(const std::shared_ptr<ZelboLib::FileSystemNode>& item,
+              const CZelboString& localFolder);
     /** picked: the item the walk was given, followed when it is a link to a folder. */
     bool downloadItem(ZelboLib::FileSystemNode& item, const CZelboString& localFolder,
                       bool picked = false);
     bool downloadFolder(ZelboLib::FileSystemNode& folder, const CZelboString& target);
     bool downloadFile(ZelboLib::FileSystemNode& file, const CZelboString& target);
+    /** Fetches a HEIC photo into a staged file and hands it to the conversions. */
+    bool downloadForConversion(ZelboLib::FileSystemNode& file, const CZelboString& target);
     /** An empty listing that was really a failed one (a folder the device will not open). */
     bool listingFailed(ZelboLib::FileSystemNode& folder);
 
     TransferObserver& observer_;
     Listing listing_;
     CopyConnections* connections_;
+    HeicToJpeg heicToJpeg_ = HeicToJpeg::Keep;
     // While a folder is downloaded.
     ParallelCopies* parallel_ = nullptr;
+    // While a run converts.
+    HeicConversions* conversions_ = nullptr;
 };

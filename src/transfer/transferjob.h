@@ -11,6 +11,9 @@ namespace ZelboLib {
 class FileSystemNode;
 }
 
+/** Whether a download turns HEIC photos into JPEGs. */
+enum class HeicToJpeg { Keep, Convert };
+
 /** One item the user chose to copy. */
 struct TransferJob {
     /** True for a download (device to this computer), false for an upload. */
@@ -30,4 +33,5 @@ struct TransferBatch {
     std::shared_ptr<ZelboLib::FileSystemNode> targetFolder;
     /** The device the command works on. */
     std::shared_ptr<AMDevice> device;
+    HeicToJpeg heicToJpeg = HeicToJpeg::Keep;
 };

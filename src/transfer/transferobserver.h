@@ -29,6 +29,12 @@ public:
     /** The item was left out on purpose (a link to a folder); not a failure. */
     virtual void itemSkipped(const CZelboString& source, const CZelboString& reason) = 0;
 
+    /**
+     * A photo meant to arrive as a JPEG arrives as it is on the device, for reason; comes between
+     * its fileStarted and its fileFinished.
+     */
+    virtual void fileNotConverted(const CZelboString& /*source*/, const CZelboString& /*reason*/) {}
+
     /** Asked before each item and each chunk; true ends the walk, the current file failing. */
     virtual bool isCancelled() { return false; }
     /** Asked when a file's target exists; false (the default) keeps the target. */

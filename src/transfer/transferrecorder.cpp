@@ -72,6 +72,10 @@ void TransferRecorder::itemSkipped(const CZelboString& source, const CZelboStrin
     next_.itemSkipped(source, reason);
 }
 
+void TransferRecorder::fileNotConverted(const CZelboString& source, const CZelboString& reason) {
+    next_.fileNotConverted(source, reason);
+}
+
 bool TransferRecorder::isCancelled() {
     const bool cancelled = next_.isCancelled();
     cancelSeen_ = cancelSeen_ || cancelled;

@@ -31,6 +31,7 @@ public:
     void fileFinished(const CZelboString& source, const CZelboString& destination) override;
     void itemFailed(const CZelboString& source, const CZelboString& reason) override;
     void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
+    void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
     bool isCancelled() override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 

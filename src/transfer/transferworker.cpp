@@ -52,7 +52,7 @@ void TransferWorker::run() {
         for (const TransferJob& job : batch->jobs) {
             if (observer_.isCancelled() || stopRequested_.load())
                 break;
-            dispatch(job, connections);
+            dispatch(job, *batch, connections);
         }
         {
             const std::lock_guard lock(connectionsMutex_);
@@ -71,18 +71,22 @@ void TransferWorker::interruptCopies() {
         connections_->interrupt();
 }
 
-void TransferWorker::dispatch(const TransferJob& job, CopyConnections& connections) {
+void TransferWorker::dispatch(const TransferJob& job, const TransferBatch& batch,
+                              CopyConnections& connections) {
     if (!job.node || job.itemPath.isEmpty() || job.destinationPath.isEmpty())
         return;
     const int64_t total = transferSize(job, [this] { return observer_.isCancelled(); });
     observer_.jobStarting(job, total);
     TransferRecorder recorder(observer_, history_, job);
     // The size walk has just listed the job's folders: the copy uses those listings.
-    if (job.fromDevice)
-        DeviceFolderDownload(recorder, DeviceFolderDownload::Listing::AsListed, &connections)
-            .run(job.node, job.destinationPath);
-    else
+    if (job.fromDevice) {
+        DeviceFolderDownload download(recorder, DeviceFolderDownload::Listing::AsListed,
+                                      &connections);
+        download.setHeicToJpeg(batch.heicToJpeg);
+        download.run(job.node, job.destinationPath);
+    } else {
         LocalFolderUpload(recorder, &connections).run(job.itemPath, job.node);
+    }
     if (history_)
         history_->flush();
 }

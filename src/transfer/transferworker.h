@@ -8,6 +8,7 @@ class CopyConnections;
 class TransferHistoryStore;
 class TransferQueue;
 class TransferRunObserver;
+struct TransferBatch;
 struct TransferJob;
 
 /**
@@ -40,7 +41,8 @@ public:
 
 private:
     void run();
-    void dispatch(const TransferJob& job, CopyConnections& connections);
+    void dispatch(const TransferJob& job, const TransferBatch& batch,
+                  CopyConnections& connections);
 
     TransferQueue& queue_;
     TransferHistoryStore* history_;

@@ -31,8 +31,8 @@ private:
 
 namespace {
 
-const QStringList kSwitchNames = {"ShowFileInspector", "WorkInSafeMode", "CheckUpdates",
-                                  "ShowTransferMessage", "GenerateThumbnail"};
+const QStringList kSwitchNames = {"ShowFileInspector",   "WorkInSafeMode",    "CheckUpdates",
+                                  "ShowTransferMessage", "GenerateThumbnail", "ConvertHeicToJpeg"};
 
 class FakeCache : public ThumbnailCacheStore {
 public:
@@ -110,6 +110,15 @@ void CPreferencesDialogTest::okStoresAllFive() {
     QCOMPARE(settings_->stored("CheckUpdates").toInt(), 1);
     QCOMPARE(settings_->stored("ShowTransferMessage").toInt(), 0);
     QCOMPARE(settings_->stored("GenerateThumbnail").toInt(), 1);
+    QCOMPARE(settings_->stored("ConvertHeicToJpeg").toInt(), 0);
+
+    // Off until asked for, then stored on.
+    CPreferencesDialog again(nullptr, cache);
+    again.show();
+    QVERIFY(!box(again, "prefConvertHeicToJpeg")->isChecked());
+    box(again, "prefConvertHeicToJpeg")->click();
+    again.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    QCOMPARE(settings_->stored("ConvertHeicToJpeg").toInt(), 1);
 }
 
 void CPreferencesDialogTest::emptyCacheLeavesTheButtonEmpty() {

@@ -27,6 +27,8 @@ void PreferencesTest::everythingDefaultsToOn() {
                             S::ShowTransferMessage, S::GenerateThumbnail}) {
         QVERIFY(Preferences::readSwitch(setting));
     }
+    // Converting photos changes what a copy writes: the user turns it on.
+    QVERIFY(!Preferences::readSwitch(S::ConvertHeicToJpeg));
     QCOMPARE(Preferences::readViewStyle(), 1u);
 }
 

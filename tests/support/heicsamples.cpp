@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
                          cameraHeic(storedForOrientation(upright, orientation), orientation, 0));
     }
     ok = ok && write(folder / "small.heic", cameraHeic(drawLandscape(256, 192, 0), 1, 0));
+    // A portrait with the Exif a phone writes (date, place, camera), for the JPEG conversion.
+    const std::vector<uint8_t> exif = phoneExifTiff(6, PhoneExif{});
+    ok = ok && write(folder / "phone-portrait.heic",
+                     cameraHeic(storedForOrientation(drawLandscape(300, 400, 7), 6), 6, 0, exif));
     if (!ok) {
         std::fprintf(stderr, "%s: cannot write the samples into %s\n", argv[0], argv[1]);
         return 1;

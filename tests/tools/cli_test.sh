@@ -56,6 +56,19 @@ expect 1 1 pull /Media/Inbox/nothing "$work/down"
 expect 0 3 pull /Root "$work/down"
 check '[[ -f "$work/down/Root/private/etc/hosts" && ! -e "$work/down/Root/var" ]]'
 
+# HEIC photos arrive as upright JPEGs; one that is no photo arrives as it is, and says so.
+expect 0 0 pull --heic-to-jpeg /Media/DCIM/100APPLE "$work/jpeg"
+check '[[ -f "$work/jpeg/100APPLE/IMG_0007.JPG" && -f "$work/jpeg/100APPLE/IMG_0008.JPG" ]]'
+check '[[ -z $(find "$work/jpeg" -iname "*.heic" -o -name ".plovik-*") ]]'
+check '[[ $(head -c 3 "$work/jpeg/100APPLE/IMG_0007.JPG" | od -An -tx1 | tr -d " ") == ffd8ff ]]'
+check '[[ $(stat -c %Y "$work/jpeg/100APPLE/IMG_0007.JPG") == $(stat -c %Y "$work/device/Media/DCIM/100APPLE/IMG_0007.HEIC") ]]'
+mkdir -p "$work/device/Media/Odd"
+echo "not a photo" >"$work/device/Media/Odd/IMG_9999.HEIC"
+expect 0 1 pull --heic-to-jpeg /Media/Odd "$work/jpeg"
+check 'grep -q "IMG_9999.HEIC: copied as it is, not converted to JPEG: " "$work/err"'
+check 'cmp -s "$work/device/Media/Odd/IMG_9999.HEIC" "$work/jpeg/Odd/IMG_9999.HEIC"'
+expect 2 2 ls --heic-to-jpeg /Media
+
 expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
 expect 1 1 mv /Media/Inbox/Renamed/big.bin /Root/private
 expect 0 0 mv /Media/Inbox/Renamed/big.bin /Media/Inbox

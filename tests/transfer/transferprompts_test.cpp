@@ -102,7 +102,7 @@ AlertDriver::Action answer(const char* button, bool tickOption = false,
 
 TransferPrompts::RunOutcome outcome(int copied, int failed, int skipped = 0,
                                     const char* firstFailure = "") {
-    return {copied, failed, skipped, QString::fromUtf8(firstFailure)};
+    return {copied, failed, skipped, QString::fromUtf8(firstFailure), 0, {}};
 }
 
 bool askOverwrite(const QString& path, int& overwriteAnswer, bool& cancelRequested) {
@@ -124,6 +124,7 @@ private slots:
     void completionWhenAllArrivedAndYesOpensTheFolder();
     void completionNeverClaimsSuccessAfterFailures();
     void dontShowAgainWithNoTurnsTheMessageOff();
+    void photosNotConvertedAreToldEvenWithTheMessageOff();
 
 public slots:
     void recordOpenedUrl(const QUrl& url) { openedUrls_ << url; }
@@ -213,6 +214,32 @@ void TransferPromptsTest::completionOffStillTellsOfFailures() {
     QCOMPARE(none.info, QStringLiteral("No file was copied"));
     QVERIFY(none.message.contains(QStringLiteral(": Permission denied (and 2 more failed).")));
     QVERIFY(!Preferences::readSwitch(Preferences::Switch::ShowTransferMessage));
+}
+
+void TransferPromptsTest::photosNotConvertedAreToldEvenWithTheMessageOff() {
+    Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, false);
+    ShownAlert clean;
+    ShownAlert failed;
+    const AlertDriver driver(
+        {answer("btnCancel", false, &clean), answer("btnCancel", false, &failed)});
+    TransferPrompts::RunOutcome converted = outcome(4, 0);
+    converted.notConverted = 2;
+    converted.firstNotConverted = QStringLiteral("The image does not decode");
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", true, converted);
+    TransferPrompts::RunOutcome partial = outcome(2, 1, 0, "The device is full");
+    partial.notConverted = 1;
+    partial.firstNotConverted = QStringLiteral("The image is too large to convert");
+    TransferPrompts::showCompletionMessage(nullptr, "/tmp/out", false, partial);
+    QTest::qWait(30);
+    QCOMPARE(driver.opened(), 2);
+    QCOMPARE(clean.info, QStringLiteral("Some photos were not converted"));
+    QVERIFY(clean.message.contains(
+        QStringLiteral("2 HEIC photos could not be converted to JPEG and were copied as they are; "
+                       "the first: The image does not decode.")));
+    QCOMPARE(clean.buttons, (QStringList{QStringLiteral("Yes"), QStringLiteral("No")}));
+    QVERIFY(failed.message.contains(
+        QStringLiteral("1 HEIC photo could not be converted to JPEG and was copied as it is: The "
+                       "image is too large to convert.")));
 }
 
 void TransferPromptsTest::skippedFilesAreCountedApart() {

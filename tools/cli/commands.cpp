@@ -14,11 +14,13 @@ constexpr std::array kCommands = {
     Command{"ls", "[-l] [PATH]", "List a device folder (default /): names in the device's order.",
             "  -l  long listing, folders first: type, size in bytes, modification time, name", "l",
             runList},
-    Command{"pull", "[-f] DEVICEPATH... LOCALDIR",
+    Command{"pull", "[-f] [--heic-to-jpeg] DEVICEPATH... LOCALDIR",
             "Copy device files and folders into a local folder (made when missing).",
             "  -f  replace local files that exist (they are kept otherwise)\n"
+            "  --heic-to-jpeg  write each .HEIC/.HEIF photo as a .JPG (upright, its Exif kept);\n"
+            "      one that cannot be converted is copied as it is, and a line says so\n"
             "A link to a folder is followed when it is named, never inside a folder.",
-            "f", runPull},
+            "f", runPull, "heic-to-jpeg"},
     Command{"push", "[-f] LOCALPATH... DEVICEDIR",
             "Copy local files and folders into a device folder (made when missing).",
             "  -f  replace device files that exist (they are kept otherwise)\n"

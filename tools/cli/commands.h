@@ -15,6 +15,7 @@ struct Command {
     std::string_view flags;    // the single-letter flags it takes
     /** Runs the command; the exit code. Throws CommandFailure or UsageError. */
     int (*run)(DeviceSession& session, const CommandArguments& arguments);
+    std::string_view longOptions = {};  // its long options without "--", separated by spaces
 };
 
 std::span<const Command> allCommands();

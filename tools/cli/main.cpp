@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
         return kUsageExit;
     }
     try {
-        const CommandArguments arguments(invocation.arguments, command->flags);
+        const CommandArguments arguments(invocation.arguments, command->flags,
+                                         command->longOptions);
         if (arguments.wantsHelp()) {
             printCommandHelp(*command);
             return 0;

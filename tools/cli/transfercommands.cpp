@@ -42,6 +42,8 @@ int runPull(DeviceSession& session, const CommandArguments& arguments) {
 
     TransferReporter reporter("pull", overwriteOf(arguments));
     DeviceFolderDownload download(reporter);
+    if (arguments.has("heic-to-jpeg"))
+        download.setHeicToJpeg(HeicToJpeg::Convert);
     for (size_t index = 0; index + 1 < operands.size(); ++index) {
         const auto item = findItem(session, operands[index]);
         if (!item) {

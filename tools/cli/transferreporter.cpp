@@ -31,6 +31,10 @@ void TransferReporter::itemSkipped(const CZelboString& source, const CZelboStrin
     printLine(source, "skipped: " + reason.toUtf8());
 }
 
+void TransferReporter::fileNotConverted(const CZelboString& source, const CZelboString& reason) {
+    printLine(source, "copied as it is, not converted to JPEG: " + reason.toUtf8());
+}
+
 bool TransferReporter::shouldOverwrite(const CZelboString& /*path*/, CopyTarget /*target*/) {
     return overwrite_ == Overwrite::Replace;
 }

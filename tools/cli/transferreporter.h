@@ -7,7 +7,8 @@
 
 /**
  * The CLI's side of a folder walk: a progress line on a terminal, one line on stderr for every
- * item that failed or was skipped, and the counts the exit code is made from.
+ * item that failed or was skipped and every photo not converted, and the counts the exit code is
+ * made from.
  */
 class TransferReporter : public TransferObserver {
 public:
@@ -23,6 +24,7 @@ public:
     void fileFinished(const CZelboString& source, const CZelboString& destination) override;
     void itemFailed(const CZelboString& source, const CZelboString& reason) override;
     void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
+    void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
     int failures() const { return failures_; }

@@ -47,6 +47,45 @@ QString failureText(const RunOutcome& outcome) {
     return text;
 }
 
+// " N HEIC photos could not be converted to JPEG and were copied as they are: REASON."
+QString notConvertedText(const RunOutcome& outcome) {
+    if (outcome.notConverted == 0)
+        return {};
+    const QString reason = literal(outcome.firstNotConverted);
+    return outcome.notConverted == 1
+               ? QStringLiteral(
+                     " 1 HEIC photo could not be converted to JPEG and was copied as "
+                     "it is: %1.")
+                     .arg(reason)
+               : QStringLiteral(
+                     " %1 HEIC photos could not be converted to JPEG and were copied "
+                     "as they are; the first: %2.")
+                     .arg(QString::number(outcome.notConverted), reason);
+}
+
+// A run without failures whose photos were not all converted: told like a partial run.
+AlertRequest notConvertedRequest(const QString& destination, bool offerOpenFolder,
+                                 const RunOutcome& outcome) {
+    AlertRequest request;
+    if (offerOpenFolder) {
+        request.okText = QStringLiteral("Yes");
+        request.cancelText = QStringLiteral("No");
+    } else {
+        request.cancelText = QStringLiteral("Close");
+    }
+    request.title = QStringLiteral("Warning");
+    request.info = QStringLiteral("Some photos were not converted");
+    request.icon = kErrorIcon;
+    request.message = QStringLiteral("%1 files were copied to %2.")
+                          .arg(QString::number(outcome.copied), literal(destination)) +
+                      notConvertedText(outcome);
+    if (outcome.skipped > 0)
+        request.message += QStringLiteral(" %1.").arg(skippedText(outcome.skipped));
+    if (offerOpenFolder)
+        request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
+    return request;
+}
+
 AlertRequest successRequest(const QString& destination, bool offerOpenFolder,
                             const RunOutcome& outcome) {
     AlertRequest request;
@@ -105,6 +144,7 @@ AlertRequest partialRequest(const QString& destination, bool offerOpenFolder,
                  literal(failureText(outcome)));
     if (outcome.skipped > 0)
         request.message += QStringLiteral(" %1.").arg(skippedText(outcome.skipped));
+    request.message += notConvertedText(outcome);
     request.message += QStringLiteral(" The Transfers window lists each file.");
     if (offerOpenFolder)
         request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
@@ -157,6 +197,13 @@ void showCompletionMessage(QWidget* owner, const QString& destination, bool offe
     if (outcome.failed > 0) {
         const AlertResult result =
             CAlertDialog::showAlert(owner, partialRequest(destination, offerOpenFolder, outcome));
+        if (offerOpenFolder && result == AlertResult::Ok)
+            openFolder(destination);
+        return;
+    }
+    if (outcome.notConverted > 0) {
+        const AlertResult result = CAlertDialog::showAlert(
+            owner, notConvertedRequest(destination, offerOpenFolder, outcome));
         if (offerOpenFolder && result == AlertResult::Ok)
             openFolder(destination);
         return;

@@ -30,6 +30,10 @@ struct RunOutcome {
     int skipped = 0;
     /** Why the first file that failed did, for the message. */
     QString firstFailure;
+    /** HEIC photos meant to become JPEGs that were copied as they are (among copied). */
+    int notConverted = 0;
+    /** Why the first of them was not converted. */
+    QString firstNotConverted;
 };
 
 /**
@@ -38,8 +42,9 @@ struct RunOutcome {
  * how many more failed, and no "Don't show this message again" box. A run without failures says
  * "Successfully Done!" (skipped files counted apart), or that every file was skipped, unless the
  * "ShowTransferMessage" preference is off; its check box is stored as that preference. Messages
- * where files arrived offer to open `destination` when `offerOpenFolder` is set. Nothing is shown
- * for a run that had no files at all.
+ * where files arrived offer to open `destination` when `offerOpenFolder` is set. Photos that were
+ * copied as they are instead of converted are always told, with the first one's reason. Nothing
+ * is shown for a run that had no files at all.
  */
 void showCompletionMessage(QWidget* owner, const QString& destination, bool offerOpenFolder,
                            const RunOutcome& outcome);

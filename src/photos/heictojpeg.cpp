@@ -1,0 +1,197 @@
+#include "photos/heictojpeg.h"
+
+// jpeglib.h expects FILE and size_t to be declared before it.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+#include <libheif/heif.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "photos/uprightexif.h"
+
+namespace {
+
+struct ContextFree {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+};
+struct HandleRelease {
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+};
+struct ImageRelease {
+    void operator()(heif_image* image) const { heif_image_release(image); }
+};
+struct OptionsFree {
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+};
+
+constexpr std::array<uint8_t, 6> kExifHeader = {'E', 'x', 'i', 'f', 0, 0};
+// A JPEG segment's length field counts itself: 65,535 less 2.
+constexpr size_t kMaxSegmentData = 65533;
+
+bool startsTiff(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 4 &&
+           ((bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
+            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42));
+}
+
+/**
+ * The TIFF data of the image's Exif block. HEIF stores it behind a 4-byte offset to the TIFF
+ * header; some writers put "Exif\0\0" between.
+ */
+std::vector<uint8_t> exifTiffOf(heif_image_handle* handle) {
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
+        return {};
+    const size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size < 4)
+        return {};
+    std::vector<uint8_t> block(size);
+    if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+        return {};
+    const uint32_t offset = static_cast<uint32_t>(block[0]) << 24 |
+                            static_cast<uint32_t>(block[1]) << 16 |
+                            static_cast<uint32_t>(block[2]) << 8 | block[3];
+    std::span<const uint8_t> rest = std::span(block).subspan(4);
+    if (offset <= rest.size() && startsTiff(rest.subspan(offset)))
+        rest = rest.subspan(offset);
+    else if (rest.size() > kExifHeader.size() &&
+             std::memcmp(rest.data(), kExifHeader.data(), kExifHeader.size()) == 0)
+        rest = rest.subspan(kExifHeader.size());
+    if (!startsTiff(rest))
+        return {};
+    return std::vector<uint8_t>(rest.begin(), rest.end());
+}
+
+// An ICC profile beside an nclx one counts: a JPEG can carry only the ICC one.
+std::vector<uint8_t> colourProfileOf(heif_image_handle* handle) {
+    std::vector<uint8_t> profile(heif_image_handle_get_raw_color_profile_size(handle));
+    if (profile.empty() ||
+        heif_image_handle_get_raw_color_profile(handle, profile.data()).code != heif_error_Ok)
+        return {};
+    return profile;
+}
+
+struct ErrorManager {
+    // First, so that libjpeg-turbo's pointer to it is a pointer to the whole.
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void endEncode(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+struct EncodedJpeg {
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+};
+
+/** Only plain data lives here: a libjpeg-turbo error jumps back out of it. */
+bool encodeJpeg(const uint8_t* pixels, int width, int height, int stride,
+                std::span<const uint8_t> exifSegment, std::span<const uint8_t> profile,
+                EncodedJpeg& out) {
+    jpeg_compress_struct info{};
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = endEncode;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &out.bytes, &out.size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, kHeicJpegQuality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    if (!exifSegment.empty())
+        jpeg_write_marker(&info, JPEG_APP0 + 1, exifSegment.data(),
+                          static_cast<unsigned>(exifSegment.size()));
+    if (!profile.empty())
+        jpeg_write_icc_profile(&info, profile.data(), static_cast<unsigned>(profile.size()));
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row =
+            const_cast<JSAMPROW>(pixels + static_cast<size_t>(stride) * info.next_scanline);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+HeicToJpegResult failed(const char16_t* reason) {
+    return {{}, CZelboString(reason)};
+}
+
+}  // namespace
+
+HeicToJpegResult convertHeicToJpeg(std::span<const uint8_t> heic) {
+    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    if (!context)
+        return failed(u"Out of memory");
+    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeicSide);
+    // Photos are converted side by side, one a thread; the tiles of one need no threads of their
+    // own.
+    heif_context_set_max_decoding_threads(context.get(), 0);
+    if (heif_context_read_from_memory_without_copy(context.get(), heic.data(), heic.size(), nullptr)
+            .code != heif_error_Ok)
+        return failed(u"Not a HEIF file libheif can read");
+    heif_image_handle* rawHandle = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+        return failed(u"The file has no primary image");
+    const std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
+    const int statedWidth = heif_image_handle_get_width(handle.get());
+    const int statedHeight = heif_image_handle_get_height(handle.get());
+    if (statedWidth < 1 || statedHeight < 1 || statedWidth > kMaxHeicSide ||
+        statedHeight > kMaxHeicSide || int64_t{statedWidth} * statedHeight > kMaxHeicPixels)
+        return failed(u"The image is too large to convert");
+
+    std::vector<uint8_t> exifSegment;
+    if (const std::vector<uint8_t> tiff = exifTiffOf(handle.get()); !tiff.empty()) {
+        const std::optional<std::vector<uint8_t>> upright = uprightExif(tiff);
+        if (!upright || kExifHeader.size() + upright->size() > kMaxSegmentData)
+            return failed(u"Its Exif data does not fit a JPEG file");
+        exifSegment.assign(kExifHeader.begin(), kExifHeader.end());
+        exifSegment.insert(exifSegment.end(), upright->begin(), upright->end());
+    }
+    const std::vector<uint8_t> profile = colourProfileOf(handle.get());
+
+    const std::unique_ptr<heif_decoding_options, OptionsFree> options(
+        heif_decoding_options_alloc());
+    if (!options)
+        return failed(u"Out of memory");
+    options->convert_hdr_to_8bit = 1;
+    heif_image* rawImage = nullptr;
+    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+                          options.get())
+            .code != heif_error_Ok)
+        return failed(u"The image does not decode");
+    const std::unique_ptr<heif_image, ImageRelease> image(rawImage);
+    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    if (plane == nullptr || width < 1 || height < 1 ||
+        static_cast<int64_t>(stride) < int64_t{width} * 3)
+        return failed(u"The image does not decode");
+
+    EncodedJpeg encoded;
+    const bool made = encodeJpeg(plane, width, height, stride, exifSegment, profile, encoded);
+    HeicToJpegResult result;
+    if (made && encoded.bytes != nullptr)
+        result.jpeg.assign(encoded.bytes, encoded.bytes + encoded.size);
+    else
+        result.failure = u"The JPEG could not be encoded";
+    std::free(encoded.bytes);
+    return result;
+}
