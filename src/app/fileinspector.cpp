@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "app/cimagewellui.h"
@@ -35,6 +36,18 @@ QString dateText(int64_t nanoseconds) {
     // Whole seconds, cut toward zero as the device's other times are; shown in local time.
     return QDateTime::fromSecsSinceEpoch(nanoseconds / 1'000'000'000)
         .toString(QStringLiteral("MM/dd/yyyy HH:mm"));
+}
+
+// A video's length as players show it: "0:07", "12:03", "1:02:03", to the nearest second.
+QString durationText(std::chrono::milliseconds duration) {
+    const long long seconds = (duration.count() + 500) / 1000;
+    const QString secondsText = QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (seconds < 3600)
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(secondsText);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(secondsText);
 }
 
 void setText(QLabel* label, const QString& text) {
@@ -162,9 +175,14 @@ void FileInspector::showThumbnail(const RgbaImage& thumbnail, const FileSystemNo
         picture_->setThumbnail(toQImage(thumbnail));
     if (!dimensions_)
         return;
-    const std::optional<ImageSize> source = cache_.readImageSize(thumbnailCacheKey(node));
-    if (source)
-        dimensions_->setText(QStringLiteral("%1 x %2").arg(source->width).arg(source->height));
+    const CZelboString key = thumbnailCacheKey(node);
+    const std::optional<ImageSize> source = cache_.readImageSize(key);
+    if (source) {
+        QString text = QStringLiteral("%1 x %2").arg(source->width).arg(source->height);
+        if (const std::optional<std::chrono::milliseconds> duration = cache_.readDuration(key))
+            text += QStringLiteral(", ") + durationText(*duration);
+        dimensions_->setText(text);
+    }
     dimensions_->setVisible(source.has_value());
 }
 

@@ -19,8 +19,8 @@ class FileSystemNode;
 }
 
 /**
- * The inspector panel beside the file list ("fileInspector"): the picture, pixel size, name,
- * type, dates and size of the one selected item. An image file's picture is its thumbnail from
+ * The inspector panel beside the file list ("fileInspector"): the picture, pixel size (and a
+ * video's duration beside it), name, type, dates and size of the one selected item. An image file's picture is its thumbnail from
  * the user's thumbnail cache; one that is not cached yet is made on a thread of its own while the
  * panel shows the type icon and the share of the file read, and appears once made. Only the
  * latest selection's thumbnail is ever shown: a newer show or clear ends the read of the earlier
@@ -56,7 +56,7 @@ private:
     /** The percentage of the file read for the request of token. */
     void showReadProgress(std::uint64_t token, std::int64_t total, std::int64_t done);
     void thumbnailMade(std::uint64_t token, const NodePointer& node);
-    /** Shows thumbnail and the source size the cache holds for node. */
+    /** Shows thumbnail and the source size and duration the cache holds for node. */
     void showThumbnail(const RgbaImage& thumbnail, const ZelboLib::FileSystemNode& node);
     void showProgress(bool busy);
 

@@ -128,6 +128,38 @@ private slots:
         QVERIFY(!progress()->isVisibleTo(&shown_->window));
     }
 
+    void aPhonesPortraitVideoShowsUprightWithItsSizeAndDuration() {
+        std::filesystem::copy_file(std::filesystem::path(PLOVIK_VIDEO_SAMPLES) / "portrait.mov",
+                                   media() / "IMG_0002.MOV");
+        writeFile(media() / "IMG_0003.MOV", std::string(100'000, 'x'));
+        // A long video made into a thumbnail before.
+        writeFile(media() / "long.mov", "movie");
+        ThumbnailCache(cacheHome_->thumbnailFolder())
+            .writeThumbnail(CZelboString::fromUtf8(device_->udid() + "//Media/long.mov"),
+                            RgbaImage{2, 1, std::vector<uint8_t>(8, 255)}, {1920, 1080},
+                            std::chrono::milliseconds(3'722'600));
+        showMedia();
+        select("IMG_0002.MOV");
+        QTRY_VERIFY(!well()->thumbnail().isNull());
+        QCOMPARE(well()->thumbnail().size(), QSize(113, 200));
+        QCOMPARE(label("fiFileDimensions")->text(), QStringLiteral("360 x 640, 0:02"));
+        const QColor corner = well()->thumbnail().pixelColor(2, 2);
+        QVERIFY2(corner.red() > 170 && corner.green() < 90, qPrintable(corner.name()));
+
+        // A file named as a video that is none keeps its type icon and shows no size.
+        select("IMG_0003.MOV");
+        QTRY_VERIFY(!progress()->isVisibleTo(&shown_->window));
+        QVERIFY(well()->thumbnail().isNull());
+        QVERIFY(!well()->iconImage().isNull());
+        QVERIFY(!label("fiFileDimensions")->isVisibleTo(&shown_->window));
+
+        // A long video's duration has hours; a picture's size has no duration.
+        select("long.mov");
+        QCOMPARE(label("fiFileDimensions")->text(), QStringLiteral("1920 x 1080, 1:02:03"));
+        select("small.png");
+        QTRY_COMPARE(label("fiFileDimensions")->text(), QStringLiteral("120 x 90"));
+    }
+
     void aThumbnailMadeAfterAnotherSelectionIsNeverShown() {
         showMedia();
         // The first read is ended early or its answer dropped.
