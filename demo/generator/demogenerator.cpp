@@ -1,6 +1,7 @@
 // Completes the build-tree copy of the demo device with what is not kept in the repository:
-// camera-roll photos drawn here (JPEG and HEIC, some stored sideways), a video-sized file of pseudo-random bytes, the symbolic links
-// of the root file system and the empty folders a device has.
+// camera-roll photos drawn here (JPEG and HEIC, some stored sideways), a phone's video (encoded
+// here, padded to 64 MiB so that copies of it take a while), the symbolic links of the root file
+// system and the empty folders a device has.
 //
 // Usage: plovik-demo-generator <device folder>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "samplephotos.h"
+#include "samplevideo.h"
 
 namespace {
 
@@ -50,23 +52,17 @@ std::vector<unsigned char> drawScreenshot() {
     return pixels;
 }
 
+// A phone's video taken upright: three seconds of a ball rolling across a landscape, stored
+// sideways and turned by its display matrix, with sound, brought to a phone video's size.
 bool writeVideo(const fs::path& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    std::vector<std::uint64_t> block(128 * 1024);
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (std::uint64_t written = 0; written < kVideoBytes && file;
-         written += block.size() * sizeof block[0]) {
-        for (std::uint64_t& word : block) {
-            // xorshift64: fast, and the same bytes on every build.
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        file.write(reinterpret_cast<const char*>(block.data()),
-                   static_cast<std::streamsize>(block.size() * sizeof block[0]));
-    }
-    return static_cast<bool>(file);
+    SampleVideoSpec video;
+    video.width = 720;
+    video.height = 1280;
+    video.frames = 90;
+    video.rotation = 90;
+    video.audio = true;
+    video.paddedSize = kVideoBytes;
+    return writeSampleVideo(path, video);
 }
 
 bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
