@@ -110,7 +110,8 @@ void CDetailsDialog::fillDetails(const NSDictionary& information) {
         ++index;
     }
     for (int row = 0; row < list->count(); ++row) {
-        if (auto* title = list->itemWidget(list->item(row))->findChild<QLabel*>(QStringLiteral("title")))
+        if (auto* title =
+                list->itemWidget(list->item(row))->findChild<QLabel*>(QStringLiteral("title")))
             title->setFixedWidth(titleWidth);
     }
 }

@@ -204,9 +204,15 @@ std::vector<CMainWindow::NodePointer> CMainWindow::selectedNodes() {
     return nodes;
 }
 
-void CMainWindow::selectRow(int row) {
-    if (list_)
-        list_->selectItem(row);
+void CMainWindow::selectItemNamed(const CZelboString& name) {
+    if (!list_)
+        return;
+    const std::vector<NodePointer>& entries = listing_.entries();
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const NodePointer& entry) {
+        return entry->name() == name;
+    });
+    if (found != entries.end())
+        list_->selectItem(static_cast<int>(found - entries.begin()));
 }
 
 CMainWindow::NodePointer CMainWindow::uploadTarget() {

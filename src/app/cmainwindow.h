@@ -102,8 +102,8 @@ public:
     /** The list's selected items, in list order. */
     std::vector<NodePointer> selectedNodes();
     std::vector<int> selectedRows() const;
-    /** Selects only the list's row (after a rename). */
-    void selectRow(int row);
+    /** Selects only the list's item of that name (after a rename or a new folder), if shown. */
+    void selectItemNamed(const CZelboString& name);
     /** Where uploads go: the first selected item when it is a folder, else the folder shown. */
     NodePointer uploadTarget();
     /** Runs a step that talks to the device on a worker, under the busy indicator. */

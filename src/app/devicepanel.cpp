@@ -40,7 +40,8 @@ std::optional<QString> chargingText(const ZelboLib::NSDictionary& information) {
 QString modelText(const CZelboString& productType) {
     const QString type = toQString(productType);
     const std::string_view name = deviceModelName(type.toStdString());
-    return name.empty() ? type : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return name.empty() ? type
+                        : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 // Device values are shown as they are, never read as markup; the tool tip holds a text cut short.
@@ -130,8 +131,10 @@ void showStorage(const QWidget* page, const DevicePanelFacts& facts) {
     const int usedTag = static_cast<int>(ratio * kWholeBar);
     const int freeTag = total > 0 ? static_cast<int>((1.0f - ratio) * kWholeBar) : 0;
 
-    showPart(page, "usedCapacity", usedTag, toQString(formatByteSize(used)) + QStringLiteral(" used"));
-    showPart(page, "freeCapacity", freeTag, toQString(formatByteSize(free)) + QStringLiteral(" free"));
+    showPart(page, "usedCapacity", usedTag,
+             toQString(formatByteSize(used)) + QStringLiteral(" used"));
+    showPart(page, "freeCapacity", freeTag,
+             toQString(formatByteSize(free)) + QStringLiteral(" free"));
     if (auto* sum = Controls::find<QLabel>(page, QStringLiteral("storageTotal")))
         sum->setText(total > 0 ? toQString(formatByteSize(total)) + QStringLiteral(" in all")
                                : QString());

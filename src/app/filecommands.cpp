@@ -320,7 +320,8 @@ void FileCommands::deleteSelection() {
     window_.folderContentsChanged(window_.currentNode());
 }
 
-std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bool forFolder) {
+std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bool forFolder,
+                                                      QWidget* dialog) {
     CZelboString name = toZelboString(entered);
     name.trimLeadingSpaces();
     name.trimTrailing(u' ');
@@ -328,7 +329,7 @@ std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bo
         forFolder ? QStringLiteral("Invalid folder name!") : QStringLiteral("Invalid filename!");
     if (name.isEmpty()) {
         TransferPrompts::showError(
-            &window_, invalid,
+            dialog, invalid,
             forFolder ? QStringLiteral("The folder name can't be empty or just whitespaces.")
                       : QStringLiteral("The file name can't be empty or just whitespaces."));
         return std::nullopt;
@@ -337,12 +338,33 @@ std::optional<CZelboString> FileCommands::checkedName(const QString& entered, bo
     const std::u16string_view text = name.view();
     if (text.find_first_of(u"/\\") != std::u16string_view::npos || text == u"." || text == u"..") {
         TransferPrompts::showError(
-            &window_, invalid,
+            dialog, invalid,
             QStringLiteral("A name can't contain \"/\" or \"\\\", nor be \".\" or \"..\"."));
         return std::nullopt;
     }
     return name;
 }
+
+namespace {
+
+// What stands at a name that a rename or a new folder would take.
+enum class NameTaken { No, ByFolder, ByFile };
+
+NameTaken nameTaken(AFCDirectory& connection, const CZelboString& path) {
+    const ZelboLib::Owned<ZelboLib::NSDictionary> info = connection.fileInfo(path);
+    if (!info)
+        return NameTaken::No;
+    const ZelboLib::Object* type = info->objectForKey(u"st_ifmt");
+    return type && type->description().view() == u"S_IFDIR" ? NameTaken::ByFolder
+                                                            : NameTaken::ByFile;
+}
+
+QString takenText(NameTaken taken) {
+    return taken == NameTaken::ByFolder ? QStringLiteral("A folder with that name already exists.")
+                                        : QStringLiteral("A file with that name already exists.");
+}
+
+}  // namespace
 
 void FileCommands::rename() {
     const std::vector<NodePointer> items = window_.selectedNodes();
@@ -351,77 +373,100 @@ void FileCommands::rename() {
     const NodePointer item = items.front();
     if (!item->canRemoveOrRename())
         return;
-    const int row = window_.selectedRows().front();
     const CZelboString oldPath = item->fullPath();
     const QString oldName = toQString(fileNameOfLocalPath(oldPath));
-    const QString entered = CConfirmDialog::askName(
-        &window_, QStringLiteral("Rename"), QStringLiteral("Enter the new filename:"), oldName);
-    if (entered.isEmpty())
-        return;
-    const std::optional<CZelboString> name = checkedName(entered, false);
-    if (!name)
-        return;
-    const CZelboString newPath = toForwardSlashes(joinLocalPath(parentOfLocalPath(oldPath), *name));
-    if (newPath == oldPath)
-        return;
     const std::shared_ptr<AFCDirectory> connection = item->directory();
     const QString failed =
         QStringLiteral("Failed to rename the file \"%1\" at this moment").arg(oldName);
     if (!connection) {
-        TransferPrompts::showError(&window_, failed, QStringLiteral("Please try again later."));
+        TransferPrompts::showError(&window_, failed,
+                                   QStringLiteral("The device's connection has closed."));
         return;
     }
-    enum class Outcome { Renamed, Exists, Failed } outcome = Outcome::Failed;
-    window_.runDeviceStep([&] {
-        // Renaming onto an existing item would replace it.
-        if (connection->pathExists(newPath))
-            outcome = Outcome::Exists;
-        else if (connection->renameItem(oldPath, newPath))
-            outcome = Outcome::Renamed;
-    });
-    if (outcome == Outcome::Exists) {
-        TransferPrompts::showError(
-            &window_, failed,
-            QStringLiteral("An item named \"%1\" is already there.").arg(toQString(*name)));
+    CZelboString renamedTo;
+    const auto tryName = [&](const QString& entered, QWidget* dialog) {
+        const std::optional<CZelboString> name = checkedName(entered, false, dialog);
+        if (!name)
+            return false;
+        const CZelboString newPath =
+            toForwardSlashes(joinLocalPath(parentOfLocalPath(oldPath), *name));
+        if (newPath == oldPath)
+            return true;
+        enum class Outcome { Renamed, Failed } outcome = Outcome::Failed;
+        NameTaken taken = NameTaken::No;
+        window_.runDeviceStep([&] {
+            // Renaming onto an existing item would replace it.
+            taken = nameTaken(*connection, newPath);
+            if (taken == NameTaken::No && connection->renameItem(oldPath, newPath))
+                outcome = Outcome::Renamed;
+        });
+        if (taken != NameTaken::No) {
+            TransferPrompts::showError(dialog, failed, takenText(taken));
+            return false;
+        }
+        if (outcome == Outcome::Failed) {
+            TransferPrompts::showError(
+                dialog, failed,
+                QStringLiteral("Please verify the entered filename and try again later."));
+            return false;
+        }
+        renamedTo = *name;
+        return true;
+    };
+    const auto selection = item->isDirectory() ? CConfirmDialog::Selection::All
+                                               : CConfirmDialog::Selection::NameWithoutExtension;
+    CConfirmDialog::askName(&window_, QStringLiteral("Rename"),
+                            QStringLiteral("Enter the new filename:"), oldName, tryName, selection);
+    if (renamedTo.isEmpty())
         return;
-    }
-    if (outcome == Outcome::Failed) {
-        TransferPrompts::showError(
-            &window_, failed,
-            QStringLiteral("Please verify the entered filename and try again later."));
-        return;
-    }
     window_.folderContentsChanged(window_.currentNode());
-    window_.selectRow(row);
+    window_.selectItemNamed(renamedTo);
 }
 
 void FileCommands::newFolder() {
     const NodePointer parent = window_.currentNode();
     if (!parent || !parent->acceptsNewItems())
         return;
-    const QString entered = CConfirmDialog::askName(&window_, QStringLiteral("New Folder"),
-                                                    QStringLiteral("Enter the folder name:"),
-                                                    QStringLiteral("New Folder"));
-    if (entered.isEmpty())
-        return;
-    const std::optional<CZelboString> name = checkedName(entered, true);
-    if (!name)
-        return;
-    const CZelboString path = toForwardSlashes(joinLocalPath(parent->fullPath(), *name));
-    const QString failed =
-        QStringLiteral("Failed to create folder \"%1\" at this moment").arg(toQString(*name));
     const std::shared_ptr<AFCDirectory> connection = parent->directory();
-    if (!connection) {
-        TransferPrompts::showError(&window_, failed, QStringLiteral("Please try again later."));
+    CZelboString made;
+    const auto tryName = [&](const QString& entered, QWidget* dialog) {
+        const std::optional<CZelboString> name = checkedName(entered, true, dialog);
+        if (!name)
+            return false;
+        const QString failed =
+            QStringLiteral("Failed to create folder \"%1\" at this moment").arg(toQString(*name));
+        if (!connection) {
+            TransferPrompts::showError(dialog, failed,
+                                       QStringLiteral("The device's connection has closed."));
+            return false;
+        }
+        const CZelboString path = toForwardSlashes(joinLocalPath(parent->fullPath(), *name));
+        bool created = false;
+        NameTaken taken = NameTaken::No;
+        // The device makes a folder that is already there without a word: look first.
+        window_.runDeviceStep([&] {
+            taken = nameTaken(*connection, path);
+            created = taken == NameTaken::No && connection->createDirectory(path);
+        });
+        if (taken != NameTaken::No) {
+            TransferPrompts::showError(dialog, failed, takenText(taken));
+            return false;
+        }
+        if (!created) {
+            TransferPrompts::showError(
+                dialog, failed,
+                QStringLiteral("Please verify the entered folder name and try again later."));
+            return false;
+        }
+        made = *name;
+        return true;
+    };
+    CConfirmDialog::askName(&window_, QStringLiteral("New Folder"),
+                            QStringLiteral("Enter the folder name:"), QStringLiteral("New Folder"),
+                            tryName);
+    if (made.isEmpty())
         return;
-    }
-    bool created = false;
-    window_.runDeviceStep([&] { created = connection->createDirectory(path); });
-    if (!created) {
-        TransferPrompts::showError(
-            &window_, failed,
-            QStringLiteral("Please verify the entered folder name and try again later."));
-        return;
-    }
     window_.folderContentsChanged(parent);
+    if (parent == window_.currentNode())
+        window_.selectItemNamed(made);
 }

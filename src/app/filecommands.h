@@ -79,8 +79,9 @@ private:
     /** Reports the run that has ended and starts the next command. */
     void finishRun();
     void reportRun();
-    /** The trimmed name, or nothing after telling the user why it cannot be used. */
-    std::optional<CZelboString> checkedName(const QString& entered, bool forFolder);
+    /** The name entered, trimmed, or nothing once the user was told over dialog why not. */
+    std::optional<CZelboString> checkedName(const QString& entered, bool forFolder,
+                                            QWidget* dialog);
 
     CMainWindow& window_;
     TransferQueue queue_;

@@ -23,7 +23,12 @@ public:
     using Step = std::function<bool(QWidget*)>;  // true once it has acted on the widget
 
     DialogScript() {
-        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        // Polled from a posted call, not the timer's own handler: a timer does not fire again
+        // while its handler runs, and a step's dialog runs an event loop inside it.
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { poll(); }, Qt::QueuedConnection);
+        });
         timer_.start(10);
     }
 
@@ -57,6 +62,17 @@ public:
             return true;
         });
     }
+    /** Cancels the next name-entry dialog (one an error left open), keeping what it holds. */
+    void cancelName() {
+        steps_.push_back([this](QWidget* widget) {
+            auto* dialog = qobject_cast<CConfirmDialog*>(widget);
+            if (!dialog)
+                return false;
+            keptNames.append(dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->text());
+            dialog->findChild<QAbstractButton*>(QStringLiteral("btnCancel"))->click();
+            return true;
+        });
+    }
     /** Runs action on the next progress window shown. */
     void progress(std::function<void(CProgressWindow*)> action) {
         steps_.push_back([action](QWidget* widget) {
@@ -70,6 +86,8 @@ public:
     bool finished() const { return steps_.empty(); }
 
     QStringList alerts;
+    /** The names the dialogs held when cancelled. */
+    QStringList keptNames;
 
 private:
     static QString textOf(QWidget* dialog, const char* label) {
@@ -79,11 +97,16 @@ private:
     void poll() {
         if (steps_.empty())
             return;
+        // A step leaves the list before it acts: what it opens (an error over a name dialog
+        // that stays) is for the steps after it, answered while it still runs.
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible() && steps_.front()(widget)) {
-                steps_.erase(steps_.begin());
+            if (!widget->isVisible())
+                continue;
+            Step step = std::move(steps_.front());
+            steps_.erase(steps_.begin());
+            if (step(widget))
                 return;
-            }
+            steps_.insert(steps_.begin(), std::move(step));
         }
     }
 

@@ -215,38 +215,59 @@ private slots:
         QTRY_VERIFY(fs::is_directory(media / "Made Here"));
         QTRY_COMPARE(shown.list()->itemCount(), 4);
 
-        // A separator would move the item elsewhere: refused.
+        // A separator would move the item elsewhere: refused, the dialog stays with the name.
         const int note = 3;
         QCOMPARE(shown.window.text(note, 0), QStringLiteral("note.txt"));
         shown.list()->selectItem(note);
         script.name(QStringLiteral("../escaped.txt"));
         script.alert("btnCancel");
+        script.cancelName();
         shown.window.fileCommands().rename();
         QVERIFY(script.finished());
         QVERIFY(script.alerts.last().contains(QStringLiteral("Invalid filename!")));
+        QCOMPARE(script.keptNames.last(), QStringLiteral("../escaped.txt"));
         QVERIFY(fs::exists(media / "note.txt"));
 
-        // Onto an existing name: refused, nothing replaced.
+        // Onto an existing name: refused with what is there, nothing replaced; a second try in
+        // the same dialog succeeds.
         script.name(QStringLiteral("Books"));
         script.alert("btnCancel");
+        script.name(QStringLiteral("memo.txt"));
         shown.window.fileCommands().rename();
         QVERIFY(script.finished());
-        QVERIFY(fs::exists(media / "note.txt") && fs::is_directory(media / "Books"));
+        QVERIFY(script.alerts.last().contains(
+            QStringLiteral("A folder with that name already exists.")));
+        QVERIFY(fs::exists(media / "memo.txt") && !fs::exists(media / "note.txt"));
+        QVERIFY(fs::is_directory(media / "Books"));
+        // The renamed item stays selected wherever the sort puts it.
+        QCOMPARE(shown.window.selectedNodes().size(), std::size_t{1});
+        QCOMPARE(toQString(shown.window.selectedNodes().front()->name()),
+                 QStringLiteral("memo.txt"));
 
         // Only spaces: the Part's message.
         script.name(QStringLiteral("   "));
         script.alert("btnCancel");
+        script.cancelName();
         shown.window.fileCommands().rename();
         QVERIFY(script.finished());
         QVERIFY(script.alerts.last().contains(
             QStringLiteral("The file name can't be empty or just whitespaces.")));
 
-        // A good name: renamed, and the row at the old place is selected.
+        // A new folder onto a file's or a folder's name is refused with its own words; the one
+        // made is selected.
         script.name(QStringLiteral("memo.txt"));
-        shown.window.fileCommands().rename();
+        script.alert("btnCancel");
+        script.name(QStringLiteral("Books"));
+        script.alert("btnCancel");
+        script.name(QStringLiteral("Fresh"));
+        shown.window.fileCommands().newFolder();
         QVERIFY(script.finished());
-        QVERIFY(fs::exists(media / "memo.txt") && !fs::exists(media / "note.txt"));
-        QCOMPARE(shown.window.selectedRows(), std::vector<int>{note});
+        QVERIFY(script.alerts[script.alerts.size() - 2].contains(
+            QStringLiteral("A file with that name already exists.")));
+        QVERIFY(script.alerts.last().contains(
+            QStringLiteral("A folder with that name already exists.")));
+        QVERIFY(fs::is_directory(media / "Fresh") && fs::is_regular_file(media / "memo.txt"));
+        QCOMPARE(toQString(shown.window.selectedNodes().front()->name()), QStringLiteral("Fresh"));
     }
 
     void escapeHidesTheProgressButTheRunGoesOn() {

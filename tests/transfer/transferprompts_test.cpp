@@ -317,6 +317,8 @@ class CConfirmDialogTest : public QObject {
 private slots:
     void answers_data();
     void answers();
+    void emptyNamesAndRefusedNamesKeepTheDialog();
+    void fileNamesAreSelectedWithoutTheirExtension();
 };
 
 void CConfirmDialogTest::answers_data() {
@@ -329,9 +331,6 @@ void CConfirmDialogTest::answers_data() {
     QTest::newRow("Enter") << "b.jpg"
                            << "Return"
                            << "b.jpg";
-    QTest::newRow("OK with an empty field") << ""
-                                            << "btnOK"
-                                            << "";
     QTest::newRow("Escape") << "b.jpg"
                             << "Escape"
                             << "";
@@ -361,6 +360,54 @@ void CConfirmDialogTest::answers() {
                                      QStringLiteral("New Folder")),
              result);
     QCOMPARE(initialText, QStringLiteral("New Folder"));
+}
+
+void CConfirmDialogTest::emptyNamesAndRefusedNamesKeepTheDialog() {
+    QStringList tried;
+    bool okEnabledWhenEmpty = true;
+    bool openAfterRefusal = false;
+    QString keptText;
+    const ModalDriver<CConfirmDialog> driver({[&](CConfirmDialog& dialog) {
+        auto* field = child<QLineEdit>(dialog, "filename");
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("btnOK"));
+        field->setText(QString());
+        okEnabledWhenEmpty = ok->isEnabled();
+        QTest::keyClick(field, Qt::Key_Return);
+        field->setText(QStringLiteral("taken"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        openAfterRefusal = dialog.isVisible();
+        keptText = field->text();
+        field->setText(QStringLiteral("free"));
+        QTest::keyClick(field, Qt::Key_Return);
+    }});
+    const auto action = [&](const QString& entered, QWidget* dialog) {
+        tried.append(entered);
+        return dialog != nullptr && entered != QLatin1String("taken");
+    };
+    QCOMPARE(CConfirmDialog::askName(nullptr, QStringLiteral("Rename"), QStringLiteral("Name:"),
+                                     QStringLiteral("old"), action),
+             QStringLiteral("free"));
+    QVERIFY(!okEnabledWhenEmpty);
+    QVERIFY(openAfterRefusal);
+    QCOMPARE(keptText, QStringLiteral("taken"));
+    QCOMPARE(tried, (QStringList{"taken", "free"}));
+}
+
+void CConfirmDialogTest::fileNamesAreSelectedWithoutTheirExtension() {
+    const auto selected = [](const QString& name, CConfirmDialog::Selection selection) {
+        CConfirmDialog dialog(nullptr, QStringLiteral("Rename"), QStringLiteral("Name:"), name,
+                              selection);
+        return child<QLineEdit>(dialog, "filename")->selectedText();
+    };
+    using Selection = CConfirmDialog::Selection;
+    QCOMPARE(selected(QStringLiteral("IMG_0001.HEIC"), Selection::NameWithoutExtension),
+             QStringLiteral("IMG_0001"));
+    QCOMPARE(selected(QStringLiteral("archive.tar.gz"), Selection::NameWithoutExtension),
+             QStringLiteral("archive.tar"));
+    QCOMPARE(selected(QStringLiteral(".profile"), Selection::NameWithoutExtension),
+             QStringLiteral(".profile"));
+    QCOMPARE(selected(QStringLiteral("IMG_0001.HEIC"), Selection::All),
+             QStringLiteral("IMG_0001.HEIC"));
 }
 
 PLOVIK_QTEST(TransferPromptsTest)

@@ -1,5 +1,6 @@
 #include "transfer/ui/cconfirmdialog.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +10,19 @@ namespace {
 constexpr int kMaxTitleLength = 259;
 const QString kNameField = QStringLiteral("filename");
 
+// "IMG_0001.HEIC" selects "IMG_0001"; a name that starts with its only dot is all name.
+void selectNameWithoutExtension(QLineEdit* field) {
+    const qsizetype dot = field->text().lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        field->setSelection(0, static_cast<int>(dot));
+    else
+        field->selectAll();
+}
+
 }  // namespace
 
 CConfirmDialog::CConfirmDialog(QWidget* owner, const QString& title, const QString& prompt,
-                               const QString& initialText)
+                               const QString& initialText, Selection selection)
     : SkinnedDialog(QStringLiteral("confirmdialog.xml"), owner) {
     setObjectName(QStringLiteral("ConfirmDialog"));
     const QString shownTitle = title.left(kMaxTitleLength);
@@ -27,8 +37,16 @@ CConfirmDialog::CConfirmDialog(QWidget* owner, const QString& title, const QStri
     }
     if (auto* field = control<QLineEdit>(kNameField)) {
         field->setText(initialText);
-        field->selectAll();
+        if (selection == Selection::NameWithoutExtension)
+            selectNameWithoutExtension(field);
+        else
+            field->selectAll();
         field->setFocus();
+        if (auto* ok = control<QAbstractButton>(QStringLiteral("btnOK"))) {
+            ok->setEnabled(!initialText.isEmpty());
+            connect(field, &QLineEdit::textChanged, ok,
+                    [ok](const QString& text) { ok->setEnabled(!text.isEmpty()); });
+        }
     }
 
     auto& routes = notifications();
@@ -40,8 +58,10 @@ CConfirmDialog::CConfirmDialog(QWidget* owner, const QString& title, const QStri
 }
 
 QString CConfirmDialog::askName(QWidget* owner, const QString& title, const QString& prompt,
-                                const QString& initialText) {
-    CConfirmDialog dialog(owner, title, prompt, initialText);
+                                const QString& initialText, const NameAction& action,
+                                Selection selection) {
+    CConfirmDialog dialog(owner, title, prompt, initialText, selection);
+    dialog.setNameAction(action);
     return dialog.exec() == QDialog::Accepted ? dialog.enteredText() : QString();
 }
 
@@ -63,7 +83,15 @@ void CConfirmDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void CConfirmDialog::confirm() {
-    const auto* field = control<QLineEdit>(kNameField);
-    enteredText_ = field ? field->text() : QString();
+    auto* field = control<QLineEdit>(kNameField);
+    const QString text = field ? field->text() : QString();
+    if (text.isEmpty())
+        return;
+    if (action_ && !action_(text, this)) {
+        if (field)
+            field->setFocus();
+        return;
+    }
+    enteredText_ = text;
     accept();
 }
