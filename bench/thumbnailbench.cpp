@@ -1,12 +1,17 @@
 // Thumbnails of a camera roll over an emulated USB 2 link: the program's way (embedded previews
 // where they serve) against reading each whole file, which any thumbnail made from the whole
-// picture needs before it decodes anything.
+// picture needs before it decodes anything; and the bytes a video's thumbnail reads of it.
 //
 // A folder of camera-sized photos, half JPEG with a camera's 160 × 120 Exif preview and half HEIC
 // with a phone's 320 × 240 thumbnail, is served by plovik-devemu with --link usb2 and reached
 // through libplovik-usbmux and libimobiledevice, as a real iPhone is. Both ways run over the same
 // link in one run; the whole-file reads on a sample of the files, since they take far longer.
+//
+// Two phone-like videos of about 100 MB (1080p H.264 at 17 Mbit/s with sound, taken upright), one
+// with its index ('moov') at the start and one with it at the end, lie in a folder of their own;
+// each thumbnail is made as the creator makes it, from the device file, counting what it reads.
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -25,10 +30,13 @@
 #include "emulatorprocess.h"
 #include "fstree/devicefilesystemnode.h"
 #include "samplephotos.h"
+#include "samplevideo.h"
 #include "support/temporaryfolder.h"
+#include "thumbs/deviceimagefile.h"
 #include "thumbs/thumbcreator.h"
 #include "thumbs/thumbnailcache.h"
 #include "thumbs/thumbnailcachekey.h"
+#include "thumbs/thumbnailreader.h"
 
 namespace {
 
@@ -41,7 +49,13 @@ struct Options {
     int width = 4032;
     int height = 3024;
     std::string link = "usb2";
+    int videoMegabytes = 100;
 };
+
+constexpr int64_t kVideoBitRate = 17'000'000;
+constexpr int kVideoFramesPerSecond = 30;
+constexpr const char* kVideoFolder = "/Media/DCIM/101APPLE";
+constexpr const char* kVideoNames[] = {"index-at-start.MOV", "index-at-end.MOV"};
 
 // Takes the first device that becomes ready.
 class FirstDevice : public MobileDeviceAccessListener {
@@ -118,7 +132,51 @@ fs::path layOutDevice(const fs::path& folder, const Options& options, uint64_t& 
         std::snprintf(name, sizeof name, i % 2 == 0 ? "IMG_%04d.JPG" : "IMG_%04d.HEIC", i);
         writeBytes(roll / name, i % 2 == 0 ? jpeg : heic);
     }
+    const fs::path videos = device / fs::path(kVideoFolder).relative_path();
+    fs::create_directories(videos);
+    SampleVideoSpec video;
+    video.width = 1080;
+    video.height = 1920;
+    video.rotation = 90;
+    video.framesPerSecond = kVideoFramesPerSecond;
+    video.frames = static_cast<int>(int64_t{options.videoMegabytes} * 8'000'000 / kVideoBitRate *
+                                    kVideoFramesPerSecond);
+    video.bitRate = kVideoBitRate;
+    video.repeatFirstSecond = true;
+    video.audio = true;
+    for (const char* name : kVideoNames) {
+        video.indexAtStart = name == kVideoNames[0];
+        if (!writeSampleVideo(videos / name, video))
+            throw std::runtime_error("cannot encode the sample videos");
+    }
     return device;
+}
+
+// What one video thumbnail read of its device file.
+struct VideoRead {
+    std::string name;
+    uint64_t fileBytes = 0;
+    uint64_t bytesRead = 0;
+    double seconds = 0;
+    bool made = false;
+};
+
+std::vector<VideoRead> readVideoThumbnails(const std::shared_ptr<AMDevice>& device) {
+    const auto deviceNode = ZelboLib::DeviceFileSystemNode::create(device);
+    const auto folder = deviceNode->nodeForPath(CZelboString::fromUtf8(kVideoFolder));
+    std::vector<VideoRead> reads;
+    if (!folder)
+        return reads;
+    for (const auto& child : folder->ensureChildren()) {
+        VideoRead read{child->name().toUtf8(), static_cast<uint64_t>(child->fileSize())};
+        DeviceImageFile file(nullptr);
+        read.seconds = benchsupport::secondsOf([&] {
+            read.made = file.open(*child, read.fileBytes) && readThumbnail(file).has_value();
+        });
+        read.bytesRead = file.bytesRead();
+        reads.push_back(read);
+    }
+    return reads;
 }
 
 std::vector<std::shared_ptr<FileSystemNode>> photosOf(const std::shared_ptr<AMDevice>& device) {
@@ -146,11 +204,14 @@ Options parse(int argc, char** argv) {
             std::sscanf(argv[i + 1], "%dx%d", &options.width, &options.height);
         else if (option == "--link")
             options.link = argv[i + 1];
+        else if (option == "--video-mb")
+            options.videoMegabytes = std::atoi(argv[i + 1]);
     }
-    if (argc % 2 == 0 || options.files < 2 || options.wholeSample < 2) {
+    if (argc % 2 == 0 || options.files < 2 || options.wholeSample < 2 ||
+        options.videoMegabytes < 3) {
         std::fprintf(stderr,
                      "usage: %s [--files N (1000)] [--whole-sample N (60)] [--size WxH "
-                     "(4032x3024)] [--link usb2|usb3|none|MBPS,MS (usb2)]\n",
+                     "(4032x3024)] [--link usb2|usb3|none|MBPS,MS (usb2)] [--video-mb N (100)]\n",
                      argv[0]);
         std::exit(2);
     }
@@ -164,7 +225,8 @@ int main(int argc, char** argv) {
     TemporaryFolder work;
     uint64_t jpegBytes = 0;
     uint64_t heicBytes = 0;
-    std::printf("Laying out %d photos of %dx%d...\n", options.files, options.width, options.height);
+    std::printf("Laying out %d photos of %dx%d and two videos of %d MB...\n", options.files,
+                options.width, options.height, options.videoMegabytes);
     const fs::path device = layOutDevice(work.path(), options, jpegBytes, heicBytes);
     EmulatorProcess emulator(PLOVIK_DEVEMU, work.path(), device, options.link);
     setenv("USBMUXD_SOCKET_ADDRESS", emulator.socketAddress().c_str(), 1);
@@ -212,6 +274,7 @@ int main(int argc, char** argv) {
             ++wholeRead;
         }
     });
+    const std::vector<VideoRead> videos = readVideoThumbnails(phone);
     const EmulatorStats traffic = emulator.stop();
 
     const double previewRate = options.files / previews;
@@ -228,9 +291,24 @@ int main(int argc, char** argv) {
                 options.wholeSample, whole, wholeRate, wholeRead,
                 static_cast<double>(wholeBytes) / 1e6);
     std::printf("speed-up: %.1fx\n", previewRate / wholeRate);
-    std::printf("AFC over both ways: %llu requests, %llu round trips, %.0f MB from the device\n",
+
+    std::printf("\nbytes read per video (1080p H.264 at %.0f Mbit/s with sound, taken upright; "
+                "goal under 2 MB)\n",
+                static_cast<double>(kVideoBitRate) / 1e6);
+    std::printf("%-34s %10s %12s %10s %10s\n", "video", "file MB", "MB read", "of file", "seconds");
+    bool videosMade = videos.size() == std::size(kVideoNames);
+    for (const VideoRead& video : videos) {
+        std::printf("%-34s %10.1f %12.3f %9.2f%% %10.2f%s\n", video.name.c_str(),
+                    static_cast<double>(video.fileBytes) / 1e6,
+                    static_cast<double>(video.bytesRead) / 1e6,
+                    100.0 * static_cast<double>(video.bytesRead) /
+                        static_cast<double>(std::max<uint64_t>(video.fileBytes, 1)),
+                    video.seconds, video.made ? "" : "   (no thumbnail)");
+        videosMade = videosMade && video.made;
+    }
+    std::printf("\nAFC over all of it: %llu requests, %llu round trips, %.0f MB from the device\n",
                 static_cast<unsigned long long>(traffic.afcRequests),
                 static_cast<unsigned long long>(traffic.afcRoundTrips),
                 static_cast<double>(traffic.bytesFromDevice) / 1e6);
-    return made == options.files ? 0 : 1;
+    return made == options.files && videosMade ? 0 : 1;
 }
