@@ -39,6 +39,8 @@ public:
     /** Queues one framed reply (4-byte big-endian length + body) for the service connections. */
     void queueReply(const std::string& body);
     void queueRawBytes(const std::string& bytes) { incoming_.append(bytes); }
+    /** Drops the bytes not yet received. */
+    void dropIncoming() { incoming_.clear(); }
     /** Receives hand out at most this many bytes at a time. */
     void setPieceSize(size_t bytes) { pieceSize_ = bytes; }
 

@@ -6,7 +6,7 @@
 
 #include "afc/afcmediadirectory.h"
 #include "device/amdevice.h"
-#include "device/fakemobiledevice.h"
+#include "fuzzdevice.h"
 #include "fuzzinput.h"
 #include "fuzztargets.h"
 #include "values/nsdictionary.h"
@@ -18,11 +18,13 @@ void fuzzAfcInfoTexts(const uint8_t* data, size_t size) {
         std::string key = input.text();
         pairs.emplace_back(std::move(key), input.text());
     }
-    FakeMobileDevice fake;
-    fake.setFileInfo(std::move(pairs));
-    CZelboString error;
-    const ZelboLib::Owned<AMDevice> device = AMDevice::attach(fake.addDevice({}), error);
+    FakeMobileDevice& fake = fuzzDevice();
+    static const ZelboLib::Owned<AMDevice> device = [&fake] {
+        CZelboString error;
+        return AMDevice::attach(fake.addDevice({}), error);
+    }();
     fuzzCheck(device != nullptr, "the fake device attaches");
+    fake.setFileInfo(std::move(pairs));
     const ZelboLib::Owned<AFCMediaDirectory> media = device->openMediaDirectory();
     fuzzCheck(media != nullptr, "the media area opens");
     const ZelboLib::Owned<ZelboLib::NSDictionary> info = media->fileInfo(u"/DCIM/a.jpg");

@@ -15,25 +15,23 @@ namespace {
 // As deep as a reply may nest: its dictionary, the arrays the conversion takes, their values.
 constexpr int kMaxDepth = ZelboLib::kMaxPlistNesting + 2;
 
+// Keys the core reads from replies. Dictionaries are read by key only, as the core reads them:
+// libplist's iteration asserts on a key holding a NUL, which a device can send.
+constexpr const char* kKeys[] = {"Status",       "Error",       "CurrentList",
+                                 "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleName",
+                                 "CFBundleExecutable"};
+
 void readTexts(plist_t node, int depth) {
     if (depth > kMaxDepth)
         return;
     CZelboString text;
     ZelboLib::textFromPlistString(node, text);
     if (plist_get_node_type(node) == PLIST_DICT) {
-        plist_dict_iter iterator = nullptr;
-        plist_dict_new_iter(node, &iterator);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, iterator, &key, &value);
-            if (key == nullptr)
-                break;
+        for (const char* key : kKeys) {
             ZelboLib::stringForKey(node, key, text);
-            free(key);
-            readTexts(value, depth + 1);
+            if (const plist_t value = plist_dict_get_item(node, key))
+                readTexts(value, depth + 1);
         }
-        free(iterator);
     } else if (plist_get_node_type(node) == PLIST_ARRAY) {
         for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
             readTexts(plist_array_get_item(node, i), depth + 1);

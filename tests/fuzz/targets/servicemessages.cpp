@@ -3,14 +3,15 @@
 #include <string>
 
 #include "device/amservice.h"
-#include "device/fakemobiledevice.h"
+#include "fuzzdevice.h"
 #include "fuzzinput.h"
 #include "fuzztargets.h"
 #include "values/object.h"
 
 void fuzzServiceMessages(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
-    FakeMobileDevice fake;
+    FakeMobileDevice& fake = fuzzDevice();
+    fake.dropIncoming();
     fake.setPieceSize(1 + input.byte() % 64 * 37u);
     const auto rest = input.rest();
     fake.queueRawBytes(std::string(rest.begin(), rest.end()));

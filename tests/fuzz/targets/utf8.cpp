@@ -13,7 +13,9 @@ void fuzzUtf8(const uint8_t* data, size_t size) {
     fuzzCheck(utf8ToUtf16(utf8) == utf16, "UTF-8 made of UTF-16 reads back as that UTF-16");
     fuzzCheck(utf8ToAnsi(bytes) == utf8, "ANSI text is UTF-8 with U+FFFD for ill-formed bytes");
     fuzzCheck(asciiLowerCase(utf16).size() == utf16.size(), "lower case keeps the length");
-    fuzzCheck(CZelboString::fromUtf8(bytes).view() == utf16, "CZelboString converts alike");
+    const std::u16string_view beforeNul = std::u16string_view(utf16).substr(0, utf16.find(u'\0'));
+    fuzzCheck(CZelboString::fromUtf8(bytes).view() == beforeNul,
+              "CZelboString converts alike, up to the first NUL");
 
     std::u16string units(size / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i)

@@ -1,0 +1,6 @@
+#include "fuzzdevice.h"
+
+FakeMobileDevice& fuzzDevice() {
+    static FakeMobileDevice fake;
+    return fake;
+}
