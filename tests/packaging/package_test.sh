@@ -22,7 +22,7 @@ fail() { echo "$*"; exit 1; }
 dpkg-deb --field "$deb" Package | grep -qx plovik || fail "package name"
 depends=$(dpkg-deb --field "$deb" Depends)
 for runtime in libqt6widgets6 libqt6svg6 libimobiledevice6 libplist3 libusbmuxd6 libheif1 \
-               libsqlite3-0 libssl3; do
+               libsqlite3-0 libssl3 libavformat59 libavcodec59 libswscale6 libavutil57; do
   grep -qE "(^|[ ,|])$runtime( |,|$)" <<<"$depends" || fail "Depends lacks $runtime: $depends"
 done
 dpkg-deb --field "$deb" Recommends | grep -q usbmuxd || fail "usbmuxd not recommended"
