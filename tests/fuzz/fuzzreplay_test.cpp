@@ -35,6 +35,7 @@ const Target kTargets[] = {
     {"thumbnail_cache_entries", fuzzThumbnailCacheEntries},
     {"thumbnail_reader", fuzzThumbnailReader},
     {"utf8", fuzzUtf8},
+    {"video_thumbnail", fuzzVideoThumbnail},
 };
 
 // The files of a folder of inputs, in name order; none when it does not exist.

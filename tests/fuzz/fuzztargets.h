@@ -27,6 +27,7 @@ void fuzzTextFormatter(const uint8_t* data, size_t size);
 void fuzzThumbnailCacheEntries(const uint8_t* data, size_t size);
 void fuzzThumbnailReader(const uint8_t* data, size_t size);
 void fuzzUtf8(const uint8_t* data, size_t size);
+void fuzzVideoThumbnail(const uint8_t* data, size_t size);
 
 /** Aborts with a message when an invariant of a target does not hold. */
 void fuzzCheck(bool condition, std::string_view what);

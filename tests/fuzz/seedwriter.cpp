@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "afcpacket.h"
 #include "plistitems.h"
 #include "samplephotos.h"
+#include "samplevideo.h"
 #include "thumbs/pngtextchunk.h"
 #include "thumbs/rgbaimage.h"
 #include "thumbs/thumbnailcachekey.h"
@@ -441,6 +443,38 @@ void crashInputs() {
     }
 }
 
+// A tiny video as the writer lays it out, read back; empty when it cannot be written.
+Bytes videoFile(const SampleVideoSpec& spec) {
+    const fs::path file = fs::temp_directory_path() / "plovik-fuzz-seed-video";
+    Bytes bytes;
+    if (writeSampleVideo(file, spec)) {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    fs::remove(file);
+    return bytes;
+}
+
+void videoSeeds() {
+    SampleVideoSpec video;
+    video.width = 48;
+    video.height = 64;
+    video.framesPerSecond = 5;
+    video.frames = 5;
+    video.rotation = 90;
+    video.audio = true;
+    const Bytes phone = videoFile(video);
+    seed("video_thumbnail", "phone-index-at-end.mov", phone);
+    seed("thumbnail_reader", "phone-index-at-end.mov", phone);
+    video.rotation = 0;
+    video.audio = false;
+    video.indexAtStart = true;
+    seed("video_thumbnail", "index-at-start.mov", videoFile(video));
+    video.container = "mp4";
+    video.cover = drawLandscape(16, 12, 3);
+    seed("video_thumbnail", "cover.mp4", videoFile(video));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -454,6 +488,7 @@ int main(int argc, char** argv) {
     framingSeeds();
     textSeeds();
     imageSeeds();
+    videoSeeds();
     crashInputs();
     return 0;
 }
