@@ -75,12 +75,16 @@ bool AFCDirectory::reportResult(int code, const char* entryPoint) {
 
 CZelboString AFCDirectory::errorText() const {
     const std::lock_guard lock(errorMutex_);
-    return errorText_;
+    const auto found = errorTexts_.find(std::this_thread::get_id());
+    return found == errorTexts_.end() ? CZelboString() : found->second;
 }
 
 void AFCDirectory::setErrorText(CZelboString text) {
     const std::lock_guard lock(errorMutex_);
-    errorText_ = std::move(text);
+    if (text.isEmpty())
+        errorTexts_.erase(std::this_thread::get_id());
+    else
+        errorTexts_[std::this_thread::get_id()] = std::move(text);
 }
 
 bool AFCDirectory::validate(const CZelboString& path, const char16_t* missingText,

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,7 +20,8 @@ class AMDevice;
 /**
  * One open AFC connection to an area of a device: the media area, the whole file system, or an
  * app's container. Every device-side file operation is a method of this class; the text of the
- * last failed one is errorText(). Releasing the object closes the connection.
+ * last one that failed on the calling thread is errorText(). Releasing the object closes the
+ * connection.
  */
 class AFCDirectory : public AMService {
 public:
@@ -131,8 +134,10 @@ private:
 
     AFCConnectionRef connection_ = nullptr;
     const char* serviceName_;
-    // Several threads use one connection (listing, transfers, thumbnails): the text is guarded.
+    // Several threads use one connection (listing, transfers, thumbnails): each thread's last
+    // failure is its own, so that an operation is never reported with another one's reason. A
+    // thread's entry goes with its next success.
     mutable std::mutex errorMutex_;
-    CZelboString errorText_;
+    std::map<std::thread::id, CZelboString> errorTexts_;
     std::vector<CZelboString> stagedLeftovers_;
 };

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "afc/afcmediadirectory.h"
 #include "afc/afcrootdirectory.h"
@@ -67,6 +68,24 @@ TEST_F(AfcDirectoryTest, ValidationComesFirstAndResultsAreHexadecimal) {
     EXPECT_EQ(closed.errorText().view(), u"Connection is not open");
 
     EXPECT_FALSE(media->removeItem(u"/missing"));
+    EXPECT_EQ(media->errorText().view(), u"AFCRemovePath failed: 8");
+    EXPECT_TRUE(media->createDirectory(u"/DCIM"));
+    EXPECT_EQ(media->errorText().view(), u"");
+}
+
+TEST_F(AfcDirectoryTest, EachThreadReadsTheReasonOfItsOwnLastFailure) {
+    // A listing, a copy and a thumbnail may share one connection; none takes another's reason.
+    EXPECT_FALSE(media->removeItem(u"/missing"));
+    std::thread([this] {
+        EXPECT_EQ(media->errorText().view(), u"");
+        EXPECT_EQ(media->fileInfo(u""), nullptr);
+        EXPECT_EQ(media->errorText().view(), u"Input file is nil");
+    }).join();
+    EXPECT_EQ(media->errorText().view(), u"AFCRemovePath failed: 8");
+    std::thread([this] {
+        EXPECT_TRUE(media->createDirectory(u"/DCIM"));
+        EXPECT_EQ(media->errorText().view(), u"");
+    }).join();
     EXPECT_EQ(media->errorText().view(), u"AFCRemovePath failed: 8");
     EXPECT_TRUE(media->createDirectory(u"/DCIM"));
     EXPECT_EQ(media->errorText().view(), u"");
