@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "afc/localfile.h"
+#include "thumbs/cachefolderwalk.h"
 #include "thumbs/pngtextchunk.h"
 #include "thumbs/thumbnailcachekey.h"
 #include "values/userfolders.h"
@@ -212,38 +213,12 @@ bool ThumbnailCache::writeThumbnail(const CZelboString& key, const RgbaImage& th
 }
 
 std::optional<uint64_t> ThumbnailCache::totalSize(const std::atomic<bool>& stop) const {
-    uint64_t total = 0;
     if (!folder_)
-        return total;
-    std::error_code error;
-    std::filesystem::recursive_directory_iterator entry(
-        *folder_, std::filesystem::directory_options::skip_permission_denied, error);
-    for (; !error && entry != std::filesystem::recursive_directory_iterator();
-         entry.increment(error)) {
-        if (stop)
-            return std::nullopt;
-        std::error_code statusError;
-        if (!entry->is_symlink(statusError) && entry->is_regular_file(statusError)) {
-            const uintmax_t size = entry->file_size(statusError);
-            if (!statusError)
-                total += size;
-        }
-    }
-    if (stop)
-        return std::nullopt;
-    return total;
+        return stop ? std::nullopt : std::optional<uint64_t>(0);
+    return CacheFolderWalk(*folder_).totalSize(stop);
 }
 
 void ThumbnailCache::clear() const {
-    if (!folder_)
-        return;
-    std::error_code error;
-    std::filesystem::recursive_directory_iterator entry(
-        *folder_, std::filesystem::directory_options::skip_permission_denied, error);
-    for (; !error && entry != std::filesystem::recursive_directory_iterator();
-         entry.increment(error)) {
-        std::error_code ignored;
-        if (entry->is_symlink(ignored) || !entry->is_directory(ignored))
-            std::filesystem::remove(entry->path(), ignored);
-    }
+    if (folder_)
+        CacheFolderWalk(*folder_).removeFiles();
 }

@@ -58,11 +58,12 @@ public:
 
     /**
      * The total size in bytes of the files below the folder, subfolders included (links are not
-     * followed); 0 when the folder does not exist. Nothing when stop is raised before the sum is
-     * complete.
+     * followed, the folder's own name included); 0 when the folder does not exist or is a link.
+     * Nothing when stop is raised before the sum is complete.
      */
     std::optional<uint64_t> totalSize(const std::atomic<bool>& stop) const;
-    /** Deletes every file below the folder, subfolders included; the folders stay. */
+    /** Deletes every file below the folder, subfolders included; the folders stay. Nothing is
+        deleted through a link, so a cache folder that is a link is left alone. */
     void clear() const;
 
     const std::optional<std::filesystem::path>& folder() const { return folder_; }

@@ -215,4 +215,18 @@ TEST_F(ThumbnailCacheTest, ClearDeletesFilesAndKeepsFolders) {
     EXPECT_EQ(cache.totalSize(std::atomic<bool>{false}), 0u);
 }
 
+TEST_F(ThumbnailCacheTest, ACacheFolderThatIsALinkIsNeitherClearedNorCounted) {
+    // The link stands where the cache folder belongs and points at files that are not the cache's.
+    home.write("documents/letter.txt", "keep me");
+    home.write("documents/drafts/note.txt", "keep me too");
+    fs::create_directories(folder.parent_path());
+    fs::create_directory_symlink(home / "documents", folder);
+
+    EXPECT_EQ(cache.totalSize(std::atomic<bool>{false}), 0u);
+    cache.clear();
+    EXPECT_EQ(contents(home / "documents/letter.txt"), "keep me");
+    EXPECT_EQ(contents(home / "documents/drafts/note.txt"), "keep me too");
+    EXPECT_TRUE(fs::is_symlink(folder));
+}
+
 }  // namespace
