@@ -29,7 +29,11 @@ QStringList localPaths(const QMimeData* mime) {
 }  // namespace
 
 FileListInput::FileListInput(QAbstractItemView& view, QWidget& list, DelegateOf delegateOf)
-    : QObject(&view), view_(view), list_(list), delegate_(std::move(delegateOf)) {
+    : QObject(&view),
+      view_(view),
+      viewport_(view.viewport()),
+      list_(list),
+      delegate_(std::move(delegateOf)) {
     view.setAcceptDrops(true);
     view.viewport()->setAcceptDrops(true);
     view.installEventFilter(this);
@@ -42,7 +46,7 @@ FileListInput::FileListInput(QAbstractItemView& view, QWidget& list, DelegateOf 
 
 bool FileListInput::eventFilter(QObject* watched, QEvent* event) {
     // The key's context menu reaches the view, everything else its viewport.
-    const bool onViewport = watched == view_.viewport();
+    const bool onViewport = watched == viewport_;
     switch (event->type()) {
         case QEvent::ContextMenu:
             return contextMenu(event);

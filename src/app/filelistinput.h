@@ -32,6 +32,9 @@ private:
     int firstSelectedItem() const;
 
     QAbstractItemView& view_;
+    /** The view's viewport, compared with and never called: the filter still sees events while
+        the view is being destroyed, when view_ is no longer a view. */
+    const QObject* viewport_;
     QWidget& list_;
     DelegateOf delegate_;
 };

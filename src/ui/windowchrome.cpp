@@ -141,6 +141,8 @@ bool WindowChrome::filterWindowHandleEvent(QEvent* event) {
 }
 
 bool WindowChrome::filterTitleBarEvent(QEvent* event) {
+    if (event->type() != QEvent::MouseButtonDblClick && event->type() != QEvent::MouseButtonPress)
+        return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
         toggleMaximised();

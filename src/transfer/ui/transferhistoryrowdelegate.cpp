@@ -104,6 +104,7 @@ QColor discColour(Mark kind) {
 TransferHistoryRowDelegate::TransferHistoryRowDelegate(QAbstractItemView* view)
     : QStyledItemDelegate(view),
       view_(view),
+      viewport_(view->viewport()),
       toLocal_(QStringLiteral(":/skin/to_local.svg")),
       toDevice_(QStringLiteral(":/skin/to_device.svg")) {
     LayoutLoader loader;
@@ -266,7 +267,7 @@ bool TransferHistoryRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView*
 // The buttons are handled before the view sees the mouse, so that a click on one neither selects
 // nor drags its row.
 bool TransferHistoryRowDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != view_->viewport())
+    if (watched != viewport_)
         return false;
     switch (event->type()) {
         case QEvent::MouseMove: {

@@ -73,6 +73,9 @@ private:
     static void paintMark(QPainter* painter, const QRect& rect, const QModelIndex& index);
 
     QAbstractItemView* view_;
+    /** The view's viewport, compared with and never called: the filter still sees its events
+        while the view is being destroyed, when view_ is no longer a view. */
+    const QObject* viewport_;
     /** The row layout, never shown: it measures and styles every row. */
     std::unique_ptr<QWidget> row_;
     QToolButton* direction_ = nullptr;
