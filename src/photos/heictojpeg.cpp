@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "photos/heifexif.h"
 #include "photos/uprightexif.h"
 
 namespace {
@@ -34,38 +35,16 @@ constexpr std::array<uint8_t, 6> kExifHeader = {'E', 'x', 'i', 'f', 0, 0};
 // A JPEG segment's length field counts itself: 65,535 less 2.
 constexpr size_t kMaxSegmentData = 65533;
 
-bool startsTiff(std::span<const uint8_t> bytes) {
-    return bytes.size() >= 4 &&
-           ((bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
-            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42));
-}
-
-/**
- * The TIFF data of the image's Exif block. HEIF stores it behind a 4-byte offset to the TIFF
- * header; some writers put "Exif\0\0" between.
- */
+/** The TIFF data of the image's Exif block. */
 std::vector<uint8_t> exifTiffOf(heif_image_handle* handle) {
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
         return {};
-    const size_t size = heif_image_handle_get_metadata_size(handle, id);
-    if (size < 4)
+    std::vector<uint8_t> block(heif_image_handle_get_metadata_size(handle, id));
+    if (block.empty() ||
+        heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
         return {};
-    std::vector<uint8_t> block(size);
-    if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
-        return {};
-    const uint32_t offset = static_cast<uint32_t>(block[0]) << 24 |
-                            static_cast<uint32_t>(block[1]) << 16 |
-                            static_cast<uint32_t>(block[2]) << 8 | block[3];
-    std::span<const uint8_t> rest = std::span(block).subspan(4);
-    if (offset <= rest.size() && startsTiff(rest.subspan(offset)))
-        rest = rest.subspan(offset);
-    else if (rest.size() > kExifHeader.size() &&
-             std::memcmp(rest.data(), kExifHeader.data(), kExifHeader.size()) == 0)
-        rest = rest.subspan(kExifHeader.size());
-    if (!startsTiff(rest))
-        return {};
-    return std::vector<uint8_t>(rest.begin(), rest.end());
+    return tiffOfHeifExif(block);
 }
 
 // An ICC profile beside an nclx one counts: a JPEG can carry only the ICC one.

@@ -458,6 +458,32 @@ std::optional<std::pair<Bytes, Bytes>> topLevelBoxes(ImageFile& file) {
 
 }  // namespace
 
+std::optional<std::vector<uint8_t>> extractHeifExif(ImageFile& file) {
+    const auto boxes = topLevelBoxes(file);
+    const auto meta = boxes ? boxesIn(boxes->second) : std::nullopt;
+    if (!meta || meta->size() != 1)
+        return std::nullopt;
+    const std::optional<Items> items = readItems(meta->front().payload);
+    if (!items)
+        return std::nullopt;
+    for (const auto& [id, type] : items->types) {
+        if (type != fourCc("Exif"))
+            continue;
+        const std::optional<uint64_t> length = lengthInFile(*items, id);
+        if (!length)
+            return std::nullopt;
+        Bytes exif(static_cast<size_t>(*length));
+        uint64_t filled = 0;
+        for (const Extent& extent : items->locations.at(id).extents) {
+            if (!file.read(extent.offset, std::span(exif).subspan(filled, extent.length)))
+                return std::nullopt;
+            filled += extent.length;
+        }
+        return exif;
+    }
+    return std::nullopt;
+}
+
 std::optional<HeifThumbnailItem> extractHeifThumbnail(ImageFile& file) {
     const auto boxes = topLevelBoxes(file);
     if (!boxes)

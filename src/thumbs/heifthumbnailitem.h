@@ -28,3 +28,10 @@ struct HeifThumbnailItem {
  * malformed; every offset, count and size the file states is checked before it is used.
  */
 std::optional<HeifThumbnailItem> extractHeifThumbnail(ImageFile& file);
+
+/**
+ * The data of a HEIF file's Exif item as stored (a 4-byte offset to the TIFF header, then the
+ * Exif data), reading only the metadata box and the item; nothing when there is none, or it is
+ * kept in a way this does not read, or the boxes are malformed.
+ */
+std::optional<std::vector<uint8_t>> extractHeifExif(ImageFile& file);

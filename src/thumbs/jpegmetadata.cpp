@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "photos/exifdatetaken.h"
 #include "thumbs/exifdata.h"
 
 namespace {
@@ -75,6 +76,7 @@ std::optional<JpegMetadata> readJpegMetadata(ImageFile& file) {
                 const ExifData exif = readExif(std::span(payload).subspan(kExifHeader.size()));
                 metadata.orientation = exif.orientation;
                 metadata.exifThumbnail.assign(exif.thumbnail.begin(), exif.thumbnail.end());
+                metadata.dateTaken = exifDateTaken(std::span(payload).subspan(kExifHeader.size()));
             }
         }
         at += 2u + length;

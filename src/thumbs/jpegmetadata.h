@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "thumbs/imagefile.h"
@@ -15,6 +16,8 @@ struct JpegMetadata {
     int orientation = 1;
     /** The Exif thumbnail's JPEG bytes; empty when there is none. */
     std::vector<uint8_t> exifThumbnail;
+    /** When the photo was taken, as exifDateTaken reads it; nothing without it. */
+    std::optional<std::string> dateTaken;
 };
 
 /**

@@ -49,6 +49,40 @@ bool DeviceFolderDownload::run(const std::shared_ptr<FileSystemNode>& item,
     return (!conversions || conversions->finish()) && copied;
 }
 
+bool DeviceFolderDownload::runFiles(const std::vector<ImportFile>& files) {
+    std::optional<HeicConversions> conversions;
+    if (heicToJpeg_ == HeicToJpeg::Convert)
+        conversions.emplace(observer_);
+    conversions_ = conversions ? &*conversions : nullptr;
+    const bool copied = walkFiles(files);
+    conversions_ = nullptr;
+    return (!conversions || conversions->finish()) && copied;
+}
+
+bool DeviceFolderDownload::walkFiles(const std::vector<ImportFile>& files) {
+    if (files.empty())
+        return true;
+    const std::shared_ptr<FileSystemNode> first = files.front().node;
+    ParallelCopies parallel(observer_, [this, &first] {
+        return connections_ ? connections_->open(*first) : first->openAnotherConnection();
+    });
+    parallel_ = &parallel;
+    bool copied = true;
+    for (const ImportFile& file : files) {
+        if (!downloadItem(*file.node, file.localFolder))
+            copied = false;
+        parallel.reportEnded();
+        if (conversions_ != nullptr)
+            conversions_->reportEnded();
+        if (observer_.isCancelled()) {
+            copied = false;
+            break;
+        }
+    }
+    parallel_ = nullptr;
+    return parallel.finish() && copied;
+}
+
 bool DeviceFolderDownload::walk(const std::shared_ptr<FileSystemNode>& item,
                                 const CZelboString& localFolder) {
     if (!item->isDirectory())
@@ -122,6 +156,8 @@ bool DeviceFolderDownload::downloadFile(FileSystemNode& file, const CZelboString
                          modificationTime}))
         return true;
     observer_.fileStarted(file.displayPath(), target, file.fileSize());
+    if (modified > 0)
+        observer_.fileDeviceTime(modified);
     const std::shared_ptr<AFCDirectory> connection =
         connections_ ? connections_->forWalk(file) : file.directory();
     if (!connection) {
@@ -176,7 +212,8 @@ bool DeviceFolderDownload::downloadForConversion(FileSystemNode& file, const CZe
         observer_.itemFailed(file.displayPath(), failure);
         return false;
     }
-    conversions_->take({file.displayPath(), staged, jpegTarget, target, file.fileSize()});
+    conversions_->take({file.displayPath(), staged, jpegTarget, target, file.fileSize(),
+                        modified > 0 ? modified : 0});
     return true;
 }
 

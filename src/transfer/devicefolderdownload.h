@@ -46,11 +46,17 @@ public:
      */
     bool run(const std::shared_ptr<ZelboLib::FileSystemNode>& item,
              const CZelboString& localFolder);
+    /**
+     * Copies each file into its own local folder, which must exist, as one walk (its small files
+     * and its conversions overlapping as in a folder's). True when every file arrived.
+     */
+    bool runFiles(const std::vector<ImportFile>& files);
     void setHeicToJpeg(HeicToJpeg heicToJpeg) { heicToJpeg_ = heicToJpeg; }
 
 private:
     bool walk(const std::shared_ptr<ZelboLib::FileSystemNode>& item,
               const CZelboString& localFolder);
+    bool walkFiles(const std::vector<ImportFile>& files);
     /** picked: the item the walk was given, followed when it is a link to a folder. */
     bool downloadItem(ZelboLib::FileSystemNode& item, const CZelboString& localFolder,
                       bool picked = false);

@@ -166,6 +166,7 @@ void HeicConversions::report(const Ended& ended) {
     const HeicConversion& photo = ended.conversion;
     if (ended.outcome == Outcome::Converted) {
         observer_.fileStarted(photo.reportedSource, photo.jpegTarget, photo.size);
+        tellDeviceTime(photo);
         observer_.fileProgress(photo.size, photo.size);
         observer_.fileFinished(photo.reportedSource, photo.jpegTarget);
         return;
@@ -180,6 +181,7 @@ void HeicConversions::report(const Ended& ended) {
     }
     // Not converted: the photo goes where a plain download would put it.
     observer_.fileStarted(photo.reportedSource, photo.heicTarget, photo.size);
+    tellDeviceTime(photo);
     bool isFolder = false;
     CZelboString refusal;
     if (localPathExists(photo.heicTarget, isFolder)) {
@@ -202,6 +204,11 @@ void HeicConversions::report(const Ended& ended) {
     observer_.fileNotConverted(photo.reportedSource, ended.failure);
     observer_.fileProgress(photo.size, photo.size);
     observer_.fileFinished(photo.reportedSource, photo.heicTarget);
+}
+
+void HeicConversions::tellDeviceTime(const HeicConversion& photo) {
+    if (photo.deviceModificationTime > 0)
+        observer_.fileDeviceTime(photo.deviceModificationTime);
 }
 
 void HeicConversions::noteCancel() {

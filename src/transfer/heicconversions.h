@@ -22,6 +22,8 @@ struct HeicConversion {
     /** Where the photo goes as it is when it cannot be converted. */
     CZelboString heicTarget;
     int64_t size = 0;
+    /** The device file's "st_mtime" (nanoseconds since 1970 UTC), for the reports; 0 if unknown. */
+    int64_t deviceModificationTime = 0;
 };
 
 /**
@@ -68,6 +70,7 @@ private:
 
     void runThread();
     void report(const Ended& ended);
+    void tellDeviceTime(const HeicConversion& photo);
     void noteCancel();
     void stop();
 

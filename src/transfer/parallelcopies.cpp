@@ -69,6 +69,8 @@ void ParallelCopies::reportEnded() {
     for (const Ended& file : ended) {
         observer_.fileStarted(file.copy.reportedSource, file.copy.reportedDestination,
                               file.copy.size);
+        if (file.copy.fromDevice && file.copy.modificationTime)
+            observer_.fileDeviceTime(*file.copy.modificationTime);
         if (file.arrived) {
             observer_.fileProgress(file.copy.size, file.copy.size);
             observer_.fileFinished(file.copy.reportedSource, file.copy.reportedDestination);

@@ -1,5 +1,6 @@
 #include "transfer/transferhistorystore.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <set>
@@ -22,22 +23,32 @@ struct AddedColumn {
     const char* addition;
 };
 
-// Columns added after the table's first version. Nullable, so that rows written before them, and
-// rows that older versions still write, read as "not known".
-constexpr AddedColumn kAddedColumns[] = {
+// Columns added after the table's first version, before the schema had a version: files of those
+// versions hold any of them. Nullable, so that rows written before them read as "not known".
+constexpr AddedColumn kUnversionedColumns[] = {
     {"device_display_path", "ALTER TABLE transfers ADD COLUMN device_display_path TEXT;"},
     {"size", "ALTER TABLE transfers ADD COLUMN size INTEGER;"},
     {"not_copied_cause", "ALTER TABLE transfers ADD COLUMN not_copied_cause INTEGER;"},
     {"reason", "ALTER TABLE transfers ADD COLUMN reason TEXT;"},
 };
 
+// The schema's version (PRAGMA user_version), and what each version adds to the one before.
+// Columns stay nullable: older programs still write rows without them.
+constexpr int kSchemaVersion = 1;
+constexpr const char* kMigrations[kSchemaVersion] = {
+    // 1: which device a file came from and its time there, for telling what was copied before.
+    "ALTER TABLE transfers ADD COLUMN device_identifier TEXT; "
+    "ALTER TABLE transfers ADD COLUMN device_modified INTEGER;",
+};
+
 constexpr const char* kInsert =
     "INSERT INTO transfers (from_device, status, local_file, device_file, device_name, "
-    "device_display_path, size, not_copied_cause, reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
-    "RETURNING occurred_time;";
+    "device_display_path, size, not_copied_cause, reason, device_identifier, device_modified) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING occurred_time;";
 constexpr const char* kSelectAll =
     "SELECT from_device, status, occurred_time, local_file, device_file, device_name, "
-    "device_display_path, size, not_copied_cause, reason FROM transfers ORDER BY rowid;";
+    "device_display_path, size, not_copied_cause, reason, device_identifier, device_modified "
+    "FROM transfers ORDER BY rowid;";
 
 void createParentFolders(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -74,6 +85,8 @@ TransferRecord recordFromRow(const SqliteDatabase::Statement& row) {
     if (record.status == TransferRecord::kNotCopied)
         record.notCopiedCause = causeFromColumn(row, 8);
     record.reason = CZelboString::fromUtf8(row.text(9));
+    record.deviceIdentifier = CZelboString::fromUtf8(row.text(10));
+    record.deviceModificationTime = row.isInteger(11) ? row.integer64(11) : 0;
     return record;
 }
 
@@ -188,6 +201,7 @@ void TransferHistoryStore::prepareTable() {
         if (database_.queryInteger(kCountTables) < 1)
             database_.execute(kCreateTable);
         addMissingColumns();
+        migrate();
         database_.execute("COMMIT;");
     } catch (const SqliteDatabase::Error&) {
         rollBack();
@@ -200,10 +214,19 @@ void TransferHistoryStore::addMissingColumns() {
     SqliteDatabase::Statement info = database_.prepare("PRAGMA table_info(transfers);");
     while (info.step())
         columns.insert(info.text(1));
-    for (const AddedColumn& column : kAddedColumns) {
+    for (const AddedColumn& column : kUnversionedColumns) {
         if (!columns.contains(column.name))
             database_.execute(column.addition);
     }
+}
+
+void TransferHistoryStore::migrate() {
+    // A file of a newer version is used as it is: its additions are nullable too.
+    const int version = database_.queryInteger("PRAGMA user_version;");
+    for (int next = std::max(version, 0); next < kSchemaVersion; ++next)
+        database_.execute(kMigrations[next]);
+    if (version < kSchemaVersion)
+        database_.execute("PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";");
 }
 
 void TransferHistoryStore::loadEarlierRecords() {
@@ -261,6 +284,14 @@ CZelboString TransferHistoryStore::insert(const TransferRecord& record) {
         statement.bind(9, record.reason.toUtf8());
     else
         statement.bindNull(9);
+    if (!record.deviceIdentifier.isEmpty())
+        statement.bind(10, record.deviceIdentifier.toUtf8());
+    else
+        statement.bindNull(10);
+    if (record.deviceModificationTime != 0)
+        statement.bind(11, record.deviceModificationTime);
+    else
+        statement.bindNull(11);
     CZelboString occurredTime;
     while (statement.step())
         occurredTime = CZelboString::fromUtf8(statement.text(0));

@@ -19,7 +19,9 @@
  * of earlier runs ahead of the records added since the program started; a row that cannot be read
  * ends that load, and the rows before it are kept. While the file cannot be opened the records are
  * kept in memory only, no error shown, and every later call tries again; the open that succeeds
- * stores the kept records. Each record is committed as it is added. A record that cannot be
+ * stores the kept records. The schema is versioned (PRAGMA user_version); opening a file of an
+ * older version migrates it in the transaction that checks the table, keeping every row. Each
+ * record is committed as it is added. A record that cannot be
  * stored (the file is locked, the disk is full) stays in memory and is tried again, in order and
  * never twice, with the next addRecord, records or flush. Texts are stored as UTF-8.
  *
@@ -84,6 +86,8 @@ private:
     bool ensureOpen();
     void prepareTable();
     void addMissingColumns();
+    /** Brings the schema to its current version, one step at a time. */
+    void migrate();
     void loadEarlierRecords();
     void storeUnstoredRecords();
     CZelboString insert(const TransferRecord& record);

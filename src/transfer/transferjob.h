@@ -14,6 +14,12 @@ class FileSystemNode;
 /** Whether a download turns HEIC photos into JPEGs. */
 enum class HeicToJpeg { Keep, Convert };
 
+/** A file an import copies, and the local folder it goes into (which must exist). */
+struct ImportFile {
+    std::shared_ptr<ZelboLib::FileSystemNode> node;
+    CZelboString localFolder;
+};
+
 /** One item the user chose to copy. */
 struct TransferJob {
     /** True for a download (device to this computer), false for an upload. */
@@ -24,6 +30,11 @@ struct TransferJob {
     CZelboString destinationPath;
     /** A download's device item; an upload's target folder. */
     std::shared_ptr<ZelboLib::FileSystemNode> node;
+    /**
+     * An import's files, each into its own folder, copied in one walk; node is then the folder
+     * they lie below. Empty for any other job.
+     */
+    std::vector<ImportFile> importFiles = {};
 };
 
 /** The jobs of one command. */

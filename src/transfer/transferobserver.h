@@ -30,6 +30,11 @@ public:
     virtual void itemSkipped(const CZelboString& source, const CZelboString& reason) = 0;
 
     /**
+     * A download's device file's modification time ("st_mtime", nanoseconds since 1970 UTC), told
+     * right after its fileStarted where the walk knows it.
+     */
+    virtual void fileDeviceTime(int64_t /*nanoseconds*/) {}
+    /**
      * A photo meant to arrive as a JPEG arrives as it is on the device, for reason; comes between
      * its fileStarted and its fileFinished.
      */

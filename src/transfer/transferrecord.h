@@ -40,6 +40,13 @@ struct TransferRecord {
      */
     CZelboString deviceDisplayPath;
     CZelboString deviceName;
+    /** The device's unique identifier (UDID); empty in rows of older versions. */
+    CZelboString deviceIdentifier;
+    /**
+     * A download's device file's modification time ("st_mtime", nanoseconds since 1970 UTC); 0
+     * when not known.
+     */
+    int64_t deviceModificationTime = 0;
     /** The file's size in bytes; -1 when not known. */
     int64_t size = -1;
     /** Why a file that failed did not arrive, as the run said it; empty when not known. */

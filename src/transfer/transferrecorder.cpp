@@ -16,6 +16,7 @@ TransferRecorder::TransferRecorder(TransferObserver& next, TransferHistoryStore*
       history_(history),
       fromDevice_(job.fromDevice),
       deviceName_(job.node->device()->name()),
+      deviceIdentifier_(job.node->device()->uniqueDeviceID()),
       paths_(job) {}
 
 TransferRecorder::~TransferRecorder() {
@@ -28,6 +29,7 @@ void TransferRecorder::fileStarted(const CZelboString& source, const CZelboStrin
     startedSource_ = source;
     startedDestination_ = destination;
     startedSize_ = size;
+    startedDeviceTime_ = 0;
     targetKept_ = false;
     if (history_)
         history_->setFileInProgress(recordOf(source, destination, size));
@@ -44,6 +46,8 @@ void TransferRecorder::fileFinished(const CZelboString& source, const CZelboStri
     if (history_) {
         TransferRecord record =
             recordOf(source, destination, source == startedSource_ ? startedSize_ : -1);
+        if (source != startedSource_)
+            record.deviceModificationTime = 0;
         record.status = TransferRecord::kCopied;
         history_->addRecord(std::move(record));
     }
@@ -70,6 +74,11 @@ void TransferRecorder::itemFailed(const CZelboString& source, const CZelboString
 
 void TransferRecorder::itemSkipped(const CZelboString& source, const CZelboString& reason) {
     next_.itemSkipped(source, reason);
+}
+
+void TransferRecorder::fileDeviceTime(int64_t nanoseconds) {
+    startedDeviceTime_ = nanoseconds;
+    next_.fileDeviceTime(nanoseconds);
 }
 
 void TransferRecorder::fileNotConverted(const CZelboString& source, const CZelboString& reason) {
@@ -100,6 +109,8 @@ TransferRecord TransferRecorder::recordOf(const CZelboString& source,
                             ? paths.device
                             : collapseDoubleSlashes(parentOfDevicePath(paths.device).concat(u"/"));
     record.deviceName = deviceName_;
+    record.deviceIdentifier = deviceIdentifier_;
+    record.deviceModificationTime = fromDevice_ ? startedDeviceTime_ : 0;
     record.size = size;
     return record;
 }

@@ -32,6 +32,7 @@ public:
     void itemFailed(const CZelboString& source, const CZelboString& reason) override;
     void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
     void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
+    void fileDeviceTime(int64_t nanoseconds) override;
     bool isCancelled() override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
@@ -43,11 +44,13 @@ private:
     TransferHistoryStore* history_;
     const bool fromDevice_;
     const CZelboString deviceName_;
+    const CZelboString deviceIdentifier_;
     const TransferItemPaths paths_;
     // The file started last, until it ends.
     CZelboString startedSource_;
     CZelboString startedDestination_;
     int64_t startedSize_ = -1;
+    int64_t startedDeviceTime_ = 0;
     bool targetKept_ = false;
     // A cancel ends the walk: every later failure is the cancel's.
     bool cancelSeen_ = false;

@@ -1,5 +1,6 @@
 #include "transfer/transfersize.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "fstree/filesystemnode.h"
@@ -48,6 +49,12 @@ int64_t localSize(const fs::path& item, const std::function<bool()>& stop, bool 
 }  // namespace
 
 int64_t transferSize(const TransferJob& job, const std::function<bool()>& stop) {
+    if (!job.importFiles.empty()) {
+        int64_t total = 0;
+        for (const ImportFile& file : job.importFiles)
+            total += std::max<int64_t>(file.node->fileSize(), 0);
+        return total;
+    }
     if (job.fromDevice)
         return job.node ? deviceSize(*job.node, stop, true) : 0;
     return localSize(fs::path(job.itemPath.toUtf8()), stop, true);

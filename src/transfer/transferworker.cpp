@@ -83,7 +83,10 @@ void TransferWorker::dispatch(const TransferJob& job, const TransferBatch& batch
         DeviceFolderDownload download(recorder, DeviceFolderDownload::Listing::AsListed,
                                       &connections);
         download.setHeicToJpeg(batch.heicToJpeg);
-        download.run(job.node, job.destinationPath);
+        if (job.importFiles.empty())
+            download.run(job.node, job.destinationPath);
+        else
+            download.runFiles(job.importFiles);
     } else {
         LocalFolderUpload(recorder, &connections).run(job.itemPath, job.node);
     }

@@ -41,8 +41,7 @@ public:
 
 private:
     void run();
-    void dispatch(const TransferJob& job, const TransferBatch& batch,
-                  CopyConnections& connections);
+    void dispatch(const TransferJob& job, const TransferBatch& batch, CopyConnections& connections);
 
     TransferQueue& queue_;
     TransferHistoryStore* history_;

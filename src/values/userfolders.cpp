@@ -24,6 +24,15 @@ std::optional<std::filesystem::path> homeFolder() {
 
 }  // namespace
 
+std::optional<std::filesystem::path> userDataFolder() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/')
+        return std::filesystem::path(dataHome) / "Orvane" / "Plovik";
+    if (const auto home = homeFolder())
+        return *home / ".local/share/Orvane/Plovik";
+    return std::nullopt;
+}
+
 std::optional<std::filesystem::path> userCacheFolder() {
     // A relative XDG_CACHE_HOME is invalid by the XDG rules and would depend on the current folder.
     const char* cacheHome = std::getenv("XDG_CACHE_HOME");

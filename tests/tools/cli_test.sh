@@ -69,6 +69,31 @@ check 'grep -q "IMG_9999.HEIC: copied as it is, not converted to JPEG: " "$work/
 check 'cmp -s "$work/device/Media/Odd/IMG_9999.HEIC" "$work/jpeg/Odd/IMG_9999.HEIC"'
 expect 2 2 ls --heic-to-jpeg /Media
 
+# Imports copy what was not copied from this device before, known from the transfer history.
+export XDG_DATA_HOME=$work/data
+roll=$(find "$work/device/Media/DCIM" -type f -iregex '.*\.\(jpg\|png\|mov\|heic\)' | wc -l)
+expect 0 0 import "$work/roll"
+check '[[ $(tail -n 1 "$work/out") == "$roll photos and videos found, $roll new, 0 imported before; $roll copied, 0 skipped, 0 failed" ]]'
+check '[[ -f "$work/data/Orvane/Plovik/transfers.sqlite" && -f "$work/roll/IMG_0007.HEIC" ]]'
+expect 0 0 import "$work/roll"
+check 'grep -q "found, 0 new, $roll imported before; 0 copied" "$work/out"'
+# Deleted here, it stays imported; "all again" keeps what is there unless -f.
+rm "$work/roll/IMG_0001.JPG"
+expect 0 0 import "$work/roll"
+check 'grep -q ", 0 new, .* 0 copied" "$work/out" && [[ ! -e "$work/roll/IMG_0001.JPG" ]]'
+expect 0 $((roll - 1)) import --all "$work/roll"
+check 'grep -q ", 0 new, $roll imported before; 1 copied, $((roll - 1)) skipped, 0 failed" "$work/out"'
+cp "$work/device/Media/DCIM/100APPLE/IMG_0002.JPG" "$work/device/Media/DCIM/100APPLE/IMG_0100.JPG"
+before=$(ls "$work/roll" | wc -l)
+expect 0 0 import "$work/roll"
+check 'grep -q ", 1 new, $roll imported before; 1 copied, 0 skipped" "$work/out"'
+check '[[ $(ls "$work/roll" | wc -l) == $((before + 1)) && -f "$work/roll/IMG_0100.JPG" ]]'
+# By month: the HEIC photos by their Exif dates.
+expect 0 0 import --all --by-month "$work/months"
+check '[[ -f "$work/months/2024/06/IMG_0007.HEIC" && -f "$work/months/2024/07/IMG_0008.HEIC" ]]'
+expect 2 2 import
+rm "$work/device/Media/DCIM/100APPLE/IMG_0100.JPG"
+
 expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
 expect 1 1 mv /Media/Inbox/Renamed/big.bin /Root/private
 expect 0 0 mv /Media/Inbox/Renamed/big.bin /Media/Inbox

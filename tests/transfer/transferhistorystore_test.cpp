@@ -96,7 +96,63 @@ TEST_F(TransferHistoryStoreTest, OpensLazilyAndCreatesTheTableWithTheKnownStatem
               "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time "
               "TIMESTAMP DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, "
               "device_file TEXT, device_name TEXT, device_display_path TEXT, size INTEGER, "
-              "not_copied_cause INTEGER, reason TEXT)");
+              "not_copied_cause INTEGER, reason TEXT, device_identifier TEXT, device_modified "
+              "INTEGER)");
+    EXPECT_EQ(database.queryInteger("PRAGMA user_version;"), 1);
+}
+
+TEST_F(TransferHistoryStoreTest, AFileOfTheUnversionedSchemaIsMigratedOnceKeepingEveryRow) {
+    fs::create_directories(file.parent_path());
+    {
+        // As the last version without a schema version left it: all four added columns.
+        SqliteDatabase database;
+        database.open(file.string(), 1000);
+        database.execute(
+            "CREATE TABLE transfers (id INT PRIMARY KEY, from_device tinyint(1), occurred_time "
+            "TIMESTAMP DEFAULT CURRENT_TIMESTAMP, \t\t\t\t\t\t status INT, local_file TEXT, "
+            "device_file TEXT, device_name TEXT);"
+            "ALTER TABLE transfers ADD COLUMN device_display_path TEXT;"
+            "ALTER TABLE transfers ADD COLUMN size INTEGER;"
+            "ALTER TABLE transfers ADD COLUMN not_copied_cause INTEGER;"
+            "ALTER TABLE transfers ADD COLUMN reason TEXT;"
+            "INSERT INTO transfers (from_device, status, occurred_time, local_file, device_file, "
+            "device_name, device_display_path, size, not_copied_cause, reason) VALUES (1, 3, "
+            "'2023-01-02 03:04:05', '/home/a.jpg', '/DCIM/a.jpg', 'iPhone', "
+            "'/Media/DCIM/a.jpg', 12, 1, 'No longer on the device');");
+    }
+    TransferRecord copied = makeRecord("/home/b.heic");
+    copied.deviceFile = u"/DCIM/100APPLE/IMG_0002.HEIC";
+    copied.deviceIdentifier = u"00008030-001A2B3C4D5E6F70";
+    copied.deviceModificationTime = 1700000000123456789;
+    copied.size = 2048;
+    TransferHistoryStore(path).addRecord(copied);
+
+    // Opened again, and by a program of the newer version still: nothing is migrated twice.
+    const std::vector<TransferRecord> list = TransferHistoryStore(path).records();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(describe(list[0]), "1|3|2023-01-02 03:04:05|/home/a.jpg|/DCIM/a.jpg|iPhone");
+    EXPECT_EQ(list[0].reason, u"No longer on the device");
+    EXPECT_EQ(list[0].size, 12);
+    EXPECT_TRUE(list[0].deviceIdentifier.isEmpty());
+    EXPECT_EQ(list[0].deviceModificationTime, 0);
+    EXPECT_EQ(list[1].deviceIdentifier, u"00008030-001A2B3C4D5E6F70");
+    EXPECT_EQ(list[1].deviceModificationTime, 1700000000123456789);
+    SqliteDatabase database;
+    database.open(file.string(), 1000);
+    EXPECT_EQ(database.queryInteger("PRAGMA user_version;"), 1);
+    EXPECT_EQ(database.queryInteger("SELECT count(*) FROM pragma_table_info('transfers') WHERE "
+                                    "name = 'device_identifier'"),
+              1);
+
+    // A file of a later version is used as it is, its own additions left alone.
+    database.execute("PRAGMA user_version = 7; ALTER TABLE transfers ADD COLUMN later TEXT;");
+    database.close();
+    TransferHistoryStore later(path);
+    later.addRecord(makeRecord("/home/c.jpg"));
+    EXPECT_EQ(later.records().size(), 3u);
+    later.close();
+    database.open(file.string(), 1000);
+    EXPECT_EQ(database.queryInteger("PRAGMA user_version;"), 7);
 }
 
 TEST_F(TransferHistoryStoreTest, ApostrophesAndNonAsciiTextsAreStoredAsUtf8AndReadBackUnchanged) {

@@ -21,6 +21,17 @@ constexpr std::array kCommands = {
             "      one that cannot be converted is copied as it is, and a line says so\n"
             "A link to a folder is followed when it is named, never inside a folder.",
             "f", runPull, "heic-to-jpeg"},
+    Command{"import", "[-f] [--by-month] [--all] [--heic-to-jpeg] LOCALDIR",
+            "Copy the camera roll's photos and videos not copied from this device before.",
+            "  -f  replace local files that exist (they are kept otherwise)\n"
+            "  --by-month  into LOCALDIR/YYYY/MM by the date each photo was taken (its Exif;\n"
+            "      the file's time for videos and photos without one)\n"
+            "  --all  import all again, also what was copied before\n"
+            "  --heic-to-jpeg  write each .HEIC/.HEIF photo as a .JPG, as pull does\n"
+            "What was copied before is known from the transfer history the window keeps too: the\n"
+            "same device, path, size and modification time. A Live Photo's .HEIC/.JPG and .MOV\n"
+            "go together. The last line on stdout counts what was found, new, copied and skipped.",
+            "f", runImport, "by-month all heic-to-jpeg"},
     Command{"push", "[-f] LOCALPATH... DEVICEDIR",
             "Copy local files and folders into a device folder (made when missing).",
             "  -f  replace device files that exist (they are kept otherwise)\n"

@@ -28,6 +28,7 @@ int runApps(DeviceSession& session, const CommandArguments& arguments);
 int runList(DeviceSession& session, const CommandArguments& arguments);
 int runPull(DeviceSession& session, const CommandArguments& arguments);
 int runPush(DeviceSession& session, const CommandArguments& arguments);
+int runImport(DeviceSession& session, const CommandArguments& arguments);
 int runRemove(DeviceSession& session, const CommandArguments& arguments);
 int runMakeFolder(DeviceSession& session, const CommandArguments& arguments);
 int runMove(DeviceSession& session, const CommandArguments& arguments);

@@ -28,6 +28,9 @@ public:
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
     int failures() const { return failures_; }
+    int copied() const { return copied_; }
+    /** Files not copied because their target was kept (among failures). */
+    int kept() const { return kept_; }
 
 private:
     void printLine(const CZelboString& source, const std::string& text);
@@ -36,6 +39,10 @@ private:
     Overwrite overwrite_;
     ProgressLine progress_;
     int failures_ = 0;
+    int copied_ = 0;
+    int kept_ = 0;
+    // The target of the file being copied was kept: its failure is a skip.
+    bool keeping_ = false;
     int64_t finishedBytes_ = 0;
     int64_t currentBytes_ = 0;
 };
