@@ -48,7 +48,8 @@ struct ThumbnailRequest {
  * ends. Requests of the inspector get a thread of their own, which runs beside the worker.
  *
  * Only what readThumbnail needs of a file is read: its headers and embedded preview where that
- * serves, the whole file otherwise. A file is read only when it is not a folder and the device
+ * serves, a video's index and one keyframe, the whole file otherwise; a video's duration is
+ * cached with its thumbnail. A file is read only when it is not a folder and the device
  * reports its listed size (at least 1 byte) when it is opened. A file whose reads fail, or that
  * does not decode, gets no cache entry and is tried again when it is asked for again.
  *

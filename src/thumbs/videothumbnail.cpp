@@ -157,9 +157,11 @@ public:
         if (!decoder || !packet || !frame ||
             avcodec_parameters_to_context(decoder.get(), video_.codecpar) < 0)
             return nullptr;
-        // One frame on the worker's own thread; only keyframes are worth decoding.
+        // One frame on the worker's own thread; only keyframes are worth decoding. The coded data
+        // may announce a larger frame than the container did: the decoder refuses it too.
         decoder->thread_count = 1;
         decoder->skip_frame = AVDISCARD_NONKEY;
+        decoder->max_pixels = kMaxThumbnailSourcePixels;
         if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
             return nullptr;
         for (int packets = 0; packets < kMaxPackets && !input_.pastDeadline(); ++packets) {
