@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
@@ -38,6 +37,7 @@
 #include "app/updatemessage.h"
 #include "app/versiontext.h"
 #include "app/viewstyle.h"
+#include "transfer/ui/transferprompts.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
 #include "fstree/ctimetext.h"
@@ -135,7 +135,7 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
     fileMenu_ = std::make_unique<PopupMenu>(kFileMenu, *this, this);
     updateChecker_ = new UpdateChecker(QString::fromStdString(programVersion()), this);
     connect(updateChecker_, &UpdateChecker::finished, this,
-            [this](const UpdateCheckResult& result) { UpdateMessage(result, this).exec(); });
+            [this](const UpdateCheckResult& result) { UpdateMessage::show(result, this); });
 
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     fileCommands_ =
@@ -298,8 +298,9 @@ void CMainWindow::routeNotifications() {
         mainMenu_->popup(control(QStringLiteral("btnMenu")),
                          MenuPlacement::BelowRightExtendingLeft);
     });
-    onClick("btnFeedback",
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kFeedbackPage))); });
+    onClick("btnFeedback", [this] {
+        TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kFeedbackPage)));
+    });
     onClick("btnViewstyle", [this] { openViewStyleMenu(); });
     onClick("btnShowTasks", [this] { fileCommands_->showTransferManager(); });
     onClick("btnBackward", [this] { goBack(); });
@@ -646,7 +647,7 @@ void CMainWindow::runMenuCommand(const QString& menuFile, const QString& itemNam
     } else if (itemName == QStringLiteral("mmAbout")) {
         CAboutDialog(this).exec();
     } else if (itemName == QStringLiteral("mmWebsite")) {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsite)));
+        TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kWebsite)));
     }
 }
 
@@ -699,12 +700,17 @@ void CMainWindow::showPreferences() {
         runUnderBusyIndicator(dialog, QColor::fromRgba(0xEF454545), true, QRect(0, 0, 50, 50),
                               clearStep);
     };
+    const bool madeThumbnails = Preferences::readSwitch(Preferences::Switch::GenerateThumbnail);
     CPreferencesDialog preferences(this, cache, underBusyIndicator);
     dialog = &preferences;
     if (preferences.exec() != 1)
         return;
     Controls::setVisible(content(), QStringLiteral("fileInspector"),
                          Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
+    // Thumbnails turned on again are made for the folder shown at once.
+    if (!madeThumbnails && Preferences::readSwitch(Preferences::Switch::GenerateThumbnail) &&
+        list_)
+        list_->reload();
 }
 
 void CMainWindow::showDetails() {

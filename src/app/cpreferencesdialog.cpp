@@ -9,6 +9,7 @@
 
 #include "app/preferences.h"
 #include "app/thumbnailcachestore.h"
+#include "transfer/ui/calertdialog.h"
 #include "ui/windowmessages.h"
 #include "values/bytesize.h"
 
@@ -107,7 +108,21 @@ void CPreferencesDialog::stopSizing() {
         sizer_.join();
 }
 
+bool CPreferencesDialog::confirmClearing() {
+    AlertRequest question;
+    question.title = QStringLiteral("Clear Thumbnail Cache");
+    question.info = QStringLiteral("Delete every thumbnail kept on this computer?");
+    question.message =
+        QStringLiteral("They are made again from the devices' files when their folders are shown.");
+    question.icon = QStringLiteral("icons\\help60.png");
+    question.okText = QStringLiteral("Clear");
+    question.cancelText = QStringLiteral("Cancel");
+    return CAlertDialog::showAlert(this, question) == AlertResult::Ok;
+}
+
 void CPreferencesDialog::clearCache() {
+    if (!confirmClearing())
+        return;
     showCacheText(tr("Deleting cache..."));
     const std::function<void()> clearStep = [this] { cache_.clear(); };
     if (clearingHook_) {

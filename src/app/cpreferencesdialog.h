@@ -13,8 +13,8 @@ class ThumbnailCacheStore;
 
 /**
  * The preferences dialog ("preferences.xml"): the five switches, and the thumbnail cache's size
- * with a button that clears it. OK (result 1) stores every switch; Cancel and the close button
- * (result 0) store nothing.
+ * with a button that clears it once the user has said yes to it. OK (result 1) stores every
+ * switch; Cancel and the close button (result 0) store nothing.
  *
  * The cache is sized on a worker thread when the dialog opens; closing first stops that thread
  * through its stop flag and waits for it, and its result is then never shown.
@@ -39,6 +39,7 @@ private:
     void storeSwitches();
     void startSizing();
     void stopSizing();
+    bool confirmClearing();
     void clearCache();
     void showCacheText(const QString& text);
     void showCacheSize();

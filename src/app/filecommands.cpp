@@ -1,7 +1,6 @@
 #include "app/filecommands.h"
 
 #include <QEventLoop>
-#include <QFileDialog>
 #include <QMetaObject>
 #include <atomic>
 #include <thread>
@@ -97,7 +96,7 @@ void FileCommands::uploadFiles() {
     const NodePointer target = window_.uploadTarget();
     if (!target || !target->acceptsNewItems())
         return;
-    const QStringList files = QFileDialog::getOpenFileNames(&window_);
+    const QStringList files = chooseFilesToAdd(&window_);
     upload(files, target);
 }
 

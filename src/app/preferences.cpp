@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
 
@@ -11,6 +12,7 @@ namespace {
 const QString kViewStyleName = QStringLiteral("fileViewStyle");
 const QString kSortColumnName = QStringLiteral("fileSortColumn");
 const QString kSortAscendingName = QStringLiteral("fileSortAscending");
+const QString kLastLocalFolderName = QStringLiteral("lastLocalFolder");
 // One value per device, named by its identifier.
 const QString kPhotoDeleteWarningGroup = QStringLiteral("PhotoDeleteWarning/");
 
@@ -102,6 +104,18 @@ void Preferences::writeSortOrder(SortOrder order) {
     writeNumber(kSortColumnName,
                 order.column < 0 ? 0 : static_cast<std::uint32_t>(order.column) + 1);
     writeNumber(kSortAscendingName, order.ascending ? 1 : 0);
+}
+
+QString Preferences::readLastLocalFolder() {
+    const QVariant value = openStore().value(kLastLocalFolderName);
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    const QString folder = value.toString();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void Preferences::writeLastLocalFolder(const QString& folder) {
+    openStore().setValue(kLastLocalFolderName, folder);
 }
 
 std::uint32_t Preferences::readViewStyle() {

@@ -46,6 +46,10 @@ public:
     static SortOrder readSortOrder();
     static void writeSortOrder(SortOrder order);
 
+    /** The local folder the file choosers showed last; empty when none is kept or it is gone. */
+    static QString readLastLocalFolder();
+    static void writeLastLocalFolder(const QString& folder);
+
     /** The stored view-style code, unchanged: the file list decides what an unknown code shows. */
     static std::uint32_t readViewStyle();
     static void writeViewStyle(std::uint32_t code);

@@ -1,5 +1,15 @@
 #include "app/updatemessage.h"
 
+#include "transfer/ui/transferprompts.h"
+
+void UpdateMessage::show(const UpdateCheckResult& result, QWidget* parent) {
+    if (result.outcome == UpdateCheckResult::Outcome::Failed) {
+        TransferPrompts::showError(parent, tr("Plovik could not check for updates"), result.error);
+        return;
+    }
+    UpdateMessage(result, parent).exec();
+}
+
 UpdateMessage::UpdateMessage(const UpdateCheckResult& result, QWidget* parent)
     : QMessageBox(parent) {
     setWindowTitle(tr("Software Update"));
@@ -29,9 +39,7 @@ UpdateMessage::UpdateMessage(const UpdateCheckResult& result, QWidget* parent)
             break;
         }
         case UpdateCheckResult::Outcome::Failed:
-            setIcon(QMessageBox::Warning);
-            setText(tr("<b>Plovik could not check for updates.</b><br>%1")
-                        .arg(result.error.toHtmlEscaped()));
+            // Shown by show() in the skinned error alert.
             break;
     }
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "app/cpreferencesdialog.h"
+#include "app/dialogscript.h"
 #include "app/preferences.h"
 #include "app/thumbnailcachestore.h"
 #include "temporarysettings.h"
@@ -164,7 +165,19 @@ void CPreferencesDialogTest::clearingRunsInsideTheHook() {
         steps << QStringLiteral("cleared %1").arg(cache.clears);
     });
     QTRY_VERIFY(cacheButton(dialog)->isEnabled());
+    DialogScript script;
+    // Asked first: Cancel clears nothing.
+    script.alert("btnCancel");
     cacheButton(dialog)->click();
+    QVERIFY(script.finished());
+    QVERIFY(script.alerts.last().startsWith(QStringLiteral("Delete every thumbnail")));
+    QCOMPARE(cache.clears, 0);
+    QVERIFY(steps.isEmpty());
+    QVERIFY(cacheButton(dialog)->isEnabled());
+
+    script.alert("btnOK");
+    cacheButton(dialog)->click();
+    QVERIFY(script.finished());
     QCOMPARE(steps, (QStringList{"busy Deleting cache...", "cleared 1"}));
     QCOMPARE(cacheButton(dialog)->text(), QString());
     QVERIFY(!cacheButton(dialog)->isEnabled());

@@ -1,5 +1,6 @@
 #include <memory>
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/preferences.h"
@@ -16,10 +17,21 @@ private slots:
     void valuesThatAreNotNumbersCountAsAbsent_data();
     void valuesThatAreNotNumbersCountAsAbsent();
     void viewStyleIsReturnedUnchanged();
+    void lastLocalFolderIsKeptWhileItExists();
 
 private:
     std::unique_ptr<TemporarySettings> settings_;
 };
+
+void PreferencesTest::lastLocalFolderIsKeptWhileItExists() {
+    QCOMPARE(Preferences::readLastLocalFolder(), QString());
+    QTemporaryDir folder;
+    Preferences::writeLastLocalFolder(folder.path());
+    QCOMPARE(Preferences::readLastLocalFolder(), folder.path());
+    // A folder that has gone is not offered.
+    QVERIFY(folder.remove());
+    QCOMPARE(Preferences::readLastLocalFolder(), QString());
+}
 
 void PreferencesTest::everythingDefaultsToOn() {
     using S = Preferences::Switch;

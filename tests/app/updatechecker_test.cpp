@@ -10,6 +10,7 @@
 #include <QTest>
 #include <optional>
 
+#include "app/dialogscript.h"
 #include "app/updatemessage.h"
 
 namespace {
@@ -192,11 +193,22 @@ private slots:
         const auto* label = offer.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
         QVERIFY(label && label->openExternalLinks());
 
+        // A failure is told in the skinned error alert, its text shown as text.
         UpdateCheckResult failed;
         failed.error = QStringLiteral("<a href=\"file:///\">bad</a>");
-        const UpdateMessage failure(failed);
-        QVERIFY(!failure.text().contains(QLatin1String("<a href")));
-        QVERIFY(failure.text().contains(QLatin1String("&lt;a href")));
+        QString shown;
+        DialogScript script;
+        script.alert("btnCancel", false, [&shown] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* alert = qobject_cast<CAlertDialog*>(widget))
+                    shown = alert->findChild<QLabel*>(QStringLiteral("message"))->text();
+            }
+        });
+        UpdateMessage::show(failed, nullptr);
+        QVERIFY(script.finished());
+        QVERIFY(script.alerts.last().startsWith(QStringLiteral("Plovik could not check")));
+        QVERIFY(shown.contains(QLatin1String("bad")));
+        QVERIFY(!shown.contains(QLatin1String("<a href")));
     }
 
 private:

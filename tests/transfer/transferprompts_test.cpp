@@ -270,7 +270,7 @@ void TransferPromptsTest::completionWhenAllArrivedAndYesOpensTheFolder() {
     QCOMPARE(offered.title, QStringLiteral("Information"));
     QCOMPARE(offered.info, QStringLiteral("Successfully Done!"));
     QCOMPARE(offered.message, QStringLiteral("Files were successfully copied to /tmp/out dir, do "
-                                             "you like to open the folder in Explorer?"));
+                                             "you like to open the folder in the file manager?"));
     QCOMPARE(offered.buttons, (QStringList{"Yes", "No"}));
     QCOMPARE(openedUrls_, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/out dir"))});
     QCOMPARE(plain.message, QStringLiteral("Files were successfully copied to /Media/DCIM."));

@@ -82,7 +82,7 @@ AlertRequest notConvertedRequest(const QString& destination, bool offerOpenFolde
     if (outcome.skipped > 0)
         request.message += QStringLiteral(" %1.").arg(skippedText(outcome.skipped));
     if (offerOpenFolder)
-        request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
+        request.message += QStringLiteral("\nDo you like to open the folder in the file manager?");
     return request;
 }
 
@@ -111,14 +111,14 @@ AlertRequest successRequest(const QString& destination, bool offerOpenFolder,
                               .arg(QString::number(outcome.copied), shownDestination,
                                    QString::number(outcome.skipped));
         if (offerOpenFolder)
-            request.message += QStringLiteral(" Do you like to open the folder in Explorer?");
+            request.message += QStringLiteral(" Do you like to open the folder in the file manager?");
         return request;
     }
     request.message =
         offerOpenFolder
             ? QStringLiteral(
                   "Files were successfully copied to %1, do you like "
-                  "to open the folder in Explorer?")
+                  "to open the folder in the file manager?")
                   .arg(shownDestination)
             : QStringLiteral("Files were successfully copied to %1.").arg(shownDestination);
     return request;
@@ -147,7 +147,7 @@ AlertRequest partialRequest(const QString& destination, bool offerOpenFolder,
     request.message += notConvertedText(outcome);
     request.message += QStringLiteral(" The Transfers window lists each file.");
     if (offerOpenFolder)
-        request.message += QStringLiteral("\nDo you like to open the folder in Explorer?");
+        request.message += QStringLiteral("\nDo you like to open the folder in the file manager?");
     return request;
 }
 
@@ -198,14 +198,14 @@ void showCompletionMessage(QWidget* owner, const QString& destination, bool offe
         const AlertResult result =
             CAlertDialog::showAlert(owner, partialRequest(destination, offerOpenFolder, outcome));
         if (offerOpenFolder && result == AlertResult::Ok)
-            openFolder(destination);
+            openFolder(owner, destination);
         return;
     }
     if (outcome.notConverted > 0) {
         const AlertResult result = CAlertDialog::showAlert(
             owner, notConvertedRequest(destination, offerOpenFolder, outcome));
         if (offerOpenFolder && result == AlertResult::Ok)
-            openFolder(destination);
+            openFolder(owner, destination);
         return;
     }
     if (outcome.copied + outcome.skipped == 0 ||
@@ -216,7 +216,7 @@ void showCompletionMessage(QWidget* owner, const QString& destination, bool offe
         owner, successRequest(destination, offerOpenFolder, outcome), &dontShowAgain);
     Preferences::writeSwitch(Preferences::Switch::ShowTransferMessage, !dontShowAgain);
     if (offerOpenFolder && outcome.copied > 0 && result == AlertResult::Ok)
-        openFolder(destination);
+        openFolder(owner, destination);
 }
 
 void showError(QWidget* owner, const QString& info, const QString& message) {
@@ -229,8 +229,16 @@ void showError(QWidget* owner, const QString& info, const QString& message) {
     CAlertDialog::showAlert(owner, request);
 }
 
-void openFolder(const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+void openFolder(QWidget* owner, const QString& folder) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        showError(owner, QStringLiteral("The folder could not be opened"),
+                  QStringLiteral("No file manager answered for %1.").arg(folder));
+}
+
+void openPage(QWidget* owner, const QUrl& page) {
+    if (!QDesktopServices::openUrl(page))
+        showError(owner, QStringLiteral("The page could not be opened"),
+                  QStringLiteral("No web browser answered for %1.").arg(page.toString()));
 }
 
 }  // namespace TransferPrompts

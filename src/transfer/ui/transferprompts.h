@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QUrl;
 class QWidget;
 
 /**
@@ -52,7 +53,9 @@ void showCompletionMessage(QWidget* owner, const QString& destination, bool offe
 /** The error alert of rename and new folder; `info` and `message` are plain texts. */
 void showError(QWidget* owner, const QString& info, const QString& message);
 
-/** Opens a local folder in the desktop's file manager. */
-void openFolder(const QString& folder);
+/** Opens a local folder in the desktop's file manager, saying so over owner when none answered. */
+void openFolder(QWidget* owner, const QString& folder);
+/** Opens a web page in the desktop's browser, saying so over owner when none answered. */
+void openPage(QWidget* owner, const QUrl& page);
 
 }  // namespace TransferPrompts
