@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -202,6 +203,23 @@ protected:
     Completions completions;
     ThumbCreator creator{cache};
 };
+
+TEST_F(ThumbCreatorTest, VideoIsMadeFromItsIndexAndOneKeyframeWithItsDuration) {
+    std::ifstream sample(fs::path(PLOVIK_VIDEO_SAMPLES) / "index-at-end.mov", std::ios::binary);
+    const Bytes contents{std::istreambuf_iterator<char>(sample), {}};
+    const auto video = write("IMG_0001.MOV", contents);
+    EXPECT_EQ(creator.getThumbnail(request(video), true, true), std::nullopt);
+    ASSERT_TRUE(completions.waitFor(1));
+    const std::optional<RgbaImage> thumbnail = creator.getThumbnail(request(video), false, true);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width, 200);
+    const CZelboString key = thumbnailCacheKey(*video);
+    EXPECT_EQ(cache.readImageSize(key), (ImageSize{640, 360}));
+    ASSERT_TRUE(cache.readDuration(key));
+    EXPECT_NEAR(static_cast<double>(cache.readDuration(key)->count()), 10'000, 50);
+    // Of nearly 5 MB, the index's and one keyframe's blocks.
+    EXPECT_LT(reads.bytesRead("IMG_0001.MOV"), 300'000u);
+}
 
 TEST_F(ThumbCreatorTest, QueuedImageIsMadeCachedAndReportedThenServedFromTheCache) {
     const auto photo = write("photo.png", png(400, 300, 220));
