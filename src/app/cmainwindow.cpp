@@ -874,6 +874,10 @@ void CMainWindow::doubleClick(int item) {
         tree_->selectRow(child);
 }
 
+void CMainWindow::filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) {
+    fileCommands_->uploadDropped(paths, row.node);
+}
+
 void CMainWindow::filesDropped(const QStringList& paths, QPoint position) {
     // Onto a folder item, into that folder; anywhere else, into the folder shown.
     const int item = list_ ? list_->itemAt(position) : -1;

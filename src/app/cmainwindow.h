@@ -144,6 +144,7 @@ public:
     bool hasChildren(const DeviceTreeRow* row) override;
     void setUpRow(DeviceTreeRow& row) override;
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
+    void filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) override;
     void expandingRows(int count) override;
     void rowsExpanded() override;
 

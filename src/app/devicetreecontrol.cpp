@@ -11,6 +11,7 @@
 #include "app/devicetreemodel.h"
 #include "app/devicetreerowdelegate.h"
 #include "app/devicetreeview.h"
+#include "fstree/filesystemnode.h"
 
 namespace {
 
@@ -113,6 +114,16 @@ DeviceTreeControl::DeviceTreeControl(QWidget* parent)
             [this](const QModelIndex& index, QPoint pointInRow) {
                 if (DeviceTreeRow* row = DeviceTreeModel::rowAt(index))
                     expandOrCollapseAt(*row, pointInRow);
+            });
+    d_->view->setDropCheck([](const QModelIndex& index) {
+        const DeviceTreeRow* row = DeviceTreeModel::rowAt(index);
+        return row && row->node && row->node->acceptsNewItems();
+    });
+    connect(d_->view, &DeviceTreeView::filesDropped, this,
+            [this](const QModelIndex& index, const QStringList& paths) {
+                DeviceTreeRow* row = DeviceTreeModel::rowAt(index);
+                if (row && d_->delegate)
+                    d_->delegate->filesDroppedOnRow(*row, paths);
             });
     connect(d_->view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (DeviceTreeRow* row = DeviceTreeModel::rowAt(index))

@@ -2,9 +2,12 @@
 
 #include <cmath>
 
+#include <QDropEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include "app/droppedfiles.h"
 
 DeviceTreeView::DeviceTreeView(QWidget* parent) : QTreeView(parent) {
     setHeaderHidden(true);
@@ -19,6 +22,8 @@ DeviceTreeView::DeviceTreeView(QWidget* parent) : QTreeView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     wheelTimer_.setInterval(kWheelTickMs);
     connect(&wheelTimer_, &QTimer::timeout, this, &DeviceTreeView::wheelTick);
 }
@@ -73,4 +78,51 @@ bool DeviceTreeView::atEndOfMotion() const {
     const QScrollBar* bar = verticalScrollBar();
     return wheelAnimation_.velocity() > 0 ? bar->value() <= bar->minimum()
                                           : bar->value() >= bar->maximum();
+}
+
+QModelIndex DeviceTreeView::dropTarget(const QDropEvent& event) const {
+    if (!dropCheck_ || droppedLocalFiles(event.mimeData()).isEmpty())
+        return {};
+    const QModelIndex index = indexAt(event.position().toPoint());
+    return index.isValid() && dropCheck_(index) ? index : QModelIndex();
+}
+
+void DeviceTreeView::dragEnterEvent(QDragEnterEvent* event) {
+    // Accepted anywhere over the tree, so that moves reach rows below the first one.
+    if (droppedLocalFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void DeviceTreeView::dragMoveEvent(QDragMoveEvent* event) {
+    const QModelIndex target = dropTarget(*event);
+    // The row that would take the files is shown as the current one while the drag is over it.
+    if (target.isValid()) {
+        setState(DraggingState);
+        event->setDropAction(Qt::CopyAction);
+        event->accept(visualRect(target));
+        viewport()->update();
+    } else {
+        event->ignore();
+    }
+}
+
+void DeviceTreeView::dragLeaveEvent(QDragLeaveEvent* event) {
+    setState(NoState);
+    event->accept();
+}
+
+void DeviceTreeView::dropEvent(QDropEvent* event) {
+    setState(NoState);
+    const QModelIndex target = dropTarget(*event);
+    if (!target.isValid()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    emit filesDropped(target, droppedLocalFiles(event->mimeData()));
 }

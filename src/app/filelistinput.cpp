@@ -5,28 +5,12 @@
 #include <QCursor>
 #include <QDropEvent>
 #include <QItemSelectionModel>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QUrl>
 #include <algorithm>
 #include <utility>
 
+#include "app/droppedfiles.h"
 #include "app/listviewdelegate.h"
-
-namespace {
-
-QStringList localPaths(const QMimeData* mime) {
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
-}  // namespace
 
 FileListInput::FileListInput(QAbstractItemView& view, QWidget& list, DelegateOf delegateOf)
     : QObject(&view),
@@ -89,7 +73,7 @@ bool FileListInput::mousePress(QEvent* event) {
 
 bool FileListInput::drag(QEvent* event) {
     auto* dragEvent = static_cast<QDropEvent*>(event);
-    if (localPaths(dragEvent->mimeData()).isEmpty()) {
+    if (droppedLocalFiles(dragEvent->mimeData()).isEmpty()) {
         dragEvent->ignore();
     } else {
         dragEvent->setDropAction(Qt::CopyAction);
@@ -100,7 +84,7 @@ bool FileListInput::drag(QEvent* event) {
 
 bool FileListInput::drop(QEvent* event) {
     auto* dropEvent = static_cast<QDropEvent*>(event);
-    const QStringList paths = localPaths(dropEvent->mimeData());
+    const QStringList paths = droppedLocalFiles(dropEvent->mimeData());
     if (paths.isEmpty()) {
         dropEvent->ignore();
         return true;

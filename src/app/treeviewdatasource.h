@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 namespace ZelboLib {
 class FileSystemNode;
@@ -49,4 +50,6 @@ public:
     virtual void expandingRows(int count) = 0;
     /** The expansion expandingRows announced has ended. */
     virtual void rowsExpanded() = 0;
+    /** Local files and folders were dropped on row, whose node takes new items. */
+    virtual void filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) = 0;
 };

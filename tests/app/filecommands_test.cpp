@@ -3,13 +3,17 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
 
+#include "app/devicetreemodel.h"
+#include "app/devicetreeview.h"
 #include "app/dialogscript.h"
 #include "app/mainwindowharness.h"
 #include "app/preferences.h"
@@ -300,6 +304,53 @@ private slots:
                  std::uintmax_t{2048});
         QVERIFY(fs::exists(fs::path(target.path().toStdString()) / "IMG_0002.JPG"));
         QVERIFY(script.alerts.last().contains(QStringLiteral("Successfully Done!")));
+    }
+
+    void filesDroppedOnATreeFolderGoThere() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Drop Phone", "bbbb00000000000000000000000000000000000d");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
+        shown.tree()->setExpanded(shown.tree()->selectedRow(), true);
+        auto* view = shown.tree()->findChild<DeviceTreeView*>();
+        const auto rowNamed = [view](const QString& name) {
+            for (QModelIndex index = view->model()->index(0, 0); index.isValid();
+                 index = view->indexBelow(index)) {
+                if (DeviceTreeModel::rowAt(index)->text.name == name)
+                    return index;
+            }
+            return QModelIndex();
+        };
+        QTemporaryDir local;
+        const fs::path dropped = fs::path(local.path().toStdString()) / "dropped.txt";
+        writeFile(dropped, "from the desktop");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped.string()))});
+        // A drag over a row, then the drop; true when the row would take it.
+        const auto dropOn = [&](const QModelIndex& index) {
+            const QPointF point = view->visualRect(index).center();
+            QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QCoreApplication::sendEvent(view->viewport(), &enter);
+            QDragMoveEvent move(point.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton,
+                                Qt::NoModifier);
+            QCoreApplication::sendEvent(view->viewport(), &move);
+            QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(view->viewport(), &drop);
+            return move.isAccepted() && drop.isAccepted();
+        };
+
+        // The device's own row takes nothing.
+        QVERIFY(!dropOn(rowNamed(QStringLiteral("Drop Phone"))));
+        DialogScript script;
+        script.alert("btnCancel");  // the completion message
+        QVERIFY(dropOn(rowNamed(QStringLiteral("Books"))));
+        QTRY_VERIFY(script.finished());
+        const fs::path arrived = fs::path(device.path()) / "Media/Books/dropped.txt";
+        QVERIFY(fs::exists(arrived));
+        QCOMPARE(fs::file_size(arrived), fs::file_size(dropped));
     }
 
     void uploadsGoIntoTheSelectedFolderItem() {

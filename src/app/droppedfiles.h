@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QStringList>
+
+class QMimeData;
+
+/** The local files and folders a drop carries (its file URLs); empty for anything else. */
+QStringList droppedLocalFiles(const QMimeData* mime);
