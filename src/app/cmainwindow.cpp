@@ -313,6 +313,10 @@ void CMainWindow::routeNotifications() {
     onClick("btnRefresh", [this] { refresh(); });
     onClick("btnDelete", [this] { fileCommands_->deleteSelection(); });
     onClick("btnDetails", [this] { showDetails(); });
+    onClick("btnImportPhotos", [this] {
+        if (currentNode_)
+            fileCommands_->importNewPhotos(currentNode_);
+    });
 }
 
 bool CMainWindow::startDeviceListening() {

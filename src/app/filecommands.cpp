@@ -8,6 +8,7 @@
 #include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
 #include "app/deleteconfirmation.h"
+#include "app/photoimportcommand.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
 #include "device/amdevice.h"
@@ -92,6 +93,24 @@ void FileCommands::downloadTo(const std::vector<NodePointer>& items, const QStri
     startTransfer(std::move(batch), folder, true);
 }
 
+void FileCommands::importNewPhotos(const NodePointer& device) {
+    if (const std::optional<QString> folder = chooseFolder(&window_))
+        importPhotos(device, *folder);
+}
+
+void FileCommands::importPhotos(const NodePointer& device, const QString& folder) {
+    std::optional<PhotoImportCommand::Choice> choice =
+        PhotoImportCommand::prepare(window_, device, folder, history_);
+    if (!choice)
+        return;
+    TransferBatch batch;
+    batch.device = device->device();
+    if (Preferences::readSwitch(Preferences::Switch::ConvertHeicToJpeg))
+        batch.heicToJpeg = HeicToJpeg::Convert;
+    batch.jobs.push_back(std::move(choice->job));
+    startTransfer(std::move(batch), folder, true, choice->counts);
+}
+
 void FileCommands::uploadFiles() {
     const NodePointer target = window_.uploadTarget();
     if (!target || !target->acceptsNewItems())
@@ -141,10 +160,11 @@ void FileCommands::upload(const QStringList& paths, const NodePointer& target) {
 }
 
 void FileCommands::startTransfer(TransferBatch batch, const QString& destinationText,
-                                 bool offerOpenFolder) {
+                                 bool offerOpenFolder,
+                                 std::optional<TransferPrompts::ImportCounts> import) {
     if (batch.jobs.empty())
         return;
-    waiting_.push_back({std::move(batch), destinationText, offerOpenFolder});
+    waiting_.push_back({std::move(batch), destinationText, offerOpenFolder, import});
     // The run shown starts it once it has ended.
     if (runShown_)
         return;
@@ -168,6 +188,7 @@ bool FileCommands::startNextCommand() {
     Command next = std::move(waiting_.front());
     waiting_.pop_front();
     run_.reset(next.destinationText, next.offerOpenFolder);
+    runImport_ = next.import;
     queue_.enqueue(std::move(next.batch));
     worker_.start();
     return true;
@@ -245,6 +266,11 @@ void FileCommands::reportRun() {
     }
     if (run_.cancelRequested())
         return;
+    if (runImport_) {
+        TransferPrompts::showImportMessage(&window_, run_.destinationText(), run_.outcome(),
+                                           *runImport_);
+        return;
+    }
     TransferPrompts::showCompletionMessage(&window_, run_.destinationText(), run_.offerOpenFolder(),
                                            run_.outcome());
 }

@@ -11,6 +11,7 @@
 #include "transfer/transferhistorystore.h"
 #include "transfer/transferqueue.h"
 #include "transfer/transferworker.h"
+#include "transfer/ui/transferprompts.h"
 
 class CMainWindow;
 class CTransferManagerWindow;
@@ -40,6 +41,10 @@ public:
     void download();
     /** Copies items of the device into the local folder. */
     void downloadTo(const std::vector<NodePointer>& items, const QString& folder);
+    /** Asks for a local folder, then imports the device's new photos and videos there. */
+    void importNewPhotos(const NodePointer& device);
+    /** Copies the camera roll's files not copied from device before into folder, asking first. */
+    void importPhotos(const NodePointer& device, const QString& folder);
     /** Asks for files, then adds them to the upload target. */
     void uploadFiles();
     /** Asks for a local folder, then adds it to the upload target. */
@@ -69,9 +74,12 @@ private:
         TransferBatch batch;
         QString destinationText;
         bool offerOpenFolder = false;
+        /** An import's counts, for its own completion message. */
+        std::optional<TransferPrompts::ImportCounts> import;
     };
 
-    void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder);
+    void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder,
+                       std::optional<TransferPrompts::ImportCounts> import = std::nullopt);
     /** Starts the first waiting command's run; false when none waits. */
     bool startNextCommand();
     void runTransfers();
@@ -89,6 +97,7 @@ private:
     TransferRun run_;
     TransferWorker worker_;
     std::deque<Command> waiting_;
+    std::optional<TransferPrompts::ImportCounts> runImport_;  // the current run's, if an import
     bool runShown_ = false;
     bool reportWhenWorkerEnds_ = false;
     QPointer<CTransferManagerWindow> newestManager_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QUrl>
@@ -233,6 +234,81 @@ void openFolder(QWidget* owner, const QString& folder) {
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         showError(owner, QStringLiteral("The folder could not be opened"),
                   QStringLiteral("No file manager answered for %1.").arg(folder));
+}
+
+bool askImportAllAgain(QWidget* owner, const QString& deviceName, const ImportCounts& counts) {
+    AlertRequest request;
+    request.title = QStringLiteral("Import");
+    request.info = QStringLiteral("Nothing new to import");
+    request.icon = kInfoIcon;
+    request.message = counts.found == 0
+                          ? QStringLiteral("The camera roll of %1 holds no photos or videos.")
+                                .arg(literal(deviceName))
+                          : QStringLiteral("All %1 photos and videos on %2 were imported before.")
+                                .arg(QString::number(counts.found), literal(deviceName));
+    request.cancelText = QStringLiteral("Close");
+    if (counts.found > 0)
+        request.okText = QStringLiteral("Import All Again");
+    return CAlertDialog::showAlert(owner, request) == AlertResult::Ok;
+}
+
+bool confirmImport(QWidget* owner, const QString& deviceName, const QString& destination,
+                   const ImportCounts& counts, bool all, bool& byMonth) {
+    AlertRequest request;
+    request.title = QStringLiteral("Import");
+    request.icon = kQuestionIcon;
+    const int newFiles = counts.found - counts.importedBefore;
+    request.info = all ? QStringLiteral("Import all %1 photos and videos again").arg(counts.found)
+                   : newFiles == 1
+                       ? QStringLiteral("Import 1 new photo or video")
+                       : QStringLiteral("Import %1 new photos and videos").arg(newFiles);
+    request.message =
+        QStringLiteral(
+            "%1 of the %2 photos and videos on %3 are new; %4 were "
+            "imported before. They will be copied to %5.")
+            .arg(QString::number(newFiles), QString::number(counts.found), literal(deviceName),
+                 QString::number(counts.importedBefore), literal(destination));
+    request.optionText = QStringLiteral("Put them in year and month folders");
+    request.okText = QStringLiteral("Import");
+    request.cancelText = QStringLiteral("Cancel");
+    CAlertDialog dialog(owner, request);
+    if (auto* option = dialog.findChild<QCheckBox*>(QStringLiteral("option")))
+        option->setChecked(byMonth);
+    const int result = dialog.exec();
+    byMonth = dialog.isOptionChecked();
+    return result == static_cast<int>(AlertResult::Ok);
+}
+
+void showImportMessage(QWidget* owner, const QString& destination, const RunOutcome& outcome,
+                       const ImportCounts& counts) {
+    AlertRequest request;
+    request.title = QStringLiteral("Import");
+    const int newFiles = counts.found - counts.importedBefore;
+    request.info = outcome.failed > 0 ? QStringLiteral("Some photos were not imported")
+                                      : QStringLiteral("Import finished");
+    request.icon = outcome.failed > 0 ? kErrorIcon : kInfoIcon;
+    request.message = QStringLiteral(
+                          "%1 of the %2 photos and videos were new; %3 copied to %4, "
+                          "%5 skipped, %6 failed")
+                          .arg(QString::number(newFiles), QString::number(counts.found),
+                               QString::number(outcome.copied), literal(destination),
+                               QString::number(outcome.skipped), QString::number(outcome.failed));
+    request.message += outcome.failed > 0
+                           ? QStringLiteral(": %1.").arg(literal(failureText(outcome)))
+                           : QStringLiteral(".");
+    if (counts.importedBefore > 0)
+        request.message +=
+            QStringLiteral(" %1 imported before were not copied again.").arg(counts.importedBefore);
+    request.message += notConvertedText(outcome);
+    if (outcome.copied > 0) {
+        request.message += QStringLiteral("\nDo you like to open the folder?");
+        request.okText = QStringLiteral("Yes");
+        request.cancelText = QStringLiteral("No");
+    } else {
+        request.cancelText = QStringLiteral("Close");
+    }
+    if (CAlertDialog::showAlert(owner, request) == AlertResult::Ok)
+        openFolder(owner, destination);
 }
 
 void openPage(QWidget* owner, const QUrl& page) {

@@ -58,4 +58,33 @@ void openFolder(QWidget* owner, const QString& folder);
 /** Opens a web page in the desktop's browser, saying so over owner when none answered. */
 void openPage(QWidget* owner, const QUrl& page);
 
+/** What an import found on the device, for its questions and its completion message. */
+struct ImportCounts {
+    /** The photos and videos under the camera roll. */
+    int found = 0;
+    /** Of those, the ones copied from this device before. */
+    int importedBefore = 0;
+};
+
+/**
+ * Says that nothing on the device is new and offers "Import All Again"; true when the user
+ * chooses it.
+ */
+bool askImportAllAgain(QWidget* owner, const QString& deviceName, const ImportCounts& counts);
+/**
+ * Asks whether to copy the new photos and videos into destination, with the check box "Put them
+ * in year and month folders" (byMonth gives its first state and receives the last); false when
+ * the user cancels. With all, every file is to be copied again.
+ */
+bool confirmImport(QWidget* owner, const QString& deviceName, const QString& destination,
+                   const ImportCounts& counts, bool all, bool& byMonth);
+/**
+ * The message at the end of an import that was not cancelled, always shown: how many of the files
+ * found were new, how many of those were copied, skipped and failed (with the first reason), how
+ * many were imported before, and the photos not converted; it offers to open destination when
+ * files arrived.
+ */
+void showImportMessage(QWidget* owner, const QString& destination, const RunOutcome& outcome,
+                       const ImportCounts& counts);
+
 }  // namespace TransferPrompts
