@@ -115,12 +115,9 @@ public:
     }
     void expandingRows(int count) override { expanding.push_back(count); }
     void rowsExpanded() override { expanding.push_back(-1); }
-    void filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) override {
-        drops << row.text.name + ":" + paths.join(',');
-    }
+    void filesDroppedOnRow(DeviceTreeRow&, const QStringList&) override {}
 
     QStringList selections;
-    QStringList drops;
     std::vector<int> expanding;
 };
 

@@ -18,6 +18,7 @@
 #include "app/windowlayoutmemory.h"
 #include "mobiledevice/sim/plovik_sim.h"
 #include "temporarysettings.h"
+#include "transfer/ui/ctransfermanagerwindow.h"
 
 using namespace mainwindowharness;
 
@@ -210,6 +211,16 @@ private slots:
         auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnViewstyle"));
         QVERIFY(sameGlyph(button->icon(), ViewStyle::Details));
         QVERIFY(!sameGlyph(button->icon(), ViewStyle::LargeIcons));
+    }
+
+    void theTransfersButtonStaysWithoutADevice() {
+        TemporarySettings settings;
+        Window shown;
+        QCOMPARE(shown.page("mainSwitch"), QStringLiteral("pageNoDevice"));
+        auto* button = shown.window.findChild<QAbstractButton*>(QStringLiteral("btnShowTasks"));
+        QVERIFY(button->isVisible());
+        button->click();
+        QTRY_VERIFY(!shown.window.findChildren<CTransferManagerWindow*>().isEmpty());
     }
 
     void anEmptyFolderSaysSo() {
