@@ -37,13 +37,13 @@
 #include "app/updatemessage.h"
 #include "app/versiontext.h"
 #include "app/viewstyle.h"
-#include "transfer/ui/transferprompts.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
-#include "fstree/ctimetext.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/listcolumns.h"
+#include "transfer/ui/transferprompts.h"
 #include "ui/layoutloader.h"
+#include "ui/localdatetext.h"
 #include "ui/popupmenu.h"
 #include "ui/skinmarkup.h"
 #include "values/bytesize.h"
@@ -759,6 +759,10 @@ int CMainWindow::itemCount() {
 }
 
 QString CMainWindow::text(int item, int column) {
+    const auto& entries = listing_.entries();
+    if (column == static_cast<int>(ListColumn::ModifiedDate) && item >= 0 &&
+        static_cast<std::size_t>(item) < entries.size())
+        return localDateText(entries[static_cast<std::size_t>(item)]->modificationTime());
     return toQString(listing_.cellText(item, column));
 }
 
@@ -818,8 +822,7 @@ void CMainWindow::itemChanged(int item) {
                                       "<b>%1</b><x 20><i>Size:</i><x 4><b>%2</b><x 20>"
                                       "<i>Create On:</i><x 4>")
                                       .arg(type, toQString(formatByteSize(node.fileSize())));
-        // One line: the date's closing line break would push the status off its row.
-        const QString created = toQString(localCtimeText(node.creationTime())).trimmed();
+        const QString created = localDateText(node.creationTime());
         writeStatus(markup + QStringLiteral("<b>") + created + QStringLiteral("</b>"));
         return;
     }

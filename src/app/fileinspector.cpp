@@ -1,6 +1,5 @@
 #include "app/fileinspector.h"
 
-#include <QDateTime>
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
@@ -15,6 +14,7 @@
 #include "thumbs/thumbnailcachekey.h"
 #include "thumbs/thumbnailimagerule.h"
 #include "ui/controls.h"
+#include "ui/localdatetext.h"
 #include "values/bytesize.h"
 
 using ZelboLib::FileSystemNode;
@@ -30,12 +30,6 @@ QImage toQImage(const RgbaImage& image) {
     return QImage(image.pixels.data(), image.width, image.height, image.width * 4,
                   QImage::Format_RGBA8888)
         .copy();
-}
-
-QString dateText(int64_t nanoseconds) {
-    // Whole seconds, cut toward zero as the device's other times are; shown in local time.
-    return QDateTime::fromSecsSinceEpoch(nanoseconds / 1'000'000'000)
-        .toString(QStringLiteral("MM/dd/yyyy HH:mm"));
 }
 
 // A video's length as players show it: "0:07", "12:03", "1:02:03", to the nearest second.
@@ -214,8 +208,8 @@ void FileInspector::showTexts(FileSystemNode& node, bool isFolder) {
     if (name_)
         name_->setToolTip(name);
     setText(type_, toQString(PlatformFileTypes::typeName(node.pathComponent(), isFolder)));
-    setText(created_, dateText(node.creationTime()));
-    setText(modified_, dateText(node.modificationTime()));
+    setText(created_, localDateText(node.creationTime()));
+    setText(modified_, localDateText(node.modificationTime()));
     setRowVisible(size_, panel_, !isFolder);
     if (!isFolder)
         setText(size_, toQString(formatByteSize(node.fileSize())));

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QLocale>
 #include <QProgressBar>
 #include <QToolTip>
 #include <filesystem>
@@ -70,9 +71,10 @@ private slots:
                  toQString(PlatformFileTypes::typeName(u"note.txt", false)));
         QCOMPARE(label("fiFileSize")->text(), QStringLiteral("5 bytes"));
         QVERIFY(row("sizeRow")->isVisibleTo(&shown_->window));
-        const QString modified = QFileInfo(QString::fromStdString((media() / "note.txt").string()))
-                                     .lastModified()
-                                     .toString(QStringLiteral("MM/dd/yyyy HH:mm"));
+        const QDateTime modifiedTime =
+            QFileInfo(QString::fromStdString((media() / "note.txt").string())).lastModified();
+        const QString modified = QLocale().toString(
+            QDateTime::fromSecsSinceEpoch(modifiedTime.toSecsSinceEpoch()), QLocale::ShortFormat);
         QCOMPARE(label("fiFileModifiedDate")->text(), modified);
         QVERIFY(!label("fiFileCreationDate")->text().isEmpty());
         QVERIFY(!well()->iconImage().isNull());

@@ -20,6 +20,7 @@
 #include "transfer/transferhistorystore.h"
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/ctransfermanagerwindow.h"
+#include "ui/localdatetext.h"
 #include "transfer/ui/folderreveal.h"
 #include "transfer/ui/transferhistorymodel.h"
 #include "transfer/ui/transferhistoryrowdelegate.h"
@@ -211,7 +212,8 @@ void CTransferManagerWindowTest::rowsAreNewestFirstAndFillAddsOnlyNewRecords() {
     const QModelIndex newest = listOf(window.get())->model()->index(0, 0);
     const QString stamp = toQString(history.records().back().occurredTime);
     QVERIFY(!stamp.isEmpty());
-    QCOMPARE(newest.data(TransferHistoryModel::TimeTextRole).toString(), "Transfer on " + stamp);
+    QCOMPARE(newest.data(TransferHistoryModel::TimeTextRole).toString(),
+             "Transfer on " + localDateTextOfUtcStamp(stamp));
 }
 
 void CTransferManagerWindowTest::earlierRowsArrivingLateAreNotRepeated() {
@@ -318,7 +320,7 @@ void CTransferManagerWindowTest::rowsShowDirectionDevicePathSizeAndWhatTheButton
              QStringLiteral("Copy from iPhone: /Media/DCIM/100APPLE/IMG_1.JPG"));
     const QString stamp = toQString(history.records().front().occurredTime);
     QCOMPARE(dataOf(shown, 1, TransferHistoryModel::TimeTextRole).toString(),
-             QStringLiteral("Transfer on %1 · 2.00 KB").arg(stamp));
+             QStringLiteral("Transfer on %1 · 2.00 KB").arg(localDateTextOfUtcStamp(stamp)));
     QVERIFY(!dataOf(shown, 0, TransferHistoryModel::TimeTextRole).toString().contains("·"));
 
     // An upload's button shows its source, on this computer; the wider text fits too.

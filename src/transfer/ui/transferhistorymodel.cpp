@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/qtextconversion.h"
+#include "ui/localdatetext.h"
 #include "values/bytesize.h"
 
 namespace {
@@ -31,7 +32,8 @@ QString sizeText(int64_t size) {
 }
 
 QString timeText(const TransferRecord& record) {
-    QString text = QStringLiteral("Transfer on ") + toQString(record.occurredTime);
+    QString text =
+        QStringLiteral("Transfer on ") + localDateTextOfUtcStamp(toQString(record.occurredTime));
     if (record.size >= 0)
         text += QStringLiteral(" · ") + sizeText(record.size);
     return text;
