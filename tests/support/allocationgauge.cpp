@@ -28,6 +28,17 @@ void refuseAllocationsAbove(size_t bytes) {
     refusedAbove = bytes;
 }
 
+// ThreadSanitizer's runtime brings operator new of its own, which may not be replaced; there
+// the gauge stands aside and allocationsGauged() says so.
+#if defined(__SANITIZE_THREAD__)
+#define PLOVIK_RUNTIME_OWNS_NEW 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PLOVIK_RUNTIME_OWNS_NEW 1
+#endif
+#endif
+
+#ifndef PLOVIK_RUNTIME_OWNS_NEW
 void* operator new(size_t size) {
     const size_t limit = refusedAbove;
     if (limit != 0 && size > limit)
@@ -45,3 +56,4 @@ void operator delete(void* memory) noexcept {
 void operator delete(void* memory, size_t) noexcept {
     std::free(memory);
 }
+#endif
