@@ -1,8 +1,11 @@
 #include "app/devicetreerowdelegate.h"
 
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#include <QToolTip>
 
 #include "app/devicetreecontrol.h"
 #include "app/devicetreemodel.h"
@@ -78,6 +81,19 @@ void DeviceTreeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
         textRect, Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(font).elidedText(row->text.name, Qt::ElideRight, textRect.width()));
     painter->restore();
+}
+
+bool DeviceTreeRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                      const QStyleOptionViewItem& option,
+                                      const QModelIndex& index) {
+    const DeviceTreeRow* row = DeviceTreeModel::rowAt(index);
+    if (!row || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    if (sizeHint(option, index).width() > option.rect.width())
+        QToolTip::showText(event->globalPos(), row->text.name, view, option.rect);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 QSize DeviceTreeRowDelegate::sizeHint(const QStyleOptionViewItem& /*option*/,

@@ -30,6 +30,9 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    /** A row whose name is cut short shows the whole name as its tool tip. */
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
 private:
     void paintBackground(QPainter* painter, const DeviceTreeRow& row, const QRect& rect,

@@ -1,7 +1,10 @@
 #include <algorithm>
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <memory>
 #include <mutex>
@@ -29,6 +32,7 @@ private slots:
     void clickInTheExpanderZoneExpandsOutsideOnlySelects();
     void selectionIsReportedAndLeavesDeletedRows();
     void findRowSearchesNearTheSelectionFirst();
+    void onlyNamesCutShortHaveToolTips();
     void wheelAnimationArithmetic();
     void wheelScrollsTheViewAndStopsAtTheEnd();
 };
@@ -441,6 +445,25 @@ void DeviceTreeControlTest::findRowSearchesNearTheSelectionFirst() {
     QCOMPARE(tree.control.findRow(stranger.get()), nullptr);
     QCOMPARE(tree.control.childRow(nullptr, pad->node.get()), pad);
     QCOMPARE(tree.control.childRow(pad, media->node.get()), nullptr);
+}
+
+void DeviceTreeControlTest::onlyNamesCutShortHaveToolTips() {
+    Tree tree;
+    const QString longName =
+        QStringLiteral("A folder with a name far too long for the tree's width");
+    tree.source.devices[0]->folders.push_back(FakeFolder::make(longName));
+    tree.control.reload();
+    DeviceTreeRow* phone = tree.row("Phone");
+    const auto toolTipOver = [&](const DeviceTreeRow* row) {
+        const QPoint point = tree.pointIn(row, 40);
+        QHelpEvent help(QEvent::ToolTip, point,
+                        tree.control.view()->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(tree.control.view()->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // Asked first: a tip that was shown fades out only after a while.
+    QCOMPARE(toolTipOver(tree.row("Media", phone)), QString());
+    QCOMPARE(toolTipOver(tree.row(longName, phone)), longName);
 }
 
 void DeviceTreeControlTest::wheelAnimationArithmetic() {
