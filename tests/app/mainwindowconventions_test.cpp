@@ -223,6 +223,20 @@ private slots:
         QTRY_VERIFY(!shown.window.findChildren<CTransferManagerWindow*>().isEmpty());
     }
 
+    void aFolderOfFilesOnlyHasNoExpanderAfterARefresh() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Files Phone", "dddd00000000000000000000000000000000000e");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QVERIFY(shown.tree()->selectedRow()->knownEmpty);
+        shown.window.refresh();
+        QVERIFY(shown.tree()->selectedRow()->knownEmpty);
+        QTest::keyClick(shown.list()->currentView(), Qt::Key_F5);
+        QVERIFY(shown.tree()->selectedRow()->knownEmpty);
+    }
+
     void anEmptyFolderSaysSo() {
         TemporarySettings settings;
         Window shown;
