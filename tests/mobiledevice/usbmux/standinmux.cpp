@@ -48,7 +48,13 @@ StandInMux::~StandInMux() {
         close(listener_);
         unlink(socketPath_.c_str());
     }
-    for (std::thread& thread : threads_) {
+    // Threads still serving are joined here; those that ended have let themselves go.
+    std::vector<std::thread> serving;
+    {
+        const std::lock_guard lock(mutex_);
+        serving.swap(threads_);
+    }
+    for (std::thread& thread : serving) {
         thread.join();
     }
 }
@@ -84,6 +90,15 @@ void StandInMux::acceptConnections() {
             std::erase(sockets_, socket);
             std::erase(listenSockets_, socket);
             close(socket);
+            // The stand-in may live as long as the process: an ended connection's thread lets
+            // itself go instead of waiting, unjoined, for the destructor.
+            const auto self = std::find_if(threads_.begin(), threads_.end(), [](const auto& t) {
+                return t.get_id() == std::this_thread::get_id();
+            });
+            if (self != threads_.end()) {
+                self->detach();
+                threads_.erase(self);
+            }
         });
     }
 }
