@@ -120,8 +120,8 @@ public:
 
 private:
     bool openVideo() {
-        const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-        if (codec == nullptr)
+        const AVCodec* codec = avcodec_find_encoder_by_name(spec_.hevc ? "libx265" : "libx264");
+        if (codec == nullptr && !spec_.hevc)
             codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
         video_.reset(codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
         videoStream_ = avformat_new_stream(output_.get(), nullptr);
@@ -145,6 +145,10 @@ private:
         if (std::strcmp(codec->name, "libx264") == 0) {
             av_opt_set(video_->priv_data, "preset", "veryfast", 0);
             av_opt_set(video_->priv_data, "x264-params", "scenecut=0:open-gop=0", 0);
+        } else if (spec_.hevc) {
+            av_opt_set(video_->priv_data, "preset", "ultrafast", 0);
+            av_opt_set(video_->priv_data, "x265-params",
+                       "scenecut=0:open-gop=0:log-level=error", 0);
         }
         if (output_->oformat->flags & AVFMT_GLOBALHEADER)
             video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -152,6 +156,9 @@ private:
             avcodec_parameters_from_context(videoStream_->codecpar, video_.get()) < 0)
             return false;
         videoStream_->time_base = video_->time_base;
+        // The sample entry Apple's players want for HEVC.
+        if (spec_.hevc)
+            videoStream_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
         if (spec_.rotation != 0) {
             const std::array<int32_t, 9> matrix = displayMatrix(spec_.rotation);
             uint8_t* side = av_stream_new_side_data(videoStream_, AV_PKT_DATA_DISPLAYMATRIX,

@@ -27,6 +27,8 @@ struct SampleVideoSpec {
      * of pictures of its own), the frames rounded up to whole seconds: quick to make a long file.
      */
     bool repeatFirstSecond = false;
+    /** HEVC (libx265), as a phone records by default, instead of H.264. */
+    bool hevc = false;
     /** A track of silent AAC audio interleaved with the video, as a phone records. */
     bool audio = false;
     /** A cover picture stored with the video as a JPEG; none when empty. MP4 only. */
@@ -39,7 +41,8 @@ struct SampleVideoSpec {
 
 /**
  * Writes a video of a drawn landscape (drawLandscape's, the red square at the upright picture's
- * top left) with a white ball moving across and fresh sensor noise in every frame: H.264 where
- * libavcodec has libx264, MPEG-4 part 2 otherwise. False when it cannot be written.
+ * top left) with a white ball moving across and fresh sensor noise in every frame: HEVC when
+ * asked, else H.264 where libavcodec has libx264, MPEG-4 part 2 otherwise. False when it cannot
+ * be written (HEVC without libx265 among them).
  */
 bool writeSampleVideo(const std::filesystem::path& path, const SampleVideoSpec& spec);

@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
     portrait.rotation = 90;
     portrait.audio = true;
     bool ok = writeSampleVideo(folder / "portrait.mov", portrait);
+    portrait.hevc = true;
+    ok = ok && writeSampleVideo(folder / "portrait-hevc.mov", portrait);
 
     // Ten seconds at a phone's rate for its size, the index at either end.
     SampleVideoSpec landscape;

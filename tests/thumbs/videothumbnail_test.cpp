@@ -65,18 +65,21 @@ void expectUprightMarker(const RgbaImage& image) {
 }
 
 TEST(VideoThumbnail, PortraitPhoneVideoComesOutUprightWithItsSizeAndDuration) {
-    const Bytes video = videoSample("portrait.mov");
-    ASSERT_TRUE(looksLikeVideo(video));
-    CountedFile file(video);
-    // As the creator reads it: through the read-ahead, told from pictures by its first bytes.
-    const std::optional<Thumbnail> thumbnail = readThumbnail(file);
-    ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->source, (ImageSize{360, 640}));
-    EXPECT_EQ(thumbnail->image.width, 113);
-    EXPECT_EQ(thumbnail->image.height, 200);
-    expectUprightMarker(thumbnail->image);
-    ASSERT_TRUE(thumbnail->duration);
-    EXPECT_NEAR(static_cast<double>(thumbnail->duration->count()), 2000, 50);
+    // H.264, and HEVC as phones record by default.
+    for (const char* name : {"portrait.mov", "portrait-hevc.mov"}) {
+        const Bytes video = videoSample(name);
+        ASSERT_TRUE(looksLikeVideo(video)) << name;
+        CountedFile file(video);
+        // As the creator reads it: through the read-ahead, told from pictures by its first bytes.
+        const std::optional<Thumbnail> thumbnail = readThumbnail(file);
+        ASSERT_TRUE(thumbnail) << name;
+        EXPECT_EQ(thumbnail->source, (ImageSize{360, 640})) << name;
+        EXPECT_EQ(thumbnail->image.width, 113) << name;
+        EXPECT_EQ(thumbnail->image.height, 200) << name;
+        expectUprightMarker(thumbnail->image);
+        ASSERT_TRUE(thumbnail->duration) << name;
+        EXPECT_NEAR(static_cast<double>(thumbnail->duration->count()), 2000, 50) << name;
+    }
 }
 
 TEST(VideoThumbnail, ReadsTheIndexAndOneKeyframeWhereverTheIndexIs) {
