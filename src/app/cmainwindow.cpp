@@ -77,39 +77,6 @@ constexpr std::array<ViewStyle, 6> kViewStyles{ViewStyle::Details,    ViewStyle:
                                                ViewStyle::LargeIcons, ViewStyle::List,
                                                ViewStyle::Tiles,      ViewStyle::ExtraLargeIcons};
 
-bool isReady(const AMDevice& device) {
-    return device.accessState() == kAMDeviceAccessReady;
-}
-
-QString accessStateText(AMDeviceAccessState state) {
-    switch (state) {
-        case kAMDeviceAccessConnecting:
-            return QStringLiteral("connecting");
-        case kAMDeviceAccessLocked:
-            return QStringLiteral("locked");
-        case kAMDeviceAccessDenied:
-            return QStringLiteral("trust refused");
-        case kAMDeviceAccessReady:
-        case kAMDeviceAccessUntrusted:
-            break;
-    }
-    return QStringLiteral("not trusted");
-}
-
-QString deviceIcon(AMDevice::Family family) {
-    switch (family) {
-        case AMDevice::Family::iPodTouch:
-            return QStringLiteral(":/skin/treeicons/itouch16.svg");
-        case AMDevice::Family::iPhone:
-            return QStringLiteral(":/skin/treeicons/iphone16.svg");
-        case AMDevice::Family::iPad:
-            return QStringLiteral(":/skin/treeicons/ipad16.svg");
-        case AMDevice::Family::Unknown:
-            break;
-    }
-    return {};
-}
-
 }  // namespace
 
 CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
@@ -255,7 +222,7 @@ void CMainWindow::initialiseControls() {
                 viewStyleFromCode(list_->viewStyle()).value_or(ViewStyle::ExtraLargeIcons))));
     }
     if (tree_) {
-        tree_->setDataSource(this);
+        tree_->setDataSource(&treeSource_);
         tree_->setDelegate(this);
         tree_->setStepRunner(runner);
         tree_->setBusyIndicatorHost(list_ ? static_cast<QWidget*>(list_) : this);
@@ -298,9 +265,8 @@ void CMainWindow::routeNotifications() {
         mainMenu_->popup(control(QStringLiteral("btnMenu")),
                          MenuPlacement::BelowRightExtendingLeft);
     });
-    onClick("btnFeedback", [this] {
-        TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kFeedbackPage)));
-    });
+    onClick("btnFeedback",
+            [this] { TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kFeedbackPage))); });
     onClick("btnViewstyle", [this] { openViewStyleMenu(); });
     onClick("btnShowTasks", [this] { fileCommands_->showTransferManager(); });
     onClick("btnBackward", [this] { goBack(); });
@@ -470,7 +436,7 @@ void CMainWindow::rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) 
     if (currentNode_ && currentNode_->isInsideArea() && !navigating_)
         history_.pushBack(historyEntryFor(currentNode_), true);
     showFolder(selected->node);
-    if (selected->children.empty() && !hasChildren(selected))
+    if (selected->children.empty() && !treeSource_.hasChildren(selected))
         tree_->redrawRow(selected);
 }
 
@@ -712,8 +678,7 @@ void CMainWindow::showPreferences() {
     Controls::setVisible(content(), QStringLiteral("fileInspector"),
                          Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
     // Thumbnails turned on again are made for the folder shown at once.
-    if (!madeThumbnails && Preferences::readSwitch(Preferences::Switch::GenerateThumbnail) &&
-        list_)
+    if (!madeThumbnails && Preferences::readSwitch(Preferences::Switch::GenerateThumbnail) && list_)
         list_->reload();
 }
 
@@ -904,59 +869,7 @@ void CMainWindow::headerClicked(int column) {
     list_->reload();
 }
 
-// --- The device tree's data source and delegate ---
-
-int CMainWindow::numberOfRows(const DeviceTreeRow* row) {
-    if (!row)
-        return static_cast<int>(devices_.size());
-    listedRow_ = row;
-    listedSubfolders_.clear();
-    if (!row->node || !isReady(*row->node->device()))
-        return 0;
-    listedSubfolders_ = row->node->subfolders();
-    return static_cast<int>(listedSubfolders_.size());
-}
-
-TreeRowText CMainWindow::textForRow(const DeviceTreeRow* row, int index) {
-    if (!row) {
-        if (index < 0 || static_cast<std::size_t>(index) >= devices_.size())
-            return {};
-        AMDevice& device = *devices_[static_cast<std::size_t>(index)]->device();
-        // A device that allows no session has no name or type yet; the row says why.
-        if (!isReady(device))
-            return {QStringLiteral("iOS Device (%1)").arg(accessStateText(device.accessState())),
-                    {}};
-        return {toQString(device.name()), deviceIcon(device.deviceFamily())};
-    }
-    const NodePointer node = nodeForRow(row, index);
-    return node ? TreeRowText{toQString(node->name()), {}} : TreeRowText{};
-}
-
-CMainWindow::NodePointer CMainWindow::nodeForRow(const DeviceTreeRow* row, int index) {
-    if (index < 0)
-        return nullptr;
-    const auto at = static_cast<std::size_t>(index);
-    if (!row)
-        return at < devices_.size() ? devices_[at] : nullptr;
-    if (row != listedRow_)
-        numberOfRows(row);
-    return at < listedSubfolders_.size() ? listedSubfolders_[at] : nullptr;
-}
-
-bool CMainWindow::hasChildren(const DeviceTreeRow* row) {
-    if (!row)
-        return true;
-    if (!row->node || !isReady(*row->node->device()))
-        return false;
-    return row->node->knownToHaveSubfolders().value_or(true);
-}
-
-void CMainWindow::setUpRow(DeviceTreeRow& row) {
-    if (!row.node || row.node->isInsideArea())
-        return;
-    row.fixedHeight = 24;
-    row.background = TreeRowBackground::TopOpaque;
-}
+// --- The device tree's delegate ---
 
 void CMainWindow::expandingRows(int count) {
     writeStatus(QStringLiteral("Expanding %1 items...").arg(count));

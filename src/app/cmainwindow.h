@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/devicetreesource.h"
 #include "app/listviewdatasource.h"
 #include "app/listviewdelegate.h"
 #include "app/navigationhistory.h"
@@ -47,7 +48,6 @@ class CMainWindow : public SkinnedWindow,
                     public MenuDelegate,
                     public ListviewDataSource,
                     public ListviewDelegate,
-                    public TreeviewDataSource,
                     public TreeviewDelegate {
     Q_OBJECT
 public:
@@ -137,12 +137,7 @@ public:
     void filesDropped(const QStringList& paths, QPoint position) override;
     void headerClicked(int column) override;
 
-    // The device tree's data source and delegate.
-    int numberOfRows(const DeviceTreeRow* row) override;
-    TreeRowText textForRow(const DeviceTreeRow* row, int index) override;
-    NodePointer nodeForRow(const DeviceTreeRow* row, int index) override;
-    bool hasChildren(const DeviceTreeRow* row) override;
-    void setUpRow(DeviceTreeRow& row) override;
+    // The device tree's delegate.
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
     void filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) override;
     void expandingRows(int count) override;
@@ -194,9 +189,7 @@ private:
     int stepsRunning_ = 0;
     std::vector<DeviceEvent> deferredEvents_;
     bool replayQueued_ = false;
-    // Filled by numberOfRows inside a step, read by textForRow and nodeForRow of the same step.
-    const DeviceTreeRow* listedRow_ = nullptr;
-    std::vector<NodePointer> listedSubfolders_;
+    DeviceTreeSource treeSource_{devices_};
 
     CListviewControl* list_ = nullptr;
     // Makes the list's thumbnails on threads of its own, joined before listing_ goes.
