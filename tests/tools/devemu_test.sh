@@ -136,6 +136,12 @@ check '[[ $(stat -c %y "$work/down/IMG_0001.JPG") == \
 expect 0 0 push "$work/up/Trip/sub/deeper/note.txt" /Media/Inbox
 check '[[ $(stat -c %y "$work/device/Media/Inbox/note.txt") == \
       $(stat -c %y "$work/up/Trip/sub/deeper/note.txt") ]]'
+# An import through the real-device library, HEIC photos as JPEGs; the next one finds nothing new.
+XDG_DATA_HOME=$work/importdata expect 0 0 import --heic-to-jpeg "$work/imported"
+check 'grep -q ", 0 imported before; [0-9]* copied, 0 skipped, 0 failed" "$work/out"'
+check '[[ -f "$work/imported/IMG_0007.JPG" && ! -e "$work/imported/IMG_0007.HEIC" ]]'
+XDG_DATA_HOME=$work/importdata expect 0 0 import "$work/imported"
+check 'grep -q ", 0 new, [0-9]* imported before; 0 copied" "$work/out"'
 expect 0 0 mv /Media/Inbox/Trip /Media/Inbox/Renamed
 check '[[ -f "$work/device/Media/Inbox/Renamed/big.bin" && ! -e "$work/device/Media/Inbox/Trip" ]]'
 expect 0 0 rm -r /Media/Inbox

@@ -89,10 +89,12 @@ protected:
     }
 
     /** Copies the plan's files as an import does, recording each in the history. */
-    void copy(const ImportPlan& planned) {
+    void copy(const ImportPlan& planned, HeicToJpeg heicToJpeg = HeicToJpeg::Keep) {
         const TransferJob job{true, u"/DCIM", destination, cameraRoll, planned.files};
         TransferRecorder recorder(observer, &history, job);
-        DeviceFolderDownload(recorder).runFiles(planned.files);
+        DeviceFolderDownload download(recorder);
+        download.setHeicToJpeg(heicToJpeg);
+        download.runFiles(planned.files);
         EXPECT_TRUE(observer.failures.empty()) << observer.failures.front();
     }
 
@@ -143,6 +145,13 @@ TEST_F(CameraRollImportTest, ASecondImportCopiesNothingAndANewPhotoIsTheOnlyOneC
     write("100APPLE/IMG_0003.MOV", "video, trimmed on the phone");
     EXPECT_EQ(names(plan()), (std::vector<std::string>{"/Media/DCIM/100APPLE/IMG_0003.MOV",
                                                        "/Media/DCIM/101APPLE/IMG_0005.JPG"}));
+}
+
+TEST_F(CameraRollImportTest, APhotoThatArrivedAsAJpegCountsAsImported) {
+    copy(plan(), HeicToJpeg::Convert);
+    EXPECT_TRUE(fs::exists(local / "IMG_0002.JPG"));
+    EXPECT_FALSE(fs::exists(local / "IMG_0002.HEIC"));
+    EXPECT_TRUE(plan().files.empty());
 }
 
 TEST_F(CameraRollImportTest,
