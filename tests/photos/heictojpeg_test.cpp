@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "photos/exifdatetaken.h"
+#include "photos/photodatetaken.h"
 #include "photos/uprightexif.h"
 #include "samplephotos.h"
 #include "support/exifreadback.h"
@@ -59,6 +60,26 @@ TEST(HeicToJpeg, APortraitStoredSidewaysBecomesAnUprightJpegWithItsExifDateAndPl
     EXPECT_FALSE(tiffGpsPosition(original).empty());
     EXPECT_EQ(tiffGpsPosition(written), tiffGpsPosition(original));
     EXPECT_NE(std::string(written.begin(), written.end()).find("iPhone 15"), std::string::npos);
+}
+
+TEST(PhotoDateTaken, ComesFromTheExifOfAHeicOrAJpegAndNothingElse) {
+    const Bytes heic = heicSample("phone-portrait.heic");
+    ASSERT_FALSE(heic.empty());
+    MemoryImageFile heicFile(heic);
+    EXPECT_EQ(photoDateTaken(heicFile), std::optional<std::string>("2024:07:14 09:30:05"));
+    const Bytes jpeg = convertHeicToJpeg(heic).jpeg;
+    MemoryImageFile jpegFile(jpeg);
+    EXPECT_EQ(photoDateTaken(jpegFile), std::optional<std::string>("2024:07:14 09:30:05"));
+    // A camera's JPEG whose Exif has no date, a HEIC without Exif, and no photo at all.
+    const Bytes undated = cameraJpeg(drawLandscape(64, 48, 0), 1, 0);
+    MemoryImageFile undatedFile(undated);
+    EXPECT_FALSE(photoDateTaken(undatedFile));
+    const Bytes plainHeic = heicSample("small.heic");
+    MemoryImageFile plainFile(plainHeic);
+    EXPECT_FALSE(photoDateTaken(plainFile));
+    const Bytes text(64, 'x');
+    MemoryImageFile textFile(text);
+    EXPECT_FALSE(photoDateTaken(textFile));
 }
 
 TEST(HeicToJpeg, WhatIsNoReadableHeifIsRefusedWithAReason) {
