@@ -1,4 +1,4 @@
-// The box walk of a HEIF file taking out its thumbnail item: the metadata box, item
+// The box walk of a HEIF file taking out its thumbnail item and its Exif: the metadata box, item
 // information, locations, properties and references, with every offset, count and size from
 // the file.
 #include "fuzztargets.h"
@@ -8,6 +8,8 @@
 
 void fuzzHeifBoxes(const uint8_t* data, size_t size) {
     MemoryImageFile file({data, size});
+    if (const auto exif = extractHeifExif(file))
+        fuzzCheck(exif->size() <= size, "the Exif item lies within the file");
     const auto item = extractHeifThumbnail(file);
     if (!item)
         return;
