@@ -147,8 +147,9 @@ private:
             av_opt_set(video_->priv_data, "x264-params", "scenecut=0:open-gop=0", 0);
         } else if (spec_.hevc) {
             av_opt_set(video_->priv_data, "preset", "ultrafast", 0);
+            // One thread: x265's own threads share state that race checkers take for races.
             av_opt_set(video_->priv_data, "x265-params",
-                       "scenecut=0:open-gop=0:log-level=error", 0);
+                       "scenecut=0:open-gop=0:log-level=error:pools=none:frame-threads=1", 0);
         }
         if (output_->oformat->flags & AVFMT_GLOBALHEADER)
             video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
