@@ -45,6 +45,9 @@ void prepareView(QAbstractItemView& view) {
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.setFrameShape(QFrame::NoFrame);
+    // Items drag out as copies; drops are taken by the list's input filter.
+    view.setDragEnabled(true);
+    view.setDefaultDropAction(Qt::CopyAction);
 }
 
 }  // namespace

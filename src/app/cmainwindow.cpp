@@ -23,6 +23,7 @@
 #include "app/clabelexui.h"
 #include "app/clistviewcontrol.h"
 #include "app/cpreferencesdialog.h"
+#include "app/deviceitemsmimedata.h"
 #include "app/devicepanel.h"
 #include "app/devicetreecontrol.h"
 #include "app/diskthumbnailcachestore.h"
@@ -749,6 +750,21 @@ int CMainWindow::sortColumn() {
 
 bool CMainWindow::sortAscending() {
     return listing_.sortAscending();
+}
+
+QMimeData* CMainWindow::dragData(const QList<int>& items) {
+    const auto& entries = listing_.entries();
+    std::vector<NodePointer> nodes;
+    for (const int item : items) {
+        if (item >= 0 && static_cast<std::size_t>(item) < entries.size())
+            nodes.push_back(entries[static_cast<std::size_t>(item)]);
+    }
+    if (nodes.empty())
+        return nullptr;
+    // The window outlives every drag it starts: a drag runs inside the press that began it.
+    return new DeviceItemsMimeData([this, nodes](const QString& folder) {
+        return fileCommands_->downloadForDrag(nodes, folder);
+    });
 }
 
 // --- The file list's delegate ---

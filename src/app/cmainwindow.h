@@ -129,6 +129,7 @@ public:
     QIcon icon(int item) override;
     int sortColumn() override;
     bool sortAscending() override;
+    QMimeData* dragData(const QList<int>& items) override;
 
     // The file list's delegate.
     void rightClick(int item, QPoint globalPosition) override;

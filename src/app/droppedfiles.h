@@ -4,5 +4,8 @@
 
 class QMimeData;
 
-/** The local files and folders a drop carries (its file URLs); empty for anything else. */
+/**
+ * The local files and folders a drop carries (its file URLs); empty for anything else, the
+ * window's own device items among it.
+ */
 QStringList droppedLocalFiles(const QMimeData* mime);

@@ -1,7 +1,10 @@
 #include "app/filecommands.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -111,6 +114,37 @@ void FileCommands::importPhotos(const NodePointer& device, const QString& folder
     startTransfer(std::move(batch), folder, true, choice->counts);
 }
 
+QStringList FileCommands::downloadForDrag(const std::vector<NodePointer>& items,
+                                          const QString& folder) {
+    if (items.empty())
+        return {};
+    TransferBatch batch;
+    batch.device = items.front()->device();
+    for (const NodePointer& item : items)
+        batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
+    waiting_.push_back({std::move(batch), folder, false, std::nullopt, false});
+    if (!runShown_ && startNextCommand())
+        runTransfers();
+    // Runs started here or before end in their own event loops; a run still waiting its turn
+    // behind a hidden one is waited for here.
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+        if (!worker_.isRunning() && waiting_.empty() && !runShown_)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    QStringList arrived;
+    for (const NodePointer& item : items) {
+        const QString path =
+            QDir(folder).filePath(toQString(fileNameOfLocalPath(item->fullPath())));
+        if (QFileInfo::exists(path))
+            arrived << path;
+    }
+    return arrived;
+}
+
 void FileCommands::uploadFiles() {
     const NodePointer target = window_.uploadTarget();
     if (!target || !target->acceptsNewItems())
@@ -189,6 +223,7 @@ bool FileCommands::startNextCommand() {
     waiting_.pop_front();
     run_.reset(next.destinationText, next.offerOpenFolder);
     runImport_ = next.import;
+    runAnnouncesSuccess_ = next.announceSuccess;
     queue_.enqueue(std::move(next.batch));
     worker_.start();
     return true;
@@ -265,6 +300,8 @@ void FileCommands::reportRun() {
         return;
     }
     if (run_.cancelRequested())
+        return;
+    if (!runAnnouncesSuccess_ && run_.outcome().failed == 0)
         return;
     if (runImport_) {
         TransferPrompts::showImportMessage(&window_, run_.destinationText(), run_.outcome(),

@@ -61,6 +61,12 @@ public:
     void showTransferManager();
 
     bool isTransferring() const { return worker_.isRunning(); }
+    /**
+     * Downloads items into folder for a drag out of the window and waits, the window painting,
+     * until every copy waiting has ended; returns the local paths of the items that arrived. Only
+     * failures are told: the drop target takes the files from there.
+     */
+    QStringList downloadForDrag(const std::vector<NodePointer>& items, const QString& folder);
     /** Shows the progress window again of a run hidden with Escape. */
     void showRunningTransfer();
     /** Cancels a running transfer and waits for its worker, still delivering its reports. */
@@ -76,6 +82,8 @@ private:
         bool offerOpenFolder = false;
         /** An import's counts, for its own completion message. */
         std::optional<TransferPrompts::ImportCounts> import;
+        /** False when only failures are told (a drag out). */
+        bool announceSuccess = true;
     };
 
     void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder,
@@ -98,6 +106,7 @@ private:
     TransferWorker worker_;
     std::deque<Command> waiting_;
     std::optional<TransferPrompts::ImportCounts> runImport_;  // the current run's, if an import
+    bool runAnnouncesSuccess_ = true;
     bool runShown_ = false;
     bool reportWhenWorkerEnds_ = false;
     QPointer<CTransferManagerWindow> newestManager_;

@@ -90,7 +90,28 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren |
+           Qt::ItemIsDragEnabled;
+}
+
+QStringList FileListModel::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const {
+    if (!dataSource_)
+        return nullptr;
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.row() < rowCount_ && !rows.contains(index.row()))
+            rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows.isEmpty() ? nullptr : dataSource_->dragData(rows);
+}
+
+Qt::DropActions FileListModel::supportedDragActions() const {
+    return Qt::CopyAction;
 }
 
 FileListModel::Row& FileListModel::cachedRow(int row) const {

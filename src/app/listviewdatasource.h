@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QString>
+
+class QMimeData;
 
 /**
  * What the file list asks of the window that owns it. Everything but itemCount is answered from
@@ -29,4 +32,6 @@ public:
     /** The column the items are sorted by (-1 for none) and its direction, for the header mark. */
     virtual int sortColumn() = 0;
     virtual bool sortAscending() = 0;
+    /** What dragging items out offers (the caller owns it); null when they cannot be dragged. */
+    virtual QMimeData* dragData(const QList<int>& /*items*/) { return nullptr; }
 };

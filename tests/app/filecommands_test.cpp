@@ -11,12 +11,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 #include "app/devicetreemodel.h"
 #include "app/devicetreeview.h"
 #include "app/dialogscript.h"
 #include "app/mainwindowharness.h"
 #include "app/preferences.h"
+#include "temporarycachehome.h"
 #include "temporarysettings.h"
 #include "transfer/ui/calertdialog.h"
 #include "transfer/ui/cconfirmdialog.h"
@@ -118,11 +120,15 @@ private slots:
 
         const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();
         QCOMPARE(records.size(), std::size_t{2});
-        QVERIFY(!records[0].fromDevice);
+        // Small files are copied side by side: their records come in the order they end.
+        const auto a = std::find_if(records.begin(), records.end(), [](const TransferRecord& r) {
+            return toQString(r.deviceDisplayPath).endsWith(QStringLiteral("/a.jpg"));
+        });
+        QVERIFY(a != records.end());
+        QVERIFY(!a->fromDevice);
         // The AFC path of the device folder; the display path names the file.
-        QCOMPARE(toQString(records[0].deviceFile), QStringLiteral("/Books/Pics/"));
-        QCOMPARE(toQString(records[0].deviceDisplayPath),
-                 QStringLiteral("/Media/Books/Pics/a.jpg"));
+        QCOMPARE(toQString(a->deviceFile), QStringLiteral("/Books/Pics/"));
+        QCOMPARE(toQString(a->deviceDisplayPath), QStringLiteral("/Media/Books/Pics/a.jpg"));
 
         // A single chosen file is recorded too.
         writeFile(fs::path(source.path().toStdString()) / "single.txt", "1");
@@ -351,6 +357,45 @@ private slots:
         const fs::path arrived = fs::path(device.path()) / "Media/Books/dropped.txt";
         QVERIFY(fs::exists(arrived));
         QCOMPARE(fs::file_size(arrived), fs::file_size(dropped));
+    }
+
+    void itemsDraggedOutArriveWhenTheDropTargetAsks() {
+        TemporarySettings settings;
+        TemporaryCacheHome cache;
+        Window shown;
+        TestDevice device("Drag Phone", "bbbb00000000000000000000000000000000000e");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QAbstractItemView* view = shown.list()->currentView();
+        view->selectAll();
+        std::unique_ptr<QMimeData> mime(
+            view->model()->mimeData(view->selectionModel()->selectedIndexes()));
+        QVERIFY(mime);
+        QCOMPARE(mime->formats(), QStringList{QStringLiteral("text/uri-list")});
+        QVERIFY(shown.window.fileCommands().history().records().empty());
+
+        // Dragged back onto the window, the items are no drop: nothing is downloaded for it.
+        QDragMoveEvent over(view->viewport()->rect().center(), Qt::CopyAction, mime.get(),
+                            Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &over);
+        QVERIFY(!over.isAccepted());
+        QVERIFY(shown.window.fileCommands().history().records().empty());
+
+        // A drop target asks: the files arrive in a staging folder first, without a message.
+        DialogScript script;
+        script.alert("btnCancel");
+        const QList<QUrl> urls = mime->urls();
+        QCOMPARE(urls.size(), 2);
+        for (const QUrl& url : urls) {
+            const fs::path staged = url.toLocalFile().toStdString();
+            QCOMPARE(
+                fs::file_size(staged),
+                fs::file_size(fs::path(device.path()) / "Media/DCIM/100APPLE" / staged.filename()));
+        }
+        QVERIFY(!script.finished());
+        QCOMPARE(mime->urls(), urls);
+        QCOMPARE(shown.window.fileCommands().history().records().size(), std::size_t{2});
     }
 
     void uploadsGoIntoTheSelectedFolderItem() {
