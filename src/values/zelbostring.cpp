@@ -80,8 +80,10 @@ void CZelboString::freeHeap() noexcept {
 void CZelboString::setText(std::u16string_view text) {
     text = text.substr(0, text.find(u'\0'));
     const int length = static_cast<int>(text.size());
+    // An empty view may carry a null pointer, which memmove must not be given even for no bytes.
     if (length <= kMaxInlineLength) {
-        std::memmove(inline_, text.data(), text.size() * sizeof(char16_t));
+        if (length > 0)
+            std::memmove(inline_, text.data(), text.size() * sizeof(char16_t));
         inline_[length] = 0;
         freeHeap();
     } else if (!isInline() && length <= length_) {
