@@ -37,7 +37,8 @@ void write(const std::string& kind, const std::string& target, const std::string
     const fs::path folder = root / kind / target;
     fs::create_directories(folder);
     std::ofstream(folder / name, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 void seed(const std::string& target, const std::string& name, const Bytes& bytes) {
@@ -79,21 +80,22 @@ void appendWritten(void* context, void* data, int size) {
 
 Bytes pngFile(int width, int height) {
     Bytes file;
-    stbi_write_png_to_func(appendWritten, &file, width, height, 4, gradient(width, height, 4).data(),
-                           width * 4);
+    stbi_write_png_to_func(appendWritten, &file, width, height, 4,
+                           gradient(width, height, 4).data(), width * 4);
     return file;
 }
 
 Bytes jpegFile(int width, int height) {
     Bytes file;
-    stbi_write_jpg_to_func(appendWritten, &file, width, height, 3, gradient(width, height, 3).data(),
-                           80);
+    stbi_write_jpg_to_func(appendWritten, &file, width, height, 3,
+                           gradient(width, height, 3).data(), 80);
     return file;
 }
 
 Bytes bmpFile(int width, int height) {
     Bytes file;
-    stbi_write_bmp_to_func(appendWritten, &file, width, height, 3, gradient(width, height, 3).data());
+    stbi_write_bmp_to_func(appendWritten, &file, width, height, 3,
+                           gradient(width, height, 3).data());
     return file;
 }
 
@@ -205,14 +207,35 @@ Bytes afcNumber(uint64_t packet, uint64_t operation, uint64_t value) {
     return bytesOf(devemu::encodeAfcReply(packet, devemu::AfcReply::number(operation, value)));
 }
 
-const std::string kInfo = std::string("st_size\0" "1234\0" "st_blocks\0" "8\0" "st_nlink\0" "1\0"
-                                      "st_ifmt\0" "S_IFREG\0" "st_mtime\0" "1700000000000000000\0"
-                                      "st_birthtime\0" "1700000000000000000\0", 107);
+const std::string kInfo = std::string(
+    "st_size\0"
+    "1234\0"
+    "st_blocks\0"
+    "8\0"
+    "st_nlink\0"
+    "1\0"
+    "st_ifmt\0"
+    "S_IFREG\0"
+    "st_mtime\0"
+    "1700000000000000000\0"
+    "st_birthtime\0"
+    "1700000000000000000\0",
+    107);
 
 void afcRepliesSeeds() {
-    const std::string listing("." "\0" ".." "\0" "IMG_0001.JPG" "\0" "100APPLE" "\0", 27);
-    seed("afc_replies", "listing", Bytes{0, 0} + afcReply(1, devemu::kAfcData, listing) +
-                                       afcReply(2, devemu::kAfcData, listing));
+    const std::string listing(
+        "."
+        "\0"
+        ".."
+        "\0"
+        "IMG_0001.JPG"
+        "\0"
+        "100APPLE"
+        "\0",
+        27);
+    seed("afc_replies", "listing",
+         Bytes{0, 0} + afcReply(1, devemu::kAfcData, listing) +
+             afcReply(2, devemu::kAfcData, listing));
     seed("afc_replies", "listing-in-pieces",
          Bytes{8, 0} + afcReply(1, devemu::kAfcData, listing) + afcStatus(2, 8));
     seed("afc_replies", "info", Bytes{1, 3} + afcReply(1, devemu::kAfcData, kInfo));
@@ -229,7 +252,8 @@ void afcRepliesSeeds() {
          {std::tuple{"read-small", uint8_t{3}, 64}, std::tuple{"read-large", uint8_t{4}, 1000}}) {
         Bytes read = Bytes{operation, 0} + afcNumber(1, devemu::kAfcFileOpenResult, 5);
         for (uint64_t packet = 2; packet <= 7; ++packet)
-            read = read + afcReply(packet, devemu::kAfcData, std::string(packet == 7 ? 10 : chunk, 'x'));
+            read = read +
+                   afcReply(packet, devemu::kAfcData, std::string(packet == 7 ? 10 : chunk, 'x'));
         read = read + afcNumber(8, devemu::kAfcFileTellResult, 138) + afcStatus(9, 0);
         seed("afc_replies", name, read);
     }
@@ -237,12 +261,11 @@ void afcRepliesSeeds() {
     for (uint64_t packet = 2; packet <= 6; ++packet)
         writes = writes + afcStatus(packet, packet == 4 ? 7 : 0);
     seed("afc_replies", "write", writes);
-    seed("afc_replies", "paths", Bytes{6, 0} + afcStatus(1, 0) + afcStatus(2, 0) +
-                                     afcStatus(3, 0) + afcStatus(4, 8));
-    seed("afc_replies", "seek-tell", Bytes{7, 0} + afcNumber(1, devemu::kAfcFileOpenResult, 5) +
-                                         afcStatus(2, 0) +
-                                         afcNumber(3, devemu::kAfcFileTellResult, 5u << 30) +
-                                         afcStatus(4, 0));
+    seed("afc_replies", "paths",
+         Bytes{6, 0} + afcStatus(1, 0) + afcStatus(2, 0) + afcStatus(3, 0) + afcStatus(4, 8));
+    seed("afc_replies", "seek-tell",
+         Bytes{7, 0} + afcNumber(1, devemu::kAfcFileOpenResult, 5) + afcStatus(2, 0) +
+             afcNumber(3, devemu::kAfcFileTellResult, 5u << 30) + afcStatus(4, 0));
 }
 
 Bytes afcRequest(uint64_t packet, uint64_t operation, const std::string& arguments,
@@ -263,8 +286,9 @@ std::string littleEndian(uint64_t value) {
 }
 
 void afcRequestSeeds() {
-    seed("afc_requests", "list-info", afcRequest(1, devemu::kAfcReadDirectory, std::string("/DCIM\0", 6)) +
-                                          afcRequest(2, devemu::kAfcGetFileInfo, std::string("/DCIM/a.jpg\0", 12)));
+    seed("afc_requests", "list-info",
+         afcRequest(1, devemu::kAfcReadDirectory, std::string("/DCIM\0", 6)) +
+             afcRequest(2, devemu::kAfcGetFileInfo, std::string("/DCIM/a.jpg\0", 12)));
     seed("afc_requests", "open-read-write",
          afcRequest(1, devemu::kAfcFileOpen, littleEndian(3) + std::string("/a\0", 3)) +
              afcRequest(2, devemu::kAfcFileRead, littleEndian(5) + littleEndian(4096)) +
@@ -272,12 +296,14 @@ void afcRequestSeeds() {
              afcRequest(4, devemu::kAfcFileClose, littleEndian(5)));
     seed("afc_requests", "rename-time",
          afcRequest(1, devemu::kAfcRenamePath, std::string("/a\0/b\0", 6)) +
-             afcRequest(2, devemu::kAfcSetFileTime, littleEndian(1700000000) + std::string("/b\0", 3)));
+             afcRequest(2, devemu::kAfcSetFileTime,
+                        littleEndian(1700000000) + std::string("/b\0", 3)));
 }
 
 Bytes muxRequest(uint32_t tag, const Bytes& body) {
     const uint32_t header[4] = {static_cast<uint32_t>(16 + body.size()), 1, 8, tag};
-    Bytes out(reinterpret_cast<const uint8_t*>(header), reinterpret_cast<const uint8_t*>(header) + 16);
+    Bytes out(reinterpret_cast<const uint8_t*>(header),
+              reinterpret_cast<const uint8_t*>(header) + 16);
     return out + body;
 }
 
@@ -286,20 +312,23 @@ void framingSeeds() {
     devemu::Plist connect = dictionary({{"MessageType", "Connect"}});
     plist_dict_set_item(connect.get(), "DeviceID", plist_new_uint(1));
     plist_dict_set_item(connect.get(), "PortNumber", plist_new_uint(htons(62078)));
-    seed("mux_requests", "listen-connect", muxRequest(1, xmlPlist(listen.get())) +
-                                               muxRequest(2, xmlPlist(connect.get())));
-    const devemu::Plist record = dictionary({{"MessageType", "ReadPairRecord"}, {"PairRecordID", "0000-1"}});
+    seed("mux_requests", "listen-connect",
+         muxRequest(1, xmlPlist(listen.get())) + muxRequest(2, xmlPlist(connect.get())));
+    const devemu::Plist record =
+        dictionary({{"MessageType", "ReadPairRecord"}, {"PairRecordID", "0000-1"}});
     seed("mux_requests", "pair-record-binary", muxRequest(3, binaryPlist(record.get())));
 
     const devemu::Plist query = dictionary({{"Request", "QueryType"}, {"Label", "plovik"}});
     const devemu::Plist value = dictionary({{"Request", "GetValue"}, {"Key", "DeviceName"}});
-    const devemu::Plist service = dictionary({{"Request", "StartService"}, {"Service", "com.apple.afc"}});
-    seed("lockdown_messages", "query-get-value", framed(xmlPlist(query.get())) + framed(xmlPlist(value.get())));
+    const devemu::Plist service =
+        dictionary({{"Request", "StartService"}, {"Service", "com.apple.afc"}});
+    seed("lockdown_messages", "query-get-value",
+         framed(xmlPlist(query.get())) + framed(xmlPlist(value.get())));
     seed("lockdown_messages", "start-service-binary", framed(binaryPlist(service.get())));
 
     const devemu::Plist reply = variedReply();
-    seed("service_messages", "xml-replies", Bytes{0} + framed(xmlPlist(reply.get())) +
-                                               framed(xmlPlist(value.get())));
+    seed("service_messages", "xml-replies",
+         Bytes{0} + framed(xmlPlist(reply.get())) + framed(xmlPlist(value.get())));
     seed("service_messages", "binary-reply-in-pieces", Bytes{3} + framed(binaryPlist(reply.get())));
     seed("plist_conversion", "reply.xml", xmlPlist(reply.get()));
     seed("plist_conversion", "reply.bplist", binaryPlist(reply.get()));
@@ -317,23 +346,30 @@ void framingSeeds() {
 
 void textSeeds() {
     seed("afc_info_texts", "file", bytesOf(kInfo));
-    seed("afc_info_texts", "odd",
-         Bytes{'s', 't', '_', 's', 'i', 'z', 'e', 0, '9', '9', '9', '9', '9', '9', '9', '9', '9',
-               '9', '9', '9', '9', '9', '9', '9', '9', '9', '9', '9', 0, 'p', 'a', 't', 'h', 0,
-               '/', 'e', 'l', 's', 'e', 0, 0xC3, 0x28, 0, 0xED, 0xA0, 0x80, 0, 'k'});
+    seed(
+        "afc_info_texts", "odd",
+        Bytes{'s', 't', '_', 's', 'i', 'z', 'e', 0,   '9',  '9',  '9', '9',  '9',  '9',  '9', '9',
+              '9', '9', '9', '9', '9', '9', '9', '9', '9',  '9',  '9', '9',  0,    'p',  'a', 't',
+              'h', 0,   '/', 'e', 'l', 's', 'e', 0,   0xC3, 0x28, 0,   0xED, 0xA0, 0x80, 0,   'k'});
     const std::string formats[] = {
-        std::string("\x20" "Copied %d of %u files (%s)%%\0wide ‘text’\0narrow\0", 47) +
+        std::string("\x20"
+                    "Copied %d of %u files (%s)%%\0wide ‘text’\0narrow\0",
+                    47) +
             std::string("\0\x01\x02\x03", 4),
-        std::string("\x80" "%-8.3x|%#X|%08d|%I64d|%I64u|%ld|%hs|%S|%c|%C|%q\0\xCE\xA9\0ok\0", 52) +
+        std::string("\x80"
+                    "%-8.3x|%#X|%08d|%I64d|%I64u|%ld|%hs|%S|%c|%C|%q\0\xCE\xA9\0ok\0",
+                    52) +
             std::string("\x01\x02\x02\x04\x05\x00\x00\x03", 8),
-        std::string("\x04" "%5.2s%.9999d%99999s%", 21),
+        std::string("\x04"
+                    "%5.2s%.9999d%99999s%",
+                    21),
     };
     int index = 0;
     for (const std::string& format : formats)
         seed("text_formatter", "format-" + std::to_string(index++), bytesOf(format));
     seed("utf8", "mixed", bytesOf("plain ‘quoted’ Ωμέγα 日本 🙂"));
-    seed("utf8", "ill-formed", Bytes{'a', 0xC0, 0xAF, 'b', 0xED, 0xA0, 0x80, 'c', 0xF4, 0x90, 0x80,
-                                     0x80, 'd', 0xE2, 0x82, 'e', 0xFF, 0xF0, 0x9F, 0x99});
+    seed("utf8", "ill-formed", Bytes{'a',  0xC0, 0xAF, 'b',  0xED, 0xA0, 0x80, 'c',  0xF4, 0x90,
+                                     0x80, 0x80, 'd',  0xE2, 0x82, 'e',  0xFF, 0xF0, 0x9F, 0x99});
 }
 
 void imageSeeds() {
@@ -345,14 +381,17 @@ void imageSeeds() {
     const size_t exif = segmentAt(camera, 0xE1);
     if (exif != 0) {
         const size_t length = static_cast<size_t>(camera[exif + 2] << 8 | camera[exif + 3]);
-        seed("exif_tiff", "camera.tiff", Bytes(camera.begin() + static_cast<long>(exif + 10),
-                                               camera.begin() + static_cast<long>(exif + 2 + length)));
+        seed("exif_tiff", "camera.tiff",
+             Bytes(camera.begin() + static_cast<long>(exif + 10),
+                   camera.begin() + static_cast<long>(exif + 2 + length)));
     }
     seed("exif_tiff", "ifd1-past-end",
-         Bytes{'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 14, 0, 0, 0, 2, 0, 0x01, 0x02, 4, 0, 1, 0, 0, 0,
-               40, 0, 0, 0, 0x02, 0x02, 4, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0});
+         Bytes{'I', 'I',  42,   0, 8, 0, 0,    0,    0, 0,  14, 0, 0, 0,    2,
+               0,   0x01, 0x02, 4, 0, 1, 0,    0,    0, 40, 0,  0, 0, 0x02, 0x02,
+               4,   0,    1,    0, 0, 0, 0xFF, 0xFF, 0, 0,  0,  0, 0, 0});
     seed("exif_tiff", "motorola-orientation",
-         Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0});
+         Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0,
+               3,   0,   0, 0,  1, 0, 8, 0, 0, 0, 0,    0,    0});
     for (const std::string target : {"thumbnail_reader", "make_thumbnail"}) {
         seed(target, "plain.jpg", jpegFile(40, 30));
         seed(target, "gradient.png", pngFile(24, 16));
@@ -394,8 +433,8 @@ void crashInputs() {
     crash("make_thumbnail", "tga-header-9000x9000.tga",
           Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x28, 0x23, 0x28, 0x23, 24, 0});
     crash("make_thumbnail", "psd-header-9000x9000.psd",
-          Bytes{'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x23, 0x28, 0, 0,
-                0x23, 0x28, 0, 8, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+          Bytes{'8',  'B',  'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x23, 0x28, 0, 0,
+                0x23, 0x28, 0,   8,   0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0});
     const Bytes photo = jpegFile(160, 120);
     crash("make_thumbnail", "jpeg-cut-short.jpg",
           Bytes(photo.begin(), photo.begin() + static_cast<long>(photo.size() * 7 / 10)));
@@ -419,7 +458,8 @@ void crashInputs() {
         };
         const Bytes meta = Bytes{0, 0, 0, 0} + box("hdlr", handler) +
                            box("pitm", {0, 0, 0, 0, 0, 1}) + box("iloc", location);
-        return box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'}) + box("meta", meta);
+        return box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'}) +
+               box("meta", meta);
     };
     crash("heif_boxes", "iloc-65535-extents.heic", heifWithLocations(400, false));
     crash("heif_boxes", "iloc-repeated-item.heic", heifWithLocations(400, true));
@@ -428,8 +468,8 @@ void crashInputs() {
     Bytes heic = cameraHeic(drawLandscape(64, 48, 2), 1, 32);
     uint32_t side = 0x7FFFFFFF;
     for (size_t at = 4; at + 16 <= heic.size(); ++at) {
-        if (std::equal(heic.begin() + static_cast<long>(at), heic.begin() + static_cast<long>(at + 4),
-                       "ispe")) {
+        if (std::equal(heic.begin() + static_cast<long>(at),
+                       heic.begin() + static_cast<long>(at + 4), "ispe")) {
             Bytes sides;
             appendBigEndian(sides, side, 4);
             appendBigEndian(sides, side - 1, 4);

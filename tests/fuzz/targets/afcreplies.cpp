@@ -63,49 +63,49 @@ void fuzzAfcReplies(const uint8_t* data, size_t size) {
 
     std::vector<std::string> texts;
     switch (operation % 8) {
-    case 0:
-        afc.readDirectory("/DCIM", &texts);
-        break;
-    case 1:
-        afc.fileInfo("/DCIM/a.jpg", &texts);
-        fuzzCheck(texts.size() % 2 == 0 || texts.empty(), "information comes in pairs");
-        break;
-    case 2: {
-        const std::vector<const char*> paths = {"/a", "/b", "/c", "/d", "/e"};
-        std::vector<int> answered(paths.size(), 0);
-        afc.fileInfoOfEach(paths, [&](size_t index, int, std::vector<std::string>&) {
-            fuzzCheck(index < paths.size(), "an answer is for a path asked about");
-            ++answered[index];
-        });
-        for (const int count : answered)
-            fuzzCheck(count <= 1, "each path is answered once at most");
-        break;
-    }
-    case 3:
-        readFileThrough(afc, 64);
-        break;
-    case 4:
-        readFileThrough(afc, 4096);
-        break;
-    case 5:
-        writeFileThrough(afc);
-        break;
-    case 6:
-        afc.makeDirectory("/DCIM/new");
-        afc.renamePath("/DCIM/new", "/DCIM/old");
-        afc.setFileTime("/DCIM/old", 1'700'000'000'000'000'000);
-        afc.removePath("/DCIM/old");
-        break;
-    default: {
-        uint64_t file = 0;
-        if (afc.openFile("/DCIM/a.jpg", kReadOnly, &file) == 0) {
-            afc.seekFile(file, 0, 2);
-            uint64_t position = 0;
-            afc.tellFile(file, &position);
-            afc.closeFile(file);
+        case 0:
+            afc.readDirectory("/DCIM", &texts);
+            break;
+        case 1:
+            afc.fileInfo("/DCIM/a.jpg", &texts);
+            fuzzCheck(texts.size() % 2 == 0 || texts.empty(), "information comes in pairs");
+            break;
+        case 2: {
+            const std::vector<const char*> paths = {"/a", "/b", "/c", "/d", "/e"};
+            std::vector<int> answered(paths.size(), 0);
+            afc.fileInfoOfEach(paths, [&](size_t index, int, std::vector<std::string>&) {
+                fuzzCheck(index < paths.size(), "an answer is for a path asked about");
+                ++answered[index];
+            });
+            for (const int count : answered)
+                fuzzCheck(count <= 1, "each path is answered once at most");
+            break;
         }
-        break;
-    }
+        case 3:
+            readFileThrough(afc, 64);
+            break;
+        case 4:
+            readFileThrough(afc, 4096);
+            break;
+        case 5:
+            writeFileThrough(afc);
+            break;
+        case 6:
+            afc.makeDirectory("/DCIM/new");
+            afc.renamePath("/DCIM/new", "/DCIM/old");
+            afc.setFileTime("/DCIM/old", 1'700'000'000'000'000'000);
+            afc.removePath("/DCIM/old");
+            break;
+        default: {
+            uint64_t file = 0;
+            if (afc.openFile("/DCIM/a.jpg", kReadOnly, &file) == 0) {
+                afc.seekFile(file, 0, 2);
+                uint64_t position = 0;
+                afc.tellFile(file, &position);
+                afc.closeFile(file);
+            }
+            break;
+        }
     }
     afc.readDirectory("/", &texts);
 }

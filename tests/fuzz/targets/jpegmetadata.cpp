@@ -1,7 +1,7 @@
 // A JPEG file's segments up to its frame header: the stored size, the Exif orientation and the
 // Exif thumbnail, read through an image file in memory.
-#include "fuzztargets.h"
 #include "thumbs/jpegmetadata.h"
+#include "fuzztargets.h"
 #include "thumbs/memoryimagefile.h"
 
 void fuzzJpegMetadata(const uint8_t* data, size_t size) {

@@ -17,8 +17,12 @@ constexpr int kMaxDepth = ZelboLib::kMaxPlistNesting + 2;
 
 // Keys the core reads from replies. Dictionaries are read by key only, as the core reads them:
 // libplist's iteration asserts on a key holding a NUL, which a device can send.
-constexpr const char* kKeys[] = {"Status",       "Error",       "CurrentList",
-                                 "CFBundleIdentifier", "CFBundleDisplayName", "CFBundleName",
+constexpr const char* kKeys[] = {"Status",
+                                 "Error",
+                                 "CurrentList",
+                                 "CFBundleIdentifier",
+                                 "CFBundleDisplayName",
+                                 "CFBundleName",
                                  "CFBundleExecutable"};
 
 void readTexts(plist_t node, int depth) {

@@ -18,12 +18,24 @@ void fuzzTextFormatter(const uint8_t* data, size_t size) {
     std::vector<FormatArgument> arguments;
     while (!input.empty() && arguments.size() < 16) {
         switch (input.byte() % 6) {
-        case 0: arguments.emplace_back(static_cast<int32_t>(input.byte() * 0x01010101u)); break;
-        case 1: arguments.emplace_back(static_cast<uint64_t>(input.byte()) << 56 | 0xff); break;
-        case 2: arguments.emplace_back(static_cast<int64_t>(-1) - input.byte()); break;
-        case 3: arguments.emplace_back(wideText.c_str()); break;
-        case 4: arguments.emplace_back(narrowText.c_str()); break;
-        default: arguments.emplace_back(static_cast<const char16_t*>(nullptr)); break;
+            case 0:
+                arguments.emplace_back(static_cast<int32_t>(input.byte() * 0x01010101u));
+                break;
+            case 1:
+                arguments.emplace_back(static_cast<uint64_t>(input.byte()) << 56 | 0xff);
+                break;
+            case 2:
+                arguments.emplace_back(static_cast<int64_t>(-1) - input.byte());
+                break;
+            case 3:
+                arguments.emplace_back(wideText.c_str());
+                break;
+            case 4:
+                arguments.emplace_back(narrowText.c_str());
+                break;
+            default:
+                arguments.emplace_back(static_cast<const char16_t*>(nullptr));
+                break;
         }
     }
     const std::u16string text =
