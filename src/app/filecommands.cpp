@@ -84,15 +84,21 @@ void FileCommands::download() {
         downloadTo(items, *folder);
 }
 
+TransferBatch FileCommands::downloadBatch(const std::vector<NodePointer>& items,
+                                          const QString& folder) {
+    TransferBatch batch;
+    batch.device = items.front()->device();
+    for (const NodePointer& item : items)
+        batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
+    return batch;
+}
+
 void FileCommands::downloadTo(const std::vector<NodePointer>& items, const QString& folder) {
     if (items.empty())
         return;
-    TransferBatch batch;
-    batch.device = items.front()->device();
+    TransferBatch batch = downloadBatch(items, folder);
     if (Preferences::readSwitch(Preferences::Switch::ConvertHeicToJpeg))
         batch.heicToJpeg = HeicToJpeg::Convert;
-    for (const NodePointer& item : items)
-        batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
     startTransfer(std::move(batch), folder, true);
 }
 
@@ -118,11 +124,7 @@ QStringList FileCommands::downloadForDrag(const std::vector<NodePointer>& items,
                                           const QString& folder) {
     if (items.empty())
         return {};
-    TransferBatch batch;
-    batch.device = items.front()->device();
-    for (const NodePointer& item : items)
-        batch.jobs.push_back({true, item->fullPath(), toZelboString(folder), item});
-    waiting_.push_back({std::move(batch), folder, false, std::nullopt, false});
+    waiting_.push_back({downloadBatch(items, folder), folder, false, std::nullopt, false});
     if (!runShown_ && startNextCommand())
         runTransfers();
     // Runs started here or before end in their own event loops; a run still waiting its turn

@@ -86,6 +86,9 @@ private:
         bool announceSuccess = true;
     };
 
+    /** A batch downloading items (not empty) into folder, each as it is. */
+    static TransferBatch downloadBatch(const std::vector<NodePointer>& items,
+                                       const QString& folder);
     void startTransfer(TransferBatch batch, const QString& destinationText, bool offerOpenFolder,
                        std::optional<TransferPrompts::ImportCounts> import = std::nullopt);
     /** Starts the first waiting command's run; false when none waits. */
