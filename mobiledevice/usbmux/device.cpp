@@ -98,13 +98,31 @@ int Device::copyValue(const char* domain, const char* key, plist_t* value) {
     const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(lockdownMutex_);
     if (const int result = requireSession(); result != kSuccess) {
-        return result;
+        return result == kNoSession ? copyPublicValue(domain, key, value) : result;
     }
     return values_.copy(domain, key, value,
                         [this](const char* requestDomain, const char* requestKey, plist_t* found) {
                             return lockdownd_get_value(lockdown_.get(), requestDomain, requestKey,
                                                        found);
                         });
+}
+
+int Device::copyPublicValue(const char* domain, const char* key, plist_t* value) const {
+    if (accessState_ == kAMDeviceAccessReady || !publicValues_ || domain != nullptr) {
+        return kNoSession;
+    }
+    const plist_t found =
+        key != nullptr ? plist_dict_get_item(publicValues_.get(), key) : publicValues_.get();
+    if (found == nullptr) {
+        return kNoSession;
+    }
+    *value = plist_copy(found);
+    return kSuccess;
+}
+
+void Device::setPublicValues(plist_t values) {
+    const std::lock_guard lock(lockdownMutex_);
+    publicValues_.reset(values);
 }
 
 int Device::startService(const char* name, std::shared_ptr<ServiceConnection>* service) {

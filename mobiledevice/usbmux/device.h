@@ -8,6 +8,9 @@
 // one session; it ends, and its connection closes, with the last disconnect. A connection whose
 // session was stopped is never used again: after StopSession a device's TLS close_notify stays in
 // the socket and the next plain reply on it would fail. Lockdown requests are serialised.
+//
+// A device that allows no session (locked, untrusted) still answers, without one, the public
+// values the watcher read from it (see publicvalues.h); nothing else.
 #ifndef PLOVIK_USBMUX_DEVICE_H
 #define PLOVIK_USBMUX_DEVICE_H
 
@@ -46,12 +49,16 @@ public:
     int startSession();
     int stopSession();
     // Values come from the session's SessionValues: a domain is read whole once per session.
+    // Outside a session, a device that is not ready answers from its public values.
     int copyValue(const char* domain, const char* key, plist_t* value);
+    // The dictionary readPublicValues gave; the device owns it from here.
+    void setPublicValues(plist_t values);
     int startService(const char* name, std::shared_ptr<ServiceConnection>* service);
 
 private:
     int openSession();
     int requireSession() const;
+    int copyPublicValue(const char* domain, const char* key, plist_t* value) const;
 
     const std::string udid_;
     const Idevice idevice_;
@@ -63,6 +70,7 @@ private:
     int connections_ = 0;
     int sessions_ = 0;
     SessionValues values_;
+    PlistHandle publicValues_;
 };
 
 }  // namespace plovik::usbmux

@@ -1,6 +1,7 @@
 #include "devicewatcher.h"
 
 #include "log.h"
+#include "publicvalues.h"
 #include "results.h"
 
 #include <libimobiledevice/lockdown.h>
@@ -216,10 +217,27 @@ void DeviceWatcher::probe(Watched& watched) {
         // The probe's session served the subscribers' first reads; it ends here.
         watched.device->disconnect();
     } else if (watched.announced == Announced::Nothing || changed) {
-        // Also when it goes from locked to untrusted: the subscriber shows the user why.
+        // Also when it goes from locked to untrusted: the subscriber shows the user why, and
+        // which device it is where the device tells.
+        readPublicValues(watched);
         watched.announced = Announced::NotReady;
         deliverToAll(watched.handle, kAMDeviceNotReady);
     }
+}
+
+void DeviceWatcher::readPublicValues(Watched& watched) {
+    if (watched.publicValuesRead) {
+        return;
+    }
+    plist_t values = nullptr;
+    const lockdownd_error_t result = usbmux::readPublicValues(watched.device->idevice(), &values);
+    if (result != LOCKDOWN_E_SUCCESS) {
+        logLine("%s: its public values could not be read (%d: %s)", watched.udid.c_str(), result,
+                lockdownd_strerror(result));
+        return;
+    }
+    watched.device->setPublicValues(values);
+    watched.publicValuesRead = true;
 }
 
 void DeviceWatcher::report(const Watched& watched, const ProbeResult& result) const {

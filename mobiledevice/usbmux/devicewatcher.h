@@ -4,9 +4,11 @@
 // library takes the queue in order: it announces each new device at once as NotReady (connecting),
 // probes it (see accessprobe.h), announces it as Arrived, or as NotReady again while it is locked
 // or untrusted (each change of state once), probes those again every few seconds until a session
-// opens or the device leaves, and announces removals. Every callback of every
-// subscriber is made on that thread, one at a time, in the order of the events. A subscriber that
-// comes later first hears of the devices already announced.
+// opens or the device leaves, and announces removals. Before it tells that a device is locked or
+// untrusted, it reads the device's public values once (see publicvalues.h), so that subscribers
+// learn its name without a session. Every callback of every subscriber is made on that thread,
+// one at a time, in the order of the events. A subscriber that comes later first hears of the
+// devices already announced.
 //
 // Device handles stay in the registry from attachment until the Removed callback returned; a
 // later lookup of the handle finds nothing.
@@ -81,6 +83,7 @@ private:
         Announced announced = Announced::Nothing;
         std::optional<Access> lastAccess;
         TrustRequest trustRequest = TrustRequest::Allowed;
+        bool publicValuesRead = false;
         Clock::time_point nextProbe;
     };
 
@@ -92,6 +95,7 @@ private:
     bool makeDevice(Watched& watched);
     void detach(uint32_t muxId);
     void probe(Watched& watched);
+    void readPublicValues(Watched& watched);
     void report(const Watched& watched, const ProbeResult& result) const;
     void probeDue();
     std::optional<Clock::time_point> nextProbeTime() const;

@@ -6,6 +6,8 @@
 #ifndef PLOVIK_USBMUX_SESSIONVALUES_H
 #define PLOVIK_USBMUX_SESSIONVALUES_H
 
+#include "lockdownclient.h"
+
 #include <libimobiledevice/lockdown.h>
 #include <plist/plist.h>
 
@@ -31,10 +33,7 @@ public:
     void clear() { domains_.clear(); }
 
 private:
-    struct PlistDeleter {
-        void operator()(plist_t node) const { plist_free(node); }
-    };
-    using Owned = std::unique_ptr<void, PlistDeleter>;
+    using Owned = PlistHandle;
 
     struct Answer {
         lockdownd_error_t result = LOCKDOWN_E_SUCCESS;

@@ -90,7 +90,9 @@ MOBILEDEVICE_API int AMDeviceDisconnect(AMDeviceRef device);
 MOBILEDEVICE_API int AMDeviceStartSession(AMDeviceRef device);
 MOBILEDEVICE_API int AMDeviceStopSession(AMDeviceRef device);
 
-/* A lockdown value, or null. domain may be null. */
+/* A lockdown value, or null. domain may be null. Inside a session; a device that is not ready
+   answers without one, in the default domain, the values it tells any host (DeviceName,
+   ProductType, ProductVersion, UniqueDeviceID... as far as it gives them), and nothing else. */
 MOBILEDEVICE_API plist_t AMDeviceCopyValue(AMDeviceRef device, plist_t domain, plist_t key);
 
 /* The device's UniqueDeviceID as a PLIST_STRING, known without a session; null on failure. */

@@ -96,6 +96,13 @@ std::map<std::string, std::string> readSnapshot(AMDeviceRef device) {
     return values;
 }
 
+// A value asked for outside any session, as the core asks a device that is not ready.
+std::optional<std::string> valueWithoutSession(AMDeviceRef device, const char* key) {
+    const Plist name(plist_new_string(key));
+    const Plist value(MD(AMDeviceCopyValue)(device, nullptr, name.get()));
+    return value ? std::optional(text(value.get())) : std::nullopt;
+}
+
 // The events of one device, the snapshot read at its arrival, and its access state at each
 // NotReady.
 class Recorder {
@@ -115,6 +122,9 @@ public:
         AMDeviceRef handle = nullptr;
         int arrivals = 0;
         std::vector<int> states;  // at each NotReady
+        // What the device told without a session at each NotReady.
+        std::vector<std::optional<std::string>> names;
+        std::vector<std::optional<std::string>> serialNumbers;
         std::map<std::string, std::string> snapshot;
     };
 
@@ -143,6 +153,8 @@ private:
                 seen.snapshot = std::move(snapshot);
             } else if (info->message == kAMDeviceNotReady) {
                 seen.states.push_back(state);
+                seen.names.push_back(valueWithoutSession(info->device, "DeviceName"));
+                seen.serialNumbers.push_back(valueWithoutSession(info->device, "SerialNumber"));
             }
         }
         recorder->changed_.notify_all();
@@ -297,12 +309,18 @@ TEST_F(UsbmuxTlsTest, NestedSessionsShareOneAndADisconnectedDeviceGetsAFreshOne)
 TEST_F(UsbmuxTlsTest, WhileTrustIsPendingTheDeviceWaitsWithoutBurningCpu) {
     faults_.add("trust-pending");
     start();
-    ASSERT_TRUE(inState(kAMDeviceAccessUntrusted)(waitFor(inState(kAMDeviceAccessUntrusted))));
+    const Recorder::Seen untrusted = waitFor(inState(kAMDeviceAccessUntrusted));
+    ASSERT_TRUE(inState(kAMDeviceAccessUntrusted)(untrusted));
+    const uint64_t connections = reportValue(*tally_, "lockdown-connections");
     const double cpuBefore = cpuSeconds();
     // Two more Pair requests (every 3 s) with the record made for the first.
     std::this_thread::sleep_for(6500ms);
     EXPECT_LT(cpuSeconds() - cpuBefore, 0.1);
     EXPECT_EQ(0, waitFor([](const Recorder::Seen&) { return true; }).arrivals);
+    // The public values were read once, not at every retry: one connection per Pair request.
+    EXPECT_EQ(connections + 2, reportValue(*tally_, "lockdown-connections"));
+    EXPECT_EQ("TLS Phone", untrusted.names.back());
+    EXPECT_EQ(std::nullopt, untrusted.serialNumbers.back());
 
     daemon_->allowAccessToAll();
     const Recorder::Seen seen = waitFor(arrived);
@@ -319,6 +337,7 @@ TEST_F(UsbmuxTlsTest, DontTrustIsNotAskedAgainUntilTheDeviceIsPluggedInAgain) {
     Recorder::Seen seen = waitFor([](const Recorder::Seen&) { return true; });
     EXPECT_EQ(0, seen.arrivals);
     EXPECT_EQ(kAMDeviceAccessDenied, seen.states.back());
+    EXPECT_EQ("TLS Phone", seen.names.back());
 
     unplug();
     plugIn();
@@ -333,8 +352,19 @@ TEST_F(UsbmuxTlsTest, ALockedDeviceIsToldApartAndCompletesOnceUnlocked) {
     const Recorder::Seen locked = waitFor(inState(kAMDeviceAccessLocked));
     ASSERT_FALSE(locked.states.empty());
     EXPECT_EQ(kAMDeviceAccessLocked, locked.states.back());
+    // Its name without a session, as ideviceinfo --simple reads it; not yet while connecting.
+    EXPECT_EQ(std::nullopt, locked.names.front());
+    EXPECT_EQ("TLS Phone", locked.names.back());
+    EXPECT_EQ(std::nullopt, locked.serialNumbers.back());
+    const Plist battery(plist_new_string("com.apple.mobile.battery"));
+    EXPECT_EQ(nullptr, MD(AMDeviceCopyValue)(locked.handle, battery.get(), nullptr));
+
     daemon_->allowAccessToAll();
-    EXPECT_EQ(1, waitFor(arrived).arrivals);
+    const Recorder::Seen ready = waitFor(arrived);
+    EXPECT_EQ(1, ready.arrivals);
+    EXPECT_EQ("F2LTLS", ready.snapshot.at("SerialNumber"));
+    // Complete, it gives values inside sessions only.
+    EXPECT_EQ(std::nullopt, valueWithoutSession(ready.handle, "DeviceName"));
 }
 
 TEST_F(UsbmuxTlsTest, ADeviceThatSpeaksOnlyTls13IsReached) {
