@@ -1,5 +1,6 @@
 #include "simdevice.h"
 
+#include "publicvalues.h"
 #include "serviceconnection.h"
 #include "simerror.h"
 
@@ -112,7 +113,9 @@ PlistPtr SimDevice::copyValue(plist_t domain, plist_t key) const {
     // libplist may build lookup tables while reading: readers are serialised too.
     std::lock_guard lock(mutex_);
     if (checkSessionLocked() != kSimSuccess) {
-        return nullptr;
+        return gone_ || accessState_ == kAMDeviceAccessReady || domain != nullptr
+                   ? nullptr
+                   : publicValue(key);
     }
     plist_t source = folder_->values();
     if (domain != nullptr) {
@@ -133,6 +136,18 @@ PlistPtr SimDevice::copyValue(plist_t domain, plist_t key) const {
         return nullptr;
     }
     const plist_t value = plist_dict_get_item(source, keyName->c_str());
+    return PlistPtr(value != nullptr ? plist_copy(value) : nullptr);
+}
+
+PlistPtr SimDevice::publicValue(plist_t key) const {
+    if (key == nullptr) {
+        return publicValuesOf(folder_->values());
+    }
+    const auto keyName = stringValue(key);
+    if (!keyName || !isPublicValue(*keyName)) {
+        return nullptr;
+    }
+    const plist_t value = plist_dict_get_item(folder_->values(), keyName->c_str());
     return PlistPtr(value != nullptr ? plist_copy(value) : nullptr);
 }
 

@@ -39,6 +39,7 @@ public:
     // kSimSuccess inside a session; the reason otherwise.
     int checkSession() const;
 
+    // Inside a session; a device that is not ready gives its public values without one.
     PlistPtr copyValue(plist_t domain, plist_t key) const;
 
     // The service is cut when the device is removed; false when it is gone already.
@@ -47,6 +48,7 @@ public:
 private:
     int checkPresent() const;
     int checkSessionLocked() const;
+    PlistPtr publicValue(plist_t key) const;
 
     mutable std::mutex mutex_;
     std::unique_ptr<DeviceFolder> folder_;

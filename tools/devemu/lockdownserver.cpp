@@ -2,35 +2,18 @@
 
 #include "devicekey.h"
 #include "plistframing.h"
+#include "publicvalues.h"
 #include "serviceports.h"
 
 #include <arpa/inet.h>
 #include <openssl/rand.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 
 namespace plovik::devemu {
 
 namespace {
-
-// What a device tells a host it has no pairing with, besides its public key.
-constexpr std::array kPublicValues = {
-    "BasebandVersion", "BoardId",
-    "BuildVersion",    "CPUArchitecture",
-    "ChipID",          "DeviceClass",
-    "DeviceColor",     "DeviceName",
-    "HardwareModel",   "ProductName",
-    "ProductType",     "ProductVersion",
-    "ProtocolVersion", "SupportedDeviceFamilies",
-    "UniqueChipID",    "UniqueDeviceID",
-    "WiFiAddress",
-};
-
-bool isPublicValue(const std::string& key) {
-    return std::ranges::find(kPublicValues, key) != kPublicValues.end();
-}
 
 void setError(plist_t reply, const char* name) {
     plist_dict_set_item(reply, "Error", plist_new_string(name));
@@ -153,7 +136,7 @@ void LockdownServer::getValue(plist_t request, plist_t reply) const {
         return;
     }
     const bool inSession = !sessionId_.empty();
-    if (!inSession && (!domain.empty() || !(key.empty() || isPublicValue(key)))) {
+    if (!inSession && (!domain.empty() || !(key.empty() || sim::isPublicValue(key)))) {
         setError(reply, "GetProhibited");
         return;
     }
@@ -162,13 +145,7 @@ void LockdownServer::getValue(plist_t request, plist_t reply) const {
         source = plist_dict_get_item(source, domain.c_str());
     }
     if (key.empty() && !inSession) {
-        const plist_t shown = plist_new_dict();
-        for (const char* name : kPublicValues) {
-            if (const plist_t value = plist_dict_get_item(source, name)) {
-                plist_dict_set_item(shown, name, plist_copy(value));
-            }
-        }
-        plist_dict_set_item(reply, "Value", shown);
+        plist_dict_set_item(reply, "Value", sim::publicValuesOf(source).release());
         return;
     }
     const plist_t value = key.empty() || plist_get_node_type(source) != PLIST_DICT

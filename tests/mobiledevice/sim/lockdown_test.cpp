@@ -64,6 +64,24 @@ TEST_F(LockdownTest, ValuesOnlyInsideASession) {
     EXPECT_EQ(std::nullopt, stringValue(nullptr, "DeviceName"));
 }
 
+TEST_F(LockdownTest, ADeviceThatIsNotReadyTellsOnlyItsPublicValuesWithoutASession) {
+    for (const int state : {kAMDeviceAccessLocked, kAMDeviceAccessUntrusted}) {
+        ASSERT_EQ(kPlovikSimOk,
+                  SIM_CALL(PlovikSimSetAccessState, device_.uniqueDeviceId().c_str(), state));
+        // No connection either, as a device refusing sessions is asked.
+        EXPECT_EQ("Test iPhone", stringValue(nullptr, "DeviceName"));
+        EXPECT_EQ("iPhone14,2", stringValue(nullptr, "ProductType"));
+        EXPECT_EQ(std::nullopt, stringValue(nullptr, "AccessState"));
+        EXPECT_EQ(std::nullopt, stringValue("com.apple.mobile.battery", "BatteryCurrentCapacity"));
+        PlistNode all(SIM_CALL(AMDeviceCopyValue, handle_, nullptr, nullptr), &plist_free);
+        ASSERT_NE(nullptr, all);
+        EXPECT_EQ(3u, plist_dict_get_size(all.get()));  // name, identifier and type
+    }
+    ASSERT_EQ(kPlovikSimOk, SIM_CALL(PlovikSimSetAccessState, device_.uniqueDeviceId().c_str(),
+                                     kAMDeviceAccessReady));
+    EXPECT_EQ(std::nullopt, stringValue(nullptr, "DeviceName"));
+}
+
 TEST_F(LockdownTest, IdentifierWithoutSession) {
     PlistNode identifier(SIM_CALL(AMDeviceCopyDeviceIdentifier, handle_), &plist_free);
     ASSERT_NE(nullptr, identifier);
