@@ -152,19 +152,20 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device) {
     facts.identifier = toQString(device.uniqueDeviceID());
     facts.access = device.accessState();
     facts.ready = facts.access == kAMDeviceAccessReady;
-    // A locked or untrusted device refuses sessions: asking it would only fail.
+    // A locked or untrusted device refuses sessions: its snapshot holds only what it tells
+    // without one, and asking it for more would only fail.
+    const ZelboLib::NSDictionary& information = device.information();
+    if (const CZelboString type = device.productType(); !type.isEmpty())
+        facts.model = modelText(type);
+    facts.productVersion = snapshotText(information, u"ProductVersion");
+    facts.family = device.deviceFamily();
     if (!facts.ready)
         return facts;
     facts.serialNumber = toQString(device.serialNumber());
-    if (const CZelboString type = device.productType(); !type.isEmpty())
-        facts.model = modelText(type);
-    const ZelboLib::NSDictionary& information = device.information();
     if (auto capacity = snapshotText(information, u"BatteryCurrentCapacity"))
         facts.battery = *capacity + QLatin1Char('%');
     facts.charging = chargingText(information);
-    facts.productVersion = snapshotText(information, u"ProductVersion");
     facts.firmwareVersion = snapshotText(information, u"FirmwareVersion");
-    facts.family = device.deviceFamily();
     facts.totalCapacity = device.totalDataCapacity();
     facts.freeCapacity = device.totalDataAvailable();
     return facts;
@@ -173,7 +174,7 @@ DevicePanelFacts readDevicePanelFacts(AMDevice& device) {
 void showDevicePanel(QWidget* page, const DevicePanelFacts& facts) {
     if (!page)
         return;
-    // A device that allows no session may not have told its name yet.
+    // A device that allows no session may not tell its name.
     showText(page, "devicename", facts.name.isEmpty() ? QStringLiteral("iOS Device") : facts.name);
     showText(page, "modelName", facts.model);
     showText(page, "serialNumber", std::optional(facts.serialNumber));

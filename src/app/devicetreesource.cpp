@@ -60,11 +60,13 @@ TreeRowText DeviceTreeSource::textForRow(const DeviceTreeRow* row, int index) {
         if (index < 0 || static_cast<std::size_t>(index) >= devices_.size())
             return {};
         AMDevice& device = *devices_[static_cast<std::size_t>(index)]->device();
-        // A device that allows no session has no name or type yet; the row says why.
-        if (!isReady(device))
-            return {QStringLiteral("iOS Device (%1)").arg(accessStateText(device.accessState())),
-                    {}};
-        return {toQString(device.name()), deviceIcon(device.deviceFamily())};
+        if (isReady(device))
+            return {toQString(device.name()), deviceIcon(device.deviceFamily())};
+        // A device that allows no session may not tell its name or type; the row says why.
+        const QString name =
+            device.name().isEmpty() ? QStringLiteral("iOS Device") : toQString(device.name());
+        return {QStringLiteral("%1 (%2)").arg(name, accessStateText(device.accessState())),
+                deviceIcon(device.deviceFamily())};
     }
     const NodePointer node = nodeForRow(row, index);
     return node ? TreeRowText{toQString(node->name()), {}} : TreeRowText{};

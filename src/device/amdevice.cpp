@@ -102,7 +102,26 @@ Owned<AMDevice> AMDevice::attachNotReady(AMDeviceRef handle) {
             device->accessState_ = kAMDeviceAccessUntrusted;
             break;
     }
+    device->keepPublicValues();
     return device;
+}
+
+void AMDevice::keepPublicValues() {
+    // Asked outside any frame: the library answers from what the device tells every host.
+    const PlistPtr values(MobileDevice::AMDeviceCopyValue(deviceHandle(), nullptr, nullptr));
+    Owned<NSArray> allKeys(new NSArray(true));
+    if (plist_get_node_type(values.get()) == PLIST_DICT) {
+        for (const char16_t* key : kInformationKeys) {
+            const std::string name = CZelboString(key).toUtf8();
+            if (Owned<Object> value =
+                    ZelboLib::objectFromPlist(plist_dict_get_item(values.get(), name.c_str()))) {
+                info_.setObjectForKey(key, value.release());
+                allKeys->addObject(new CAutoString(key));
+            }
+        }
+    }
+    info_.setObjectForKey(u"allKeys", allKeys.release());
+    name_ = stringValue(u"DeviceName");
 }
 
 bool AMDevice::reportCall(const char* entryPoint, int result) {
@@ -158,6 +177,9 @@ bool AMDevice::stopSession() {
 
 Owned<Object> AMDevice::copyValue(const CZelboString& key, const char16_t* domain) {
     const std::lock_guard lock(frameMutex_);
+    // A device that allows no session is never asked: connecting would make the library try one.
+    if (accessState_ != kAMDeviceAccessReady)
+        return nullptr;
     FrameGuard frame(*this);
     if (!connected_) {
         if (!connect())

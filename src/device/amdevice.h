@@ -31,8 +31,9 @@ public:
      */
     static ZelboLib::Owned<AMDevice> attach(AMDeviceRef handle, CZelboString& error);
     /**
-     * A device that is attached but locked or not trusted: it has its identifier and access state
-     * and nothing else until the device allows a session.
+     * A device that is attached but locked or not trusted: it has its identifier, access state
+     * and, as its snapshot, the values the device tells without a session (name, type, iOS
+     * version... where it gives them); it never asks the device for more.
      */
     static ZelboLib::Owned<AMDevice> attachNotReady(AMDeviceRef handle);
 
@@ -80,6 +81,7 @@ private:
     /** Runs a connect/session frame around work, as every service client is made. */
     template <typename Client, typename Open>
     ZelboLib::Owned<Client> openClient(Open open);
+    void keepPublicValues();
     bool reportCall(const char* entryPoint, int result);
     int64_t diskUsage(const char16_t* key);
 

@@ -222,20 +222,37 @@ void DevicePanelTest::missingValuesShowNoValue() {
 void DevicePanelTest::lockedDeviceKeepsNothingOfTheDeviceBefore() {
     TemporaryFolder folder;
     const auto unlocked = deviceWithFigures(folder, "00008101panel0000000000000000000000000b");
-    SimulatedDevice locked(Values{{"AccessState", "Locked"}});
+    // Its serial number and firmware are given inside a session only.
+    SimulatedDevice locked(Values{{"AccessState", "Locked"},
+                                  {"DeviceName", "Locked Phone"},
+                                  {"ProductType", "iPhone14,5"},
+                                  {"ProductVersion", "17.2"},
+                                  {"SerialNumber", "F2LOCKED"},
+                                  {"FirmwareVersion", "iBoot-1"}});
     MainWindowPage panel;
     showDevicePanel(panel.page(), readDevicePanelFacts(unlocked->waitUntilReady()));
     QVERIFY(panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
 
     showDevicePanel(panel.page(), readDevicePanelFacts(locked.device()));
-    QCOMPARE(panel.text("devicename"), QStringLiteral("iOS Device"));
-    for (const char* name : {"modelName", "serialNumber", "battery", "charging", "iosverson",
-                             "firmware"}) {
+    QCOMPARE(panel.text("devicename"), QStringLiteral("Locked Phone"));
+    QCOMPARE(panel.text("modelName"), QStringLiteral("iPhone 13"));
+    QCOMPARE(panel.text("iosverson"), QStringLiteral("17.2"));
+    QCOMPARE(panel.text("uuid"), QString::fromStdString(locked.udid()));
+    QVERIFY(showsPicture(panel.label("deviceicon"), "iphone.svg"));
+    for (const char* name : {"serialNumber", "battery", "charging", "firmware"}) {
         QVERIFY2(panel.text(name) == QStringLiteral("-"), name);
         QVERIFY2(panel.label(name)->toolTip().isEmpty(), name);
     }
     QVERIFY(!panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
     QVERIFY(!panel.label("storageTotal")->isVisible());
+
+    // A device that tells nothing without a session keeps nothing of the one before either.
+    SimulatedDevice nameless(
+        Values{{"AccessState", "Untrusted"}, {"DeviceName", ""}, {"ProductType", ""}});
+    showDevicePanel(panel.page(), readDevicePanelFacts(nameless.device()));
+    QCOMPARE(panel.text("devicename"), QStringLiteral("iOS Device"));
+    QCOMPARE(panel.text("modelName"), QStringLiteral("-"));
+    QCOMPARE(panel.text("iosverson"), QStringLiteral("-"));
 }
 
 void DevicePanelTest::unsoundFiguresGiveASaneBar() {

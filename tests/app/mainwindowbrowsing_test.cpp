@@ -336,7 +336,8 @@ private slots:
         QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
         DeviceTreeRow* row = shown.tree()->deviceRows()[0];
         QVERIFY(row->children.empty());
-        QCOMPARE(row->text.name, QStringLiteral("iOS Device (locked)"));
+        // Its name without a session, as a locked device tells it.
+        QCOMPARE(row->text.name, QStringLiteral("Locked Phone (locked)"));
         QVERIFY(shown.window.findChild<QLabel*>(QStringLiteral("deviceAccessMessage"))
                     ->text()
                     .contains(QStringLiteral("unlock it with its passcode")));
@@ -348,6 +349,40 @@ private slots:
                     shown.tree()->deviceRows()[0]->text.name == QStringLiteral("Locked Phone"));
         QCOMPARE(shown.tree()->deviceRows().size(), std::size_t{1});
         QCOMPARE(shown.tree()->deviceRows()[0]->children.size(), std::size_t{3});
+    }
+
+    void aLockedDeviceShowsItsNameAndNothingOfTheDeviceShownBefore() {
+        Window shown;
+        TestDevice ready("Ready Phone", "aaaa00000000000000000000000000000000000e");
+        TestDevice locked("Locked Phone", "aaaa00000000000000000000000000000000000f", "Untrusted");
+        ready.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        locked.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{2});
+        const auto row = [&](const QString& name) {
+            for (DeviceTreeRow* device : shown.tree()->deviceRows()) {
+                if (device->text.name == name)
+                    return device;
+            }
+            return static_cast<DeviceTreeRow*>(nullptr);
+        };
+        const auto text = [&](const char* label) {
+            return shown.window.findChild<QLabel*>(QLatin1String(label))->text();
+        };
+        QVERIFY(row(QStringLiteral("Ready Phone")) &&
+                row(QStringLiteral("Locked Phone (not trusted)")));
+
+        shown.tree()->selectRow(row(QStringLiteral("Ready Phone")));
+        QCOMPARE(text("devicename"), QStringLiteral("Ready Phone"));
+        shown.tree()->selectRow(row(QStringLiteral("Locked Phone (not trusted)")));
+        QCOMPARE(text("devicename"), QStringLiteral("Locked Phone"));
+        QCOMPARE(text("modelName"), QStringLiteral("iPhone 13 Pro"));
+        QCOMPARE(text("iosverson"), QStringLiteral("17.1"));
+        QCOMPARE(text("uuid"), QString::fromStdString(locked.udid()));
+        QCOMPARE(text("serialNumber"), QStringLiteral("-"));
+        QVERIFY(
+            shown.window.findChild<QLabel*>(QStringLiteral("deviceAccessMessage"))->isVisible());
+        QVERIFY(!shown.window.findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
     }
 };
 

@@ -181,8 +181,16 @@ check '[[ $(awk "/^afc /{n += \$3} END{print n}" "$work/stats") == \
 
 # The library logs why it waits for a device on stderr, one line per state.
 startEmulator --fault locked
+# What a locked device tells any host, without pairing or a session: Debian's client reads its
+# name and type, not what a session guards; the library shows the same.
+runTool 0 ideviceinfo -s -k DeviceName
+check 'grep -qx "Demo iPhone" "$work/out"'
+runTool 0 ideviceinfo -s
+check 'grep -qx "ProductType: iPhone14,2" "$work/out" && ! grep -q "^SerialNumber" "$work/out"'
+runTool 0 ideviceinfo -s -k SerialNumber
+check '[[ ! -s $work/out ]]'
 expect 0 1 devices
-check 'grep -q "	locked$" "$work/out"'
+check 'grep -q "	Demo iPhone	iPhone14,2	17.1	locked$" "$work/out"'
 expect 1 2 ls /Media
 check 'grep -q "is locked: unlock it" "$work/err"'
 # Unlocked (SIGHUP), the same device completes itself.
@@ -193,8 +201,10 @@ check 'grep -q "Demo iPhone.*ready$" "$work/out"'
 expect 0 0 ls /Media
 
 startEmulator --fault trust-pending
+runTool 0 ideviceinfo -s -k DeviceName
+check 'grep -qx "Demo iPhone" "$work/out"'
 expect 0 1 devices
-check 'grep -q "	untrusted$" "$work/out"'
+check 'grep -q "	Demo iPhone	iPhone14,2	17.1	untrusted$" "$work/out"'
 # Trust tapped (SIGHUP): libimobiledevice pairs (the device's key, Pair, SavePairRecord) and the
 # device is complete.
 kill -HUP "$emulatorPid"
@@ -207,7 +217,7 @@ expect 0 0 ls /Media
 # in again); a later run asks again, and this time the user taps Trust, also after replugging.
 startEmulator --fault deny-trust
 expect 0 1 devices
-check 'grep -q "	denied$" "$work/out"'
+check 'grep -q "	Demo iPhone	.*	denied$" "$work/out"'
 expect 1 2 ls /Media
 check 'grep -q "was told not to trust this computer" "$work/err"'
 kill -HUP "$emulatorPid"

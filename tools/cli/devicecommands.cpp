@@ -38,12 +38,10 @@ std::string orDash(const CZelboString& text) {
 int runDevices(DeviceSession& session, const CommandArguments& arguments) {
     arguments.requireOperands(0, 0);
     for (AMDevice* device : session.devices()) {
-        const bool ready = device->accessState() == kAMDeviceAccessReady;
-        // A device that allows no session has only its identifier and state to tell.
+        // A device that allows no session tells what it gives without one.
         std::printf("%s\t%s\t%s\t%s\t%s\n", device->uniqueDeviceID().toUtf8().c_str(),
-                    ready ? orDash(device->name()).c_str() : "-",
-                    ready ? orDash(device->productType()).c_str() : "-",
-                    ready ? orDash(device->stringValue(u"ProductVersion")).c_str() : "-",
+                    orDash(device->name()).c_str(), orDash(device->productType()).c_str(),
+                    orDash(device->stringValue(u"ProductVersion")).c_str(),
                     stateText(device->accessState()));
     }
     return 0;
