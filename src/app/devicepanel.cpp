@@ -188,8 +188,9 @@ void showDevicePanel(QWidget* page, const DevicePanelFacts& facts) {
     if (!facts.ready)
         showText(page, "deviceAccessMessage", accessMessage(facts.access));
     Controls::setVisible(page, QStringLiteral("deviceAccessMessage"), !facts.ready);
-    // A device that refuses sessions has no details to show.
+    // A device that refuses sessions has no details to show and no photos to give.
     Controls::setVisible(page, QStringLiteral("btnDetails"), facts.ready);
+    Controls::setVisible(page, QStringLiteral("btnImportPhotos"), facts.ready);
     Controls::setVisible(page, QStringLiteral("totalCapacity"), facts.ready);
     Controls::setVisible(page, QStringLiteral("storageCaption"), facts.ready);
     Controls::setVisible(page, QStringLiteral("storageTotal"), facts.ready);

@@ -230,8 +230,11 @@ void DevicePanelTest::lockedDeviceKeepsNothingOfTheDeviceBefore() {
                                   {"SerialNumber", "F2LOCKED"},
                                   {"FirmwareVersion", "iBoot-1"}});
     MainWindowPage panel;
+    const auto button = [&](const char* name) {
+        return panel.page()->findChild<QWidget*>(QLatin1String(name));
+    };
     showDevicePanel(panel.page(), readDevicePanelFacts(unlocked->waitUntilReady()));
-    QVERIFY(panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
+    QVERIFY(button("btnDetails")->isVisible() && button("btnImportPhotos")->isVisible());
 
     showDevicePanel(panel.page(), readDevicePanelFacts(locked.device()));
     QCOMPARE(panel.text("devicename"), QStringLiteral("Locked Phone"));
@@ -243,7 +246,7 @@ void DevicePanelTest::lockedDeviceKeepsNothingOfTheDeviceBefore() {
         QVERIFY2(panel.text(name) == QStringLiteral("-"), name);
         QVERIFY2(panel.label(name)->toolTip().isEmpty(), name);
     }
-    QVERIFY(!panel.page()->findChild<QWidget*>(QStringLiteral("btnDetails"))->isVisible());
+    QVERIFY(!button("btnDetails")->isVisible() && !button("btnImportPhotos")->isVisible());
     QVERIFY(!panel.label("storageTotal")->isVisible());
 
     // A device that tells nothing without a session keeps nothing of the one before either.
