@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 #include "app/cmainwindow.h"
@@ -89,23 +90,46 @@ void waitForSimulatedArrivals() {
     QCoreApplication::processEvents();
 }
 
+// Handles events until done() holds or milliseconds have passed; whether it holds.
+template <typename Condition>
+bool waitUntil(Condition done, int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+// Arrivals are queued to this thread; a loaded machine may take a moment to deliver them, and a
+// real device first pairs and opens its TLS session, or finds out that it is locked.
+constexpr int kFirstAnnouncementWait = 2000;
+constexpr int kArrivalWait = 30000;
+
+bool anyDeviceIn(const CMainWindow& window, const std::function<bool(AMDeviceAccessState)>& is) {
+    return std::any_of(window.devices().begin(), window.devices().end(),
+                       [&](const auto& node) { return is(node->device()->accessState()); });
+}
+
 // Brings the window to the page the screenshot options ask for; false when it cannot.
 bool prepareScreenshot(CMainWindow& window, const Options& options) {
     if (options.viewStyle)
         window.showViewStyle(*options.viewStyle);
-    if (options.open.isEmpty())
+    if (options.open.isEmpty()) {
+        // The devices attached are shown once the library knows whether each allows a session.
+        waitUntil([&window] { return !window.devices().empty(); }, kFirstAnnouncementWait);
+        waitUntil(
+            [&window] {
+                return !anyDeviceIn(window, [](AMDeviceAccessState state) {
+                    return state == kAMDeviceAccessConnecting;
+                });
+            },
+            kArrivalWait);
         return true;
-    // The arrival is queued to this thread; a loaded machine may take a moment to deliver it,
-    // and a real device first pairs and opens its TLS session.
+    }
     const auto anyReady = [&window] {
-        return std::any_of(window.devices().begin(), window.devices().end(), [](const auto& node) {
-            return node->device()->accessState() == kAMDeviceAccessReady;
-        });
+        return anyDeviceIn(window,
+                           [](AMDeviceAccessState state) { return state == kAMDeviceAccessReady; });
     };
-    QDeadlineTimer deadline(30000);
-    while (!anyReady() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!anyReady()) {
+    if (!waitUntil(anyReady, kArrivalWait)) {
         std::fprintf(stderr, "plovik: no device arrived\n");
         return false;
     }

@@ -191,6 +191,13 @@ runTool 0 ideviceinfo -s -k SerialNumber
 check '[[ ! -s $work/out ]]'
 expect 0 1 devices
 check 'grep -q "	Demo iPhone	iPhone14,2	17.1	locked$" "$work/out"'
+# The window's picture waits until the library knows the device is locked.
+if [[ -n $program ]]; then
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache \
+        XDG_DATA_HOME=$work/data timeout 60 "$program" --screenshot "$work/locked.png" \
+        >"$work/out" 2>"$work/err"
+    check '[[ $? == 0 && -s "$work/locked.png" ]] || { cat "$work/err"; false; }'
+fi
 expect 1 2 ls /Media
 check 'grep -q "is locked: unlock it" "$work/err"'
 # Unlocked (SIGHUP), the same device completes itself.
