@@ -762,9 +762,12 @@ QMimeData* CMainWindow::dragData(const QList<int>& items) {
     if (nodes.empty())
         return nullptr;
     // The window outlives every drag it starts: a drag runs inside the press that began it.
-    return new DeviceItemsMimeData([this, nodes](const QString& folder) {
-        return fileCommands_->downloadForDrag(nodes, folder);
-    });
+    // A target saving directly takes one name: several items go as a uri-list only.
+    return new DeviceItemsMimeData(
+        [this, nodes](const QString& folder) {
+            return fileCommands_->downloadForDrag(nodes, folder);
+        },
+        nodes.size() == 1 ? FileCommands::downloadedName(nodes.front()) : QString());
 }
 
 // --- The file list's delegate ---

@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
+
+#include "app/directsavelocation.h"
+#include "app/xdnddirectsave.h"
 
 namespace {
 
@@ -30,17 +34,30 @@ void removeOldStagingFolders() {
 
 }  // namespace
 
-DeviceItemsMimeData::DeviceItemsMimeData(Stage stage) : stage_(std::move(stage)) {}
+DeviceItemsMimeData::DeviceItemsMimeData(Stage stage, const QString& directSaveName)
+    : stage_(std::move(stage)), directSaveName_(directSaveName) {
+    if (!directSaveName_.isEmpty())
+        directSave_ = XdndDirectSave::forThisDisplay();
+}
+
+DeviceItemsMimeData::~DeviceItemsMimeData() = default;
 
 QStringList DeviceItemsMimeData::formats() const {
-    return {kUriList};
+    if (!directSave_)
+        return {kUriList};
+    // The drag asks for the formats as it starts, its window then owning the selection.
+    if (!nameOffered_)
+        nameOffered_ = directSave_->offerName(directSaveName_);
+    return {XdndDirectSave::kFormat, kUriList};
 }
 
 bool DeviceItemsMimeData::hasFormat(const QString& mimeType) const {
-    return mimeType == kUriList;
+    return formats().contains(mimeType);
 }
 
 QVariant DeviceItemsMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
+    if (directSave_ && mimeType == XdndDirectSave::kFormat)
+        return saveWhereAsked();
     if (mimeType != kUriList)
         return {};
     const QList<QUrl> urls = stagedUrls();
@@ -73,4 +90,18 @@ QList<QUrl> DeviceItemsMimeData::stagedUrls() const {
     staged_ = urls;
     staging_ = false;
     return urls;
+}
+
+QByteArray DeviceItemsMimeData::saveWhereAsked() const {
+    const std::optional<QString> path = DirectSaveLocation::localPath(
+        directSave_->requestedUri(), directSaveName_, QSysInfo::machineHostName());
+    if (!path || !QFileInfo(QFileInfo(*path).path()).isDir())
+        return "F";
+    // A second request while the download runs (its event loop) is no second download.
+    if (saving_)
+        return "E";
+    saving_ = true;
+    const QStringList arrived = stage_(QFileInfo(*path).path());
+    saving_ = false;
+    return arrived.contains(*path) ? "S" : "E";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QList>
@@ -8,12 +9,17 @@
 #include <QStringList>
 #include <QUrl>
 
+class XdndDirectSave;
+
 /**
  * What a drag of device items out of the file list offers: their files as a "text/uri-list",
  * made only when a drop target asks for it, by downloading the items into a staging folder of
  * their own under the cache (the drop target copies them from there). Staging folders of earlier
- * drags are removed once they are a day old. A drag that stays inside the window offers nothing to
- * the window's own drop handlers.
+ * drags are removed once they are a day old. On X11 a drag of one item also offers XDND direct
+ * save: a target that takes it names the file:// path it wants, and the item is downloaded right
+ * there, answered "S" once it arrived, "E" when it did not, and "F" (the target falls back to the
+ * uri-list) for a path that is not one of this computer with the offered name. A drag that stays
+ * inside the window offers nothing to the window's own drop handlers.
  */
 class DeviceItemsMimeData : public QMimeData {
     Q_OBJECT
@@ -21,7 +27,9 @@ public:
     /** Downloads the items into folder; the local paths of those that arrived. */
     using Stage = std::function<QStringList(const QString& folder)>;
 
-    explicit DeviceItemsMimeData(Stage stage);
+    /** directSaveName: the one item's name as downloaded; empty offers no direct save. */
+    explicit DeviceItemsMimeData(Stage stage, const QString& directSaveName = {});
+    ~DeviceItemsMimeData() override;
 
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
@@ -32,8 +40,14 @@ protected:
 private:
     /** The staged files' URLs, downloading them on the first call. */
     QList<QUrl> stagedUrls() const;
+    /** Downloads the item where the direct-save target asks; its answer. */
+    QByteArray saveWhereAsked() const;
 
     Stage stage_;
+    QString directSaveName_;
+    std::unique_ptr<XdndDirectSave> directSave_;
+    mutable bool nameOffered_ = false;
+    mutable bool saving_ = false;
     mutable std::optional<QList<QUrl>> staged_;
     mutable bool staging_ = false;
 };

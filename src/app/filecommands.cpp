@@ -139,12 +139,15 @@ QStringList FileCommands::downloadForDrag(const std::vector<NodePointer>& items,
     loop.exec();
     QStringList arrived;
     for (const NodePointer& item : items) {
-        const QString path =
-            QDir(folder).filePath(toQString(fileNameOfLocalPath(item->fullPath())));
+        const QString path = QDir(folder).filePath(downloadedName(item));
         if (QFileInfo::exists(path))
             arrived << path;
     }
     return arrived;
+}
+
+QString FileCommands::downloadedName(const NodePointer& item) {
+    return toQString(fileNameOfLocalPath(item->fullPath()));
 }
 
 void FileCommands::uploadFiles() {

@@ -67,6 +67,8 @@ public:
      * failures are told: the drop target takes the files from there.
      */
     QStringList downloadForDrag(const std::vector<NodePointer>& items, const QString& folder);
+    /** The name a download gives item in the folder it goes to. */
+    static QString downloadedName(const NodePointer& item);
     /** Shows the progress window again of a run hidden with Escape. */
     void showRunningTransfer();
     /** Cancels a running transfer and waits for its worker, still delivering its reports. */
