@@ -171,6 +171,72 @@ int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, siz
     });
 }
 
+namespace {
+
+// One file of AFCFileContentsStream, as its open, reads and close would go one by one.
+int wholeFile(AfcConnection& connection, const char* path, uint64_t largest,
+              std::vector<char>& contents) {
+    if (const int fault = injectedFault("AFCFileRefOpen")) {
+        return fault;
+    }
+    AFCFileRef file = 0;
+    if (const int result = connection.openFile(path, 1, file); result != plovik::sim::kAfcSuccess) {
+        return result;
+    }
+    int result = plovik::sim::kAfcSuccess;
+    const std::shared_ptr<OpenFile> open = connection.findFile(file, result);
+    constexpr uint32_t kChunk = 64 << 10;
+    while (open && result == plovik::sim::kAfcSuccess) {
+        if (const int fault = injectedFault("AFCFileRefRead")) {
+            result = fault;
+            break;
+        }
+        result = connection.awaitFileOperation(kPlovikSimFileData);
+        if (result != plovik::sim::kAfcSuccess) {
+            break;
+        }
+        const size_t had = contents.size();
+        contents.resize(had + kChunk);
+        uint32_t length = kChunk;
+        result = open->read(contents.data() + had, length);
+        contents.resize(had + (result == plovik::sim::kAfcSuccess ? length : 0));
+        if (length == 0) {
+            break;
+        }
+        if (contents.size() > largest) {
+            result = plovik::sim::kAfcTooMuchData;
+        }
+    }
+    connection.closeFile(file);
+    return result;
+}
+
+}  // namespace
+
+int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
+                          const uint64_t* expectedSizes, size_t count, uint64_t largest,
+                          AFCFileContentsHandler handler, void* context) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (handler == nullptr || (count > 0 && (paths == nullptr || expectedSizes == nullptr))) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onConnection(connection, [&](AfcConnection& found) -> int {
+        for (size_t index = 0; index < count; ++index) {
+            std::vector<char> contents;
+            const int result = wholeFile(found, paths[index], largest, contents);
+            if (result == plovik::sim::kAfcDeviceGone) {
+                return result;
+            }
+            const bool whole = result == plovik::sim::kAfcSuccess;
+            handler(context, index, result, whole ? contents.data() : nullptr,
+                    whole ? contents.size() : 0);
+        }
+        return plovik::sim::kAfcSuccess;
+    });
+}
+
 int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue) {
     if (const int fault = injectedFault(__func__)) {
         return fault;

@@ -14,6 +14,7 @@ enum AfcError : int {
     kAfcObjectNotFound = 8,
     kAfcObjectIsDirectory = 9,
     kAfcPermissionDenied = 10,
+    kAfcTooMuchData = 13,
     kAfcObjectExists = 16,
     kAfcObjectBusy = 17,
     kAfcNoSpaceLeft = 18,

@@ -9,7 +9,7 @@ namespace {
 
 // The entry points of mobiledevice.h: a fault set under any other name would never fire, which
 // a test should hear about.
-constexpr std::array<std::string_view, 33> kEntryPoints = {
+constexpr std::array<std::string_view, 34> kEntryPoints = {
     "AMDeviceNotificationSubscribe",
     "AMDeviceConnect",
     "AMDeviceDisconnect",
@@ -33,6 +33,7 @@ constexpr std::array<std::string_view, 33> kEntryPoints = {
     "AFCKeyValueRead",
     "AFCKeyValueClose",
     "AFCFileInfoStream",
+    "AFCFileContentsStream",
     "AFCDirectoryCreate",
     "AFCRemovePath",
     "AFCRenamePath",

@@ -1,11 +1,13 @@
 #include "afcconnection.h"
 
 #include "afcrequestwindow.h"
+#include "afcwholefilereads.h"
 #include "log.h"
 #include "results.h"
 #include "serviceconnection.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace plovik::usbmux {
@@ -265,6 +267,86 @@ int AfcConnection::fileInfoOfEach(const std::vector<const char*>& paths, const I
             return result;
         }
         found(index, result, keysAndValues);
+    }
+    return kSuccess;
+}
+
+int AfcConnection::wholeFilesOfEach(const std::vector<const char*>& paths,
+                                    const std::vector<uint64_t>& expectedSizes, uint64_t largest,
+                                    const ContentsHandler& arrived) {
+    const std::lock_guard lock(mutex_);
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    if (const int result = settlePending(); result != kSuccess) {
+        return result;
+    }
+    std::vector<size_t> files(paths.size());
+    std::iota(files.begin(), files.end(), size_t{0});
+    // What the device refused in flight is read again once the stream is through, by then one
+    // request at a time, when nothing is sent ahead to be refused.
+    AfcWholeFileReads reads(paths, expectedSizes, largest, std::move(files));
+    if (const int result = streamWholeFiles(reads, arrived); result != kSuccess) {
+        return result;
+    }
+    AfcWholeFileReads again(paths, expectedSizes, largest, reads.toReadAgain());
+    if (const int result = streamWholeFiles(again, arrived); result != kSuccess) {
+        return result;
+    }
+    for (const size_t file : again.toReadAgain()) {
+        std::vector<uint8_t> none;
+        arrived(file, kAfcBadReply, none);
+    }
+    return kSuccess;
+}
+
+int AfcConnection::streamWholeFiles(AfcWholeFileReads& reads, const ContentsHandler& arrived) {
+    using Kind = AfcWholeFileReads::Kind;
+    AfcRequestWindow window(kBytesInFlight);
+    std::vector<uint8_t> batch;
+    while (reads.hasNext() || !window.empty()) {
+        // Every request that fits goes out in one send, before the replies on the way are read.
+        batch.clear();
+        const bool topUp = window.empty() || (!oneAtATime_ && window.wantsMore());
+        while (topUp && reads.hasNext() && (window.empty() || !oneAtATime_)) {
+            const AfcWholeFileReads::Request& request = reads.next();
+            const size_t cost = AfcHeader::kSize + request.arguments.size() + request.replyCost;
+            if (!window.fits(cost)) {
+                break;
+            }
+            appendPacket(batch, request.operation, request.arguments);
+            window.add(lastPacketNumber_, request.file, cost, static_cast<uint8_t>(request.kind));
+            reads.pop();
+        }
+        if (!batch.empty() &&
+            service_->send(batch.data(), batch.size()) != static_cast<int64_t>(batch.size())) {
+            return fail(kAfcConnectionFailed);
+        }
+        Reply reply;
+        if (const int result = receiveReply(&reply, std::nullopt); result != kSuccess) {
+            return result;
+        }
+        const auto answered = window.take(reply.packetNumber);
+        if (!answered) {
+            logLine("AFC reply to packet %llu, which no request on the way has",
+                    static_cast<unsigned long long>(reply.packetNumber));
+            return fail(kAfcBadReply);
+        }
+        if (answered->outOfOrder) {
+            fallBackToOneRequestAtATime("answered out of order");
+        }
+        const bool carriesData = reply.operation == AfcOperation::Data ||
+                                 reply.operation == AfcOperation::FileOpenResult;
+        AfcWholeFileReads::Answer answer =
+            reads.answer(answered->request.index, static_cast<Kind>(answered->request.kind),
+                         carriesData, carriesData ? kSuccess : statusOf(reply), reply.body,
+                         answered->request.sentAhead, answered->outOfOrder);
+        if (answer.refusedInFlight) {
+            fallBackToOneRequestAtATime("failed a request sent ahead");
+        }
+        if (answer.finished) {
+            arrived(answer.finished->file, answer.finished->result, answer.finished->contents);
+        }
     }
     return kSuccess;
 }

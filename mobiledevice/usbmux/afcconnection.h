@@ -14,6 +14,8 @@
 //   are matched to them by packet number. A device that answers out of order, or fails a request
 //   sent ahead of the reply before, gets one request at a time on this connection from then on
 //   (logged once), read ahead and write behind included; the requests it failed are asked again.
+// - Whole small files (wholeFilesOfEach): the opens, reads and closes of many files on the way at
+//   once, under the same bound and fallback (AfcWholeFileReads).
 // Replies are checked before they are trusted: a reply to another packet, a malformed header, an
 // oversized body or a stream that ends mid-reply marks the connection broken, and every later
 // call fails at once instead of reading the rest of a desynchronised stream.
@@ -36,6 +38,7 @@
 
 namespace plovik::usbmux {
 
+class AfcWholeFileReads;
 class ServiceConnection;
 
 class AfcConnection {
@@ -51,6 +54,16 @@ public:
     // The file information of every path in one stream. 0 once each path was handed to found,
     // else the failure that ended the stream.
     int fileInfoOfEach(const std::vector<const char*>& paths, const InfoHandler& found);
+    // Called once for each file, with its index in paths, 0 or the failure for it (AFC's
+    // TOO_MUCH_DATA for one longer than largest), and its contents; in any order.
+    using ContentsHandler =
+        std::function<void(size_t index, int result, std::vector<uint8_t>& contents)>;
+    // The whole contents of every path in one stream, each expected to hold about its
+    // expectedSizes bytes. 0 once each path was handed to arrived, else the failure that ended
+    // the stream.
+    int wholeFilesOfEach(const std::vector<const char*>& paths,
+                         const std::vector<uint64_t>& expectedSizes, uint64_t largest,
+                         const ContentsHandler& arrived);
     int makeDirectory(const char* path);
     int removePath(const char* path);
     int renamePath(const char* from, const char* to);
@@ -86,6 +99,7 @@ private:
     int fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues);
     static int infoOf(const Reply& reply, std::vector<std::string>* keysAndValues);
     void fallBackToOneRequestAtATime(const char* reason);
+    int streamWholeFiles(AfcWholeFileReads& reads, const ContentsHandler& arrived);
     int receiveExactly(void* buffer, size_t length);
     int discard(uint64_t length);
     // One read of up to length bytes; with aheadLength, a full reply sends the next read of

@@ -4,8 +4,8 @@
 
 namespace plovik::usbmux {
 
-void AfcRequestWindow::add(uint64_t packetNumber, size_t index, size_t cost) {
-    requests_.push_back({packetNumber, index, cost, !requests_.empty()});
+void AfcRequestWindow::add(uint64_t packetNumber, size_t index, size_t cost, uint8_t kind) {
+    requests_.push_back({packetNumber, index, cost, kind, !requests_.empty()});
     used_ += cost;
 }
 

@@ -19,6 +19,8 @@ public:
         uint64_t packetNumber = 0;
         size_t index = 0;
         size_t cost = 0;
+        // What the caller sent it for, when a stream sends several kinds of request.
+        uint8_t kind = 0;
         // Sent while others were still on the way.
         bool sentAhead = false;
     };
@@ -34,7 +36,7 @@ public:
     bool fits(size_t cost) const { return requests_.empty() || used_ + cost <= bytesInFlight_; }
     // Half empty or less: worth one send of many requests rather than one for each reply taken.
     bool wantsMore() const { return used_ <= bytesInFlight_ / 2; }
-    void add(uint64_t packetNumber, size_t index, size_t cost);
+    void add(uint64_t packetNumber, size_t index, size_t cost, uint8_t kind = 0);
     // Takes the request the reply with packetNumber answers; nothing when none on the way has it.
     std::optional<Answered> take(uint64_t packetNumber);
     bool empty() const { return requests_.empty(); }

@@ -347,6 +347,27 @@ int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, siz
     });
 }
 
+int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
+                          const uint64_t* expectedSizes, size_t count, uint64_t largest,
+                          AFCFileContentsHandler handler, void* context) {
+    return guarded(kAfcInvalidArgument, [&] {
+        const std::shared_ptr<AfcConnection> afc = findAfc(connection);
+        if (!afc || handler == nullptr ||
+            (count > 0 && (paths == nullptr || expectedSizes == nullptr))) {
+            return kAfcInvalidArgument;
+        }
+        std::vector<const char*> asked(paths, paths + count);
+        if (std::find(asked.begin(), asked.end(), nullptr) != asked.end()) {
+            return kAfcInvalidArgument;
+        }
+        const std::vector<uint64_t> sizes(expectedSizes, expectedSizes + count);
+        return afc->wholeFilesOfEach(
+            asked, sizes, largest, [&](size_t index, int result, std::vector<uint8_t>& contents) {
+                handler(context, index, result, contents.data(), contents.size());
+            });
+    });
+}
+
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return guarded(kAfcInvalidArgument, [&] {
         return onAfcPath(connection, path,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <memory>
 #include <random>
 #include <string_view>
@@ -164,6 +163,21 @@ Object* typedValue(std::string_view text) {
     return new CAutoString(CZelboString::fromUtf8(text));
 }
 
+/** Paths as the library takes them: UTF-8 texts, and pointers to them. */
+struct Utf8Paths {
+    explicit Utf8Paths(const std::vector<CZelboString>& paths) {
+        texts.reserve(paths.size());
+        for (const CZelboString& path : paths)
+            texts.push_back(path.toUtf8());
+        pointers.reserve(texts.size());
+        for (const std::string& text : texts)
+            pointers.push_back(text.c_str());
+    }
+
+    std::vector<std::string> texts;
+    std::vector<const char*> pointers;
+};
+
 /** The pairs of info as typed values, plus "path". */
 Owned<NSDictionary> dictionaryOf(AFCDictionaryRef info, const CZelboString& path) {
     Owned<NSDictionary> values(new NSDictionary(true));
@@ -202,14 +216,7 @@ bool AFCDirectory::fileInfoOfEach(const std::vector<CZelboString>& paths,
         setErrorText(u"Connection is not open");
         return false;
     }
-    std::vector<std::string> texts;
-    texts.reserve(paths.size());
-    for (const CZelboString& path : paths)
-        texts.push_back(path.toUtf8());
-    std::vector<const char*> asked;
-    asked.reserve(texts.size());
-    for (const std::string& text : texts)
-        asked.push_back(text.c_str());
+    const Utf8Paths asked(paths);
     struct Receiver {
         const std::vector<CZelboString>& paths;
         const std::function<void(size_t, Owned<NSDictionary>)>& found;
@@ -220,9 +227,34 @@ bool AFCDirectory::fileInfoOfEach(const std::vector<CZelboString>& paths,
             to.found(index, result == 0 && info != nullptr ? dictionaryOf(info, to.paths[index])
                                                            : nullptr);
     };
-    return reportResult(MobileDevice::AFCFileInfoStream(connection_, asked.data(), asked.size(),
-                                                        handle, &receiver),
+    return reportResult(MobileDevice::AFCFileInfoStream(connection_, asked.pointers.data(),
+                                                        asked.pointers.size(), handle, &receiver),
                         "AFCFileInfoStream");
+}
+
+void AFCDirectory::contentsOfEach(const std::vector<CZelboString>& paths,
+                                  const std::vector<int64_t>& expectedSizes, int64_t largest,
+                                  const std::function<void(size_t, std::string_view)>& arrived) {
+    if (connection_ == nullptr || paths.size() != expectedSizes.size() || largest < 0)
+        return;
+    const Utf8Paths asked(paths);
+    std::vector<uint64_t> sizes;
+    sizes.reserve(expectedSizes.size());
+    for (const int64_t size : expectedSizes)
+        sizes.push_back(static_cast<uint64_t>(std::max<int64_t>(size, 0)));
+    struct Receiver {
+        size_t count;
+        const std::function<void(size_t, std::string_view)>& arrived;
+    } receiver{paths.size(), arrived};
+    const auto handle = [](void* context, size_t index, int result, const void* bytes,
+                           uint64_t length) {
+        const auto& to = *static_cast<Receiver*>(context);
+        if (result == 0 && index < to.count && (bytes != nullptr || length == 0))
+            to.arrived(index, std::string_view(static_cast<const char*>(bytes), length));
+    };
+    MobileDevice::AFCFileContentsStream(connection_, asked.pointers.data(), sizes.data(),
+                                        sizes.size(), static_cast<uint64_t>(largest), handle,
+                                        &receiver);
 }
 
 int64_t AFCDirectory::deviceModificationTime(const CZelboString& path) {
@@ -507,21 +539,9 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         if (*modificationTime > 0)
             target.setModificationTime(*modificationTime);
     }
-    if (!target.close() && failure.isEmpty())
-        failure = u"Can't write output file";
-
-    const std::string staged = target.path();
-    bool copied = failure.isEmpty();
-    if (copied && std::rename(staged.c_str(), localPath.toUtf8().c_str()) != 0) {
-        failure = u"Can't replace output file";
-        copied = false;
-    }
-    if (!copied) {
-        std::remove(staged.c_str());
-        setErrorText(failure);
-    } else {
-        setErrorText({});
-    }
+    failure = target.placeAs(localPath, failure);
+    const bool copied = failure.isEmpty();
+    setErrorText(failure);
     if (delegate && sizeKnown)
         delegate->didCopyFile(localPath);
     return copied;

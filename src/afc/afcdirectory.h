@@ -56,6 +56,16 @@ public:
     bool fileInfoOfEach(const std::vector<CZelboString>& paths,
                         const std::function<void(size_t, ZelboLib::Owned<ZelboLib::NSDictionary>)>&
                             found);
+    /**
+     * The whole contents of small files, read in one stream of requests in flight, each expected
+     * to hold its listed size (expectedSizes, same order as paths): arrived(index, contents) for
+     * each file read whole, in any order, the contents valid during the call. A file that failed
+     * or holds more than largest bytes is not named, nor is any when the stream broke off or the
+     * library has none: those are for copyFileFromDevice, which says why.
+     */
+    void contentsOfEach(const std::vector<CZelboString>& paths,
+                        const std::vector<int64_t>& expectedSizes, int64_t largest,
+                        const std::function<void(size_t, std::string_view)>& arrived);
     /** Whether the device has something at path; every failure counts as no. */
     bool pathExists(const CZelboString& path);
 

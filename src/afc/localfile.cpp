@@ -113,3 +113,13 @@ bool LocalFile::close() {
     const int result = ::close(std::exchange(descriptor_, -1));
     return result == 0;
 }
+
+CZelboString LocalFile::placeAs(const CZelboString& target, CZelboString failure) {
+    if (!close() && failure.isEmpty())
+        failure = u"Can't write output file";
+    if (failure.isEmpty() && std::rename(path_.c_str(), target.toUtf8().c_str()) != 0)
+        failure = u"Can't replace output file";
+    if (!failure.isEmpty())
+        std::remove(path_.c_str());
+    return failure;
+}

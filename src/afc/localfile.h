@@ -35,6 +35,12 @@ public:
     /** Writes all bytes; false on failure (a full disk, a removed drive). */
     bool writeAll(const void* bytes, size_t length);
     bool close();
+    /**
+     * Closes this file, made by createBeside, and renames it to target; with an earlier failure
+     * of the copy, or when that fails, it is removed instead. The failure's text, empty once
+     * target is the complete file.
+     */
+    CZelboString placeAs(const CZelboString& target, CZelboString failure = {});
     const std::string& path() const { return path_; }
 
 private:

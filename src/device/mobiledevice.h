@@ -154,6 +154,23 @@ typedef void (*AFCFileInfoHandler)(void* context, size_t index, int result, AFCD
 MOBILEDEVICE_API int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths,
                                        size_t count, AFCFileInfoHandler handler, void* context);
 
+/* Called by AFCFileContentsStream once for each file, on the calling thread: index in paths, 0
+   with the file's whole contents (owned by the library, valid only during the call), or the
+   failure for that file with length 0: the device's, or 13 (AFC's TOO_MUCH_DATA) for a file
+   longer than the largest size asked for. */
+typedef void (*AFCFileContentsHandler)(void* context, size_t index, int result, const void* bytes,
+                                       uint64_t length);
+/* The whole contents of count small files in one stream, each expected to hold about
+   expectedSizes[index] bytes (its listed size; the file is read to its end whatever it holds, up
+   to largest bytes): the opens, reads and closes of many files go out without waiting for each
+   other's replies, as AFCFileInfoStream's requests do, with the same fallback to one request at
+   a time. Files are answered in any order. 0 once every file was handed to the handler, else the
+   failure that ended the stream (the files not handed over have no answer). */
+MOBILEDEVICE_API int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
+                                           const uint64_t* expectedSizes, size_t count,
+                                           uint64_t largest, AFCFileContentsHandler handler,
+                                           void* context);
+
 MOBILEDEVICE_API int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRemovePath(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRenamePath(AFCConnectionRef connection, const char* oldPath,

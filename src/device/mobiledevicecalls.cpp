@@ -107,6 +107,12 @@ int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, siz
                       AFCFileInfoHandler handler, void* context) {
     return PLOVIK_CALL(AFCFileInfoStream, connection, paths, count, handler, context);
 }
+int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
+                          const uint64_t* expectedSizes, size_t count, uint64_t largest,
+                          AFCFileContentsHandler handler, void* context) {
+    return PLOVIK_CALL(AFCFileContentsStream, connection, paths, expectedSizes, count, largest,
+                       handler, context);
+}
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return PLOVIK_CALL(AFCDirectoryCreate, connection, path);
 }

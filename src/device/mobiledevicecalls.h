@@ -39,6 +39,9 @@ int AFCKeyValueRead(AFCDictionaryRef info, char** outKey, char** outValue);
 int AFCKeyValueClose(AFCDictionaryRef info);
 int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, size_t count,
                       AFCFileInfoHandler handler, void* context);
+int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
+                          const uint64_t* expectedSizes, size_t count, uint64_t largest,
+                          AFCFileContentsHandler handler, void* context);
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 int AFCRemovePath(AFCConnectionRef connection, const char* path);
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath);

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "afc/afcdirectory.h"
+#include "afc/localfile.h"
 #include "transfer/transferobserver.h"
+#include "values/localpaths.h"
 
 namespace {
 
@@ -22,6 +24,23 @@ public:
 private:
     const std::atomic<bool>& cancelled_;
 };
+
+// A download's contents, arrived whole, written to its target through a staged file with the
+// device file's time; the failure's text, empty once it is in place. An existing target is kept.
+CZelboString writeWholeFile(const FileCopy& copy, std::string_view contents) {
+    bool isFolder = false;
+    if (localPathExists(copy.destination, isFolder))
+        return isFolder ? u"A folder of that name is in the way" : u"Won't overwrite existing file";
+    LocalFile staged = LocalFile::createBeside(copy.destination);
+    if (!staged.isOpen())
+        return u"Can't create output file";
+    CZelboString failure;
+    if (!staged.writeAll(contents.data(), contents.size()))
+        failure = u"Can't write output file";
+    else if (copy.modificationTime && *copy.modificationTime > 0)
+        staged.setModificationTime(*copy.modificationTime);
+    return staged.placeAs(copy.destination, failure);
+}
 
 // How long the walk waits between looks at its observer's cancel.
 constexpr auto kCancelPoll = std::chrono::milliseconds(50);
@@ -42,15 +61,13 @@ bool ParallelCopies::take(FileCopy copy) {
     if (cancelled_ || copy.size < 0 || copy.size > kLargestFile || !growConnections())
         return false;
     std::unique_lock lock(mutex_);
-    // One file waiting per connection keeps every connection busy without running far ahead.
-    while (!cancelled_ && static_cast<int>(waiting_.size()) >= static_cast<int>(threads_.size())) {
+    // A batch waiting per connection keeps every connection busy without running far ahead.
+    const auto full = [&] { return waiting_.size() >= kBatchFiles * threads_.size(); };
+    while (!cancelled_ && full()) {
         lock.unlock();
         reportEnded();
         lock.lock();
-        changed_.wait_for(lock, kCancelPoll, [&] {
-            return !ended_.empty() ||
-                   static_cast<int>(waiting_.size()) < static_cast<int>(threads_.size());
-        });
+        changed_.wait_for(lock, kCancelPoll, [&] { return !ended_.empty() || !full(); });
     }
     if (cancelled_)
         return false;
@@ -100,7 +117,7 @@ bool ParallelCopies::growConnections() {
     bool busy = false;
     {
         const std::lock_guard lock(mutex_);
-        busy = !waiting_.empty() || inProgress_ == static_cast<int>(threads_.size());
+        busy = !waiting_.empty() || busyConnections_ == threads_.size();
     }
     if (busy && !openFailed_ && static_cast<int>(threads_.size()) < connections_) {
         if (std::shared_ptr<AFCDirectory> connection = openConnection_())
@@ -113,23 +130,75 @@ bool ParallelCopies::growConnections() {
 
 void ParallelCopies::runConnection(const std::shared_ptr<AFCDirectory>& connection) {
     for (;;) {
-        FileCopy copy;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
-            if (waiting_.empty())
-                return;
-            copy = std::move(waiting_.front());
-            waiting_.pop_front();
-            ++inProgress_;
-            changed_.notify_all();
-        }
-        Ended ended = copyOn(*connection, copy);
+        const std::vector<FileCopy> batch = takeBatch();
+        if (batch.empty())
+            return;
+        copyBatchOn(*connection, batch);
         const std::lock_guard lock(mutex_);
-        --inProgress_;
-        ended_.push_back(std::move(ended));
-        changed_.notify_all();
+        --busyConnections_;
     }
+}
+
+std::vector<FileCopy> ParallelCopies::takeBatch() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+    std::vector<FileCopy> batch;
+    int64_t bytes = 0;
+    while (!waiting_.empty() && batch.size() < kBatchFiles &&
+           (batch.empty() || bytes + waiting_.front().size <= kBatchBytes)) {
+        bytes += waiting_.front().size;
+        batch.push_back(std::move(waiting_.front()));
+        waiting_.pop_front();
+    }
+    inProgress_ += batch.size();
+    if (!batch.empty())
+        ++busyConnections_;
+    changed_.notify_all();
+    return batch;
+}
+
+void ParallelCopies::copyBatchOn(AFCDirectory& connection, const std::vector<FileCopy>& batch) {
+    // Downloads whose device time is known come in one stream; uploads, and what the stream did
+    // not bring whole at the size listed, are copied one by one, which tells why one fails.
+    std::vector<size_t> streamed;
+    std::vector<CZelboString> paths;
+    std::vector<int64_t> sizes;
+    for (size_t index = 0; index < batch.size(); ++index) {
+        if (batch[index].fromDevice && batch[index].modificationTime) {
+            streamed.push_back(index);
+            paths.push_back(batch[index].source);
+            sizes.push_back(batch[index].size);
+        }
+    }
+    std::vector<bool> ended(batch.size());
+    if (!streamed.empty() && !cancelled_) {
+        connection.contentsOfEach(
+            paths, sizes, kLargestFile, [&](size_t which, std::string_view contents) {
+                const FileCopy& copy = batch[streamed[which]];
+                if (cancelled_ || static_cast<int64_t>(contents.size()) != copy.size)
+                    return;
+                ended[streamed[which]] = true;
+                const CZelboString failure = writeWholeFile(copy, contents);
+                end(Ended{copy, failure.isEmpty(), failure});
+            });
+    }
+    for (size_t index = 0; index < batch.size(); ++index) {
+        if (ended[index])
+            continue;
+        // Once cancelled, files not begun are dropped, as those still waiting are.
+        if (cancelled_)
+            end(std::nullopt);
+        else
+            end(copyOn(connection, batch[index]));
+    }
+}
+
+void ParallelCopies::end(std::optional<Ended> ended) {
+    const std::lock_guard lock(mutex_);
+    --inProgress_;
+    if (ended)
+        ended_.push_back(std::move(*ended));
+    changed_.notify_all();
 }
 
 ParallelCopies::Ended ParallelCopies::copyOn(AFCDirectory& connection, const FileCopy& copy) {

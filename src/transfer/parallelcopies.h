@@ -33,7 +33,9 @@ struct FileCopy {
 
 /**
  * Copies small files of a folder walk on AFC connections of their own, beside the walk's, so that
- * the round trips of many small files overlap: an AFC connection carries one request at a time.
+ * the round trips of many small files overlap. A connection takes the files waiting in batches:
+ * the downloads of a batch are read in one stream of requests in flight
+ * (AFCDirectory::contentsOfEach), the rest of it, and what the stream did not bring, one by one.
  *
  * A connection is opened when a file finds every open one busy, up to the given number. Only files
  * whose target does not exist yet may be handed over, so no overwrite question ever comes from a
@@ -52,6 +54,9 @@ public:
      */
     static constexpr int64_t kLargestFile = 1024 * 1024;
     static constexpr int kConnections = 4;
+    /** What one connection takes at once, in files and bytes. */
+    static constexpr size_t kBatchFiles = 64;
+    static constexpr int64_t kBatchBytes = 4 * 1024 * 1024;
 
     using OpenConnection = std::function<std::shared_ptr<AFCDirectory>()>;
 
@@ -82,7 +87,12 @@ private:
     /** Opens one more connection when every open one is busy; false when none is open. */
     bool growConnections();
     void runConnection(const std::shared_ptr<AFCDirectory>& connection);
+    /** The files waiting that one connection takes next; empty once stopping. */
+    std::vector<FileCopy> takeBatch();
+    void copyBatchOn(AFCDirectory& connection, const std::vector<FileCopy>& batch);
     Ended copyOn(AFCDirectory& connection, const FileCopy& copy);
+    /** A file taken by a connection has ended; nullopt for one dropped by a cancel. */
+    void end(std::optional<Ended> ended);
     void noteCancel();
     void stop();
 
@@ -99,6 +109,8 @@ private:
     std::condition_variable changed_;
     std::deque<FileCopy> waiting_;
     std::deque<Ended> ended_;
-    int inProgress_ = 0;
+    // Files taken by the connections and not ended yet, and the connections that have any.
+    size_t inProgress_ = 0;
+    size_t busyConnections_ = 0;
     bool stopping_ = false;
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -284,6 +285,21 @@ int countedFileWrite(AFCConnectionRef connection, AFCFileRef file, const void* b
     return transfers.measure([&] { return realFileWrite(connection, file, buffer, length); });
 }
 
+// Streams of whole files count as transfers too, and the files they carry are counted.
+using ContentsStream = int (*)(AFCConnectionRef, const char* const*, const uint64_t*, size_t,
+                               uint64_t, AFCFileContentsHandler, void*);
+ContentsStream realContentsStream = nullptr;
+std::atomic<size_t> filesStreamed{0};
+
+int countedContentsStream(AFCConnectionRef connection, const char* const* paths,
+                          const uint64_t* sizes, size_t count, uint64_t largest,
+                          AFCFileContentsHandler handler, void* context) {
+    filesStreamed += count;
+    return transfers.measure([&] {
+        return realContentsStream(connection, paths, sizes, count, largest, handler, context);
+    });
+}
+
 class ParallelWalkTest : public FolderWalkTest {
 protected:
     ParallelWalkTest() {
@@ -292,7 +308,12 @@ protected:
             reinterpret_cast<FileRead>(SimulatedDevice::simulatorEntry("AFCFileRefRead"));
         realFileWrite =
             reinterpret_cast<FileWrite>(SimulatedDevice::simulatorEntry("AFCFileRefWrite"));
+        realContentsStream = reinterpret_cast<ContentsStream>(
+            SimulatedDevice::simulatorEntry("AFCFileContentsStream"));
+        filesStreamed = 0;
         MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
+            if (std::strcmp(name, "AFCFileContentsStream") == 0)
+                return reinterpret_cast<void*>(&countedContentsStream);
             if (std::strcmp(name, "AFCFileRefRead") == 0)
                 return reinterpret_cast<void*>(&countedFileRead);
             if (std::strcmp(name, "AFCFileRefWrite") == 0)
@@ -312,6 +333,8 @@ TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnT
 
     EXPECT_TRUE(pull(u"/Media/Roll", local.path()));
     EXPECT_GT(transfers.most(), 1);
+    // The small files came in streams; the large one was read on the walk's own connection.
+    EXPECT_EQ(filesStreamed, 24u);
     expectEachFileReportedOnceInPairs(25);
     for (int i = 0; i < 24; ++i)
         EXPECT_EQ(contents(local / "Roll" / ("IMG_" + std::to_string(i) + ".JPG")),

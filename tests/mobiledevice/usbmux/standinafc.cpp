@@ -30,7 +30,7 @@ std::string StandInAfc::fileContent(const std::string& path) {
 void StandInAfc::serve(int socket) {
     AfcRequest request;
     while (receiveAfcRequest(socket, request)) {
-        if (request.operation == kAfcGetFileInfo && request.text(0).starts_with("/Unordered/") &&
+        if (streamed(request) && subjectOf(request).starts_with("/Unordered/") &&
             requestWaits(socket)) {
             AfcRequest behind;
             if (!receiveAfcRequest(socket, behind) || !reply(socket, behind)) {
@@ -48,12 +48,35 @@ bool StandInAfc::requestWaits(int socket) {
     return poll(&waiting, 1, 0) == 1;
 }
 
+bool StandInAfc::streamed(const AfcRequest& request) {
+    return request.operation == kAfcGetFileInfo || request.operation == kAfcFileOpen ||
+           request.operation == kAfcFileRead;
+}
+
+std::string StandInAfc::subjectOf(const AfcRequest& request) {
+    const std::lock_guard lock(mutex_);
+    switch (request.operation) {
+        case kAfcFileOpen:
+            return request.text(8);
+        case kAfcFileRead:
+        case kAfcFileWrite:
+        case kAfcFileSeek:
+        case kAfcFileTell:
+        case kAfcFileClose: {
+            const auto found = open_.find(request.number(0));
+            return found == open_.end() ? std::string() : found->second.path;
+        }
+        default:
+            return request.text(0);
+    }
+}
+
 bool StandInAfc::reply(int socket, const AfcRequest& request) {
-    const std::string path = request.text(0);
+    const std::string path = subjectOf(request);
     const bool info = request.operation == kAfcGetFileInfo;
     const bool desync = request.operation == kAfcReadDirectory && path == "/desync";
     const bool garbled = info && path.starts_with("/Garbled/");
-    const AfcReply answered = info && path.starts_with("/Busy/") && sentAhead_
+    const AfcReply answered = streamed(request) && path.starts_with("/Busy/") && sentAhead_
                                   ? AfcReply::status(kNoResources)
                                   : answer(request);
     const std::string bytes = encodeAfcReply(desync    ? request.packetNumber + 7

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -665,6 +666,92 @@ TEST_F(AfcStreamTest, AnUnorderedDeviceFallsBackAndAReplyToNoRequestBreaksTheStr
     // The stream lost its place: nothing more is read from it.
     AFCDictionaryRef info = nullptr;
     EXPECT_NE(0, MD(AFCFileInfoOpen)(afc_, "/Unordered/1", &info));
+}
+
+struct ContentsAnswer {
+    int result = -1;
+    std::string contents;
+    int times = 0;
+};
+
+// Reads folder/0 … folder/(count-1), each expected at expectedSize(index) bytes, and
+// folder/missing in one stream of whole files.
+std::vector<ContentsAnswer> contentsStream(AFCConnectionRef afc, const std::string& folder,
+                                           int count, uint64_t largest,
+                                           const std::function<uint64_t(int)>& expectedSize,
+                                           int* result) {
+    std::vector<std::string> paths;
+    std::vector<uint64_t> sizes;
+    for (int index = 0; index < count; ++index) {
+        paths.push_back(folder + "/" + std::to_string(index));
+        sizes.push_back(expectedSize(index));
+    }
+    paths.push_back(folder + "/missing");
+    sizes.push_back(10);
+    std::vector<const char*> asked;
+    for (const std::string& path : paths)
+        asked.push_back(path.c_str());
+    std::vector<ContentsAnswer> answers(paths.size());
+    *result = MD(AFCFileContentsStream)(
+        afc, asked.data(), sizes.data(), asked.size(), largest,
+        [](void* context, size_t index, int answered, const void* bytes, uint64_t length) {
+            ContentsAnswer& answer = (*static_cast<std::vector<ContentsAnswer>*>(context))[index];
+            answer.result = answered;
+            answer.contents.assign(static_cast<const char*>(bytes), length);
+            ++answer.times;
+        },
+        &answers);
+    return answers;
+}
+
+TEST_F(AfcStreamTest, WholeFilesArriveInOneStreamAlsoFromADeviceRefusingOrReorderingRequests) {
+    // Each file is index bytes of 'x'; some are listed shorter or longer than they are now.
+    const auto expectRightContents = [&](const std::string& folder, int count) {
+        int result = -1;
+        const std::vector<ContentsAnswer> answers = contentsStream(
+            afc_, folder, count, 200,
+            [](int index) { return uint64_t(index % 3 == 0 ? index / 2 : index + 5); }, &result);
+        EXPECT_EQ(0, result);
+        for (int index = 0; index < count; ++index) {
+            EXPECT_EQ(1, answers[index].times) << folder << " " << index;
+            if (index > 200) {
+                EXPECT_EQ(13, answers[index].result) << folder << " " << index;
+                continue;
+            }
+            EXPECT_EQ(0, answers[index].result) << folder << " " << index;
+            EXPECT_EQ(std::string(static_cast<size_t>(index), 'x'), answers[index].contents)
+                << folder << " " << index;
+        }
+        EXPECT_EQ(8, answers.back().result);
+        EXPECT_EQ(1, answers.back().times);
+    };
+    makeFiles("/Whole", 240);
+    makeFiles("/Busy", 30);
+    makeFiles("/Unordered", 30);
+    testing::internal::CaptureStderr();
+    expectRightContents("/Whole", 240);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+
+    testing::internal::CaptureStderr();
+    expectRightContents("/Busy", 30);
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(
+                                     "failed a request sent ahead: one request at a time"));
+    // One at a time from then on, and still whole.
+    expectRightContents("/Unordered", 30);
+    expectRightContents("/Whole", 240);
+}
+
+TEST_F(AfcStreamTest, AReorderedStreamOfWholeFilesFallsBackWithTheirContentsInOrder) {
+    makeFiles("/Unordered", 30);
+    testing::internal::CaptureStderr();
+    int result = -1;
+    const std::vector<ContentsAnswer> answers = contentsStream(
+        afc_, "/Unordered", 30, 100, [](int index) { return uint64_t(index); }, &result);
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(
+                                     "answered out of order: one request at a time"));
+    EXPECT_EQ(0, result);
+    for (int index = 0; index < 30; ++index)
+        EXPECT_EQ(std::string(static_cast<size_t>(index), 'x'), answers[index].contents) << index;
 }
 
 TEST_F(AfcTest, ReplyOutOfSequenceFailsThisAndEveryLaterCall) {
