@@ -110,11 +110,13 @@ TEST_F(SimulatorDeviceTest, AContainerTheDeviceRefusesIsReachedThroughItsDocumen
 }
 
 TEST_F(SimulatorDeviceTest, ALockedDeviceBecomesCompleteWhenUnlocked) {
-    const std::map<std::string, std::string> values = {{"AccessState", "Locked"},
-                                                       {"DeviceName", "Locked Phone"}};
+    const std::map<std::string, std::string> values = {
+        {"AccessState", "Locked"}, {"DeviceName", "Locked Phone"}, {"SerialNumber", "F2LOCKED"}};
     SimulatedDevice simulated(values);
     EXPECT_EQ(simulated.device().accessState(), kAMDeviceAccessLocked);
-    EXPECT_EQ(simulated.device().name().view(), u"");
+    // Known without a session: what the device tells any computer, and no more.
+    EXPECT_EQ(simulated.device().name().view(), u"Locked Phone");
+    EXPECT_EQ(simulated.device().serialNumber().view(), u"");
     EXPECT_EQ(simulated.device().openMediaDirectory(), nullptr);
 
     simulator<int(const char*, int)>("PlovikSimSetAccessState")(simulated.udid().c_str(),
