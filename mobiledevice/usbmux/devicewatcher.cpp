@@ -5,6 +5,7 @@
 #include "results.h"
 
 #include <libimobiledevice/lockdown.h>
+#include <openssl/crypto.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,9 @@ int DeviceWatcher::subscribe(AMDeviceNotificationCallback callback, void* contex
         if (std::getenv("USBMUXD_SOCKET_ADDRESS") != nullptr) {
             libusbmuxd_set_use_inotify(0);
         }
+        // The event thread may be making a pairing's keys or running a TLS session when the
+        // process exits; OpenSSL's clean-up at exit would free its locks under it.
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
         const int result = usbmuxd_events_subscribe(&muxSubscription_, &onMuxEvent, this);
         if (result != 0) {
             logLine("cannot watch devices: libusbmuxd subscription failed (%d)", result);
