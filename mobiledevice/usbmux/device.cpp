@@ -6,9 +6,17 @@
 #include "serviceconnection.h"
 #include "sigpipeguard.h"
 
+#include <utility>
+
 namespace plovik::usbmux {
 
 namespace {
+
+// Failures of a lockdown connection the device has closed, rather than answers to the request.
+bool droppedConnection(lockdownd_error_t error) {
+    return error == LOCKDOWN_E_MUX_ERROR || error == LOCKDOWN_E_SSL_ERROR ||
+           error == LOCKDOWN_E_RECEIVE_TIMEOUT || error == LOCKDOWN_E_PLIST_ERROR;
+}
 
 struct ServiceDescriptorDeleter {
     void operator()(lockdownd_service_descriptor_t service) const {
@@ -21,6 +29,11 @@ struct ServiceDescriptorDeleter {
 Device::Device(std::string udid, Idevice idevice)
     : udid_(std::move(udid)), idevice_(std::move(idevice)) {}
 
+Device::~Device() {
+    const SigpipeGuard sigpipeGuard;
+    lockdown_.reset();
+}
+
 int Device::connect() {
     const SigpipeGuard sigpipeGuard;
     const std::lock_guard lock(lockdownMutex_);
@@ -28,12 +41,20 @@ int Device::connect() {
         return LOCKDOWN_E_MUX_ERROR;
     }
     if (connections_ == 0) {
-        if (const int result = openSession(); result != kSuccess) {
-            return result;
+        sessionKept_ = keptSessionServes();
+        if (!sessionKept_) {
+            lockdown_.reset();
+            if (const int result = openSession(); result != kSuccess) {
+                return result;
+            }
         }
     }
     ++connections_;
     return kSuccess;
+}
+
+bool Device::keptSessionServes() const {
+    return lockdown_ && std::chrono::steady_clock::now() - lastDisconnect_ < kSessionLinger;
 }
 
 int Device::openSession() {
@@ -58,8 +79,9 @@ int Device::disconnect() {
         return kNoConnection;
     }
     if (--connections_ == 0) {
-        // Freeing the client stops its session and closes the connection.
-        lockdown_.reset();
+        // Kept for the next connect; freeing the client stops its session and closes the
+        // connection.
+        lastDisconnect_ = std::chrono::steady_clock::now();
         sessions_ = 0;
         values_.clear();
     }
@@ -133,8 +155,17 @@ int Device::startService(const char* name, std::shared_ptr<ServiceConnection>* s
         if (const int result = requireSession(); result != kSuccess) {
             return result;
         }
-        const lockdownd_error_t error =
-            lockdownd_start_service(lockdown_.get(), name, &rawDescriptor);
+        lockdownd_error_t error = lockdownd_start_service(lockdown_.get(), name, &rawDescriptor);
+        if (sessionKept_ && droppedConnection(error)) {
+            // The device ended the kept session meanwhile: once more on a fresh one.
+            lockdownd_service_descriptor_free(std::exchange(rawDescriptor, nullptr));
+            lockdown_.reset();
+            sessionKept_ = false;
+            if (const int result = openSession(); result != kSuccess) {
+                return result;
+            }
+            error = lockdownd_start_service(lockdown_.get(), name, &rawDescriptor);
+        }
         if (error != LOCKDOWN_E_SUCCESS) {
             lockdownd_service_descriptor_free(rawDescriptor);
             return error;

@@ -5,9 +5,13 @@
 // through libimobiledevice's handshake (QueryType, the iOS version on the device's first
 // connection, the pair record, StartSession, and TLS on a real device, at the TLS version the iOS
 // version allows). Connections and sessions are counted, so nested and concurrent uses share the
-// one session; it ends, and its connection closes, with the last disconnect. A connection whose
-// session was stopped is never used again: after StopSession a device's TLS close_notify stays in
-// the socket and the next plain reply on it would fail. Lockdown requests are serialised.
+// one session. After the last disconnect the session is kept for a few seconds (kSessionLinger),
+// so that the next connect of a burst of work (a listing after the snapshot, one more service)
+// does not pay for another TLS handshake; a connect after that opens a fresh one, and a kept
+// session the device has dropped meanwhile is replaced once when a service fails on it. A
+// connection whose session was stopped is never used again: after StopSession a device's TLS
+// close_notify stays in the socket and the next plain reply on it would fail. Lockdown requests
+// are serialised.
 //
 // A device that allows no session (locked, untrusted) still answers, without one, the public
 // values the watcher read from it (see publicvalues.h); nothing else.
@@ -19,6 +23,7 @@
 #include "sessionvalues.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,7 +34,13 @@ class ServiceConnection;
 
 class Device {
 public:
+    static constexpr std::chrono::seconds kSessionLinger{5};
+
     Device(std::string udid, Idevice idevice);
+    // Ends a kept session, on a connection the device may have closed already.
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
 
     const std::string& udid() const { return udid_; }
     idevice_t idevice() const { return idevice_.get(); }
@@ -57,6 +68,8 @@ public:
 
 private:
     int openSession();
+    // Whether the session kept since the last disconnect may serve the next connect.
+    bool keptSessionServes() const;
     int requireSession() const;
     int copyPublicValue(const char* domain, const char* key, plist_t* value) const;
 
@@ -68,6 +81,9 @@ private:
     std::mutex lockdownMutex_;
     LockdownClient lockdown_;
     int connections_ = 0;
+    std::chrono::steady_clock::time_point lastDisconnect_;
+    // The session was kept from an earlier connection: a failure on it may be its staleness.
+    bool sessionKept_ = false;
     int sessions_ = 0;
     SessionValues values_;
     PlistHandle publicValues_;
