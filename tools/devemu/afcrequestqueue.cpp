@@ -45,7 +45,13 @@ void AfcRequestQueue::readRequests() {
     Clock::time_point startedAt{};
     std::vector<char> chunk(kReceiveChunk);
     for (bool open = true; open;) {
-        pollfd waiting{socket_, POLLIN, 0};
+        bool deaf = false;
+        {
+            const std::lock_guard lock(mutex_);
+            deaf = deaf_;
+        }
+        // A deaf device only notices the host hanging up.
+        pollfd waiting{socket_, static_cast<short>(deaf ? POLLRDHUP : POLLIN), 0};
         const int ready = poll(&waiting, 1, kStopCheckMs);
         const Clock::time_point at = Clock::now();
         {
@@ -55,6 +61,12 @@ void AfcRequestQueue::readRequests() {
             }
         }
         if (ready == 0) {
+            continue;
+        }
+        if (deaf) {
+            if ((waiting.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+                break;
+            }
             continue;
         }
         const ssize_t count = ready < 0 ? -1 : recv(socket_, chunk.data(), chunk.size(), 0);
@@ -96,13 +108,13 @@ bool AfcRequestQueue::enqueue(Arrival arrival) {
     std::unique_lock lock(mutex_);
     const std::size_t bytes = sizeOf(arrival.request);
     changed_.wait(lock, [&] {
-        return stopping_ || discarding_ || waiting_.empty() ||
+        return stopping_ || discarding_ || deaf_ || waiting_.empty() ||
                waitingBytes_ + bytes <= kBufferedBytes;
     });
     if (stopping_) {
         return false;
     }
-    if (!discarding_) {
+    if (!discarding_ && !deaf_) {
         waitingBytes_ += bytes;
         waiting_.push_back(std::move(arrival));
         changed_.notify_all();
@@ -133,6 +145,13 @@ void AfcRequestQueue::discardUntilClosed() {
     discarding_ = true;
     waiting_.clear();
     waitingBytes_ = 0;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return ended_; });
+}
+
+void AfcRequestQueue::stopReadingUntilClosed() {
+    std::unique_lock lock(mutex_);
+    deaf_ = true;
     changed_.notify_all();
     changed_.wait(lock, [this] { return ended_; });
 }

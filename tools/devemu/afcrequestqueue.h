@@ -40,6 +40,9 @@ public:
     bool hasWaiting() const;
     // Reads and drops whatever the host still sends, until it closes the stream.
     void discardUntilClosed();
+    // Reads nothing more, so that the host's sends wait once the socket's buffers are full,
+    // until the host closes the stream or the socket is shut down.
+    void stopReadingUntilClosed();
 
 private:
     void readRequests();
@@ -54,6 +57,7 @@ private:
     std::size_t waitingBytes_ = 0;
     bool ended_ = false;
     bool discarding_ = false;
+    bool deaf_ = false;
     bool stopping_ = false;
     std::thread reader_;
 };

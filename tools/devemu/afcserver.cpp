@@ -2,6 +2,8 @@
 
 #include "afcerror.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -66,7 +68,8 @@ bool AfcServer::respond(int socket, AfcRequestQueue& queue,
     // Sent before the reply to the one before had reached the host: it cost no round trip.
     const bool sentAhead = arrival.at < lastReplySent_;
     device_.tally().afcRequest(request.operation, sentAhead);
-    const RequestFault fault = device_.nextAfcRequest();
+    const RequestFault fault = device_.nextAfcRequest(
+        request.operation, kAfcHeaderSize + request.arguments.size() + request.payload.size());
     if (fault == RequestFault::Detach) {
         device_.detach();
         return false;
@@ -77,17 +80,34 @@ bool AfcServer::respond(int socket, AfcRequestQueue& queue,
         queue.discardUntilClosed();
         return false;
     }
+    if (fault == RequestFault::Deaf) {
+        queue.stopReadingUntilClosed();
+        return false;
+    }
     // The device acts on a request only once all of it is there.
     std::this_thread::sleep_until(crossed);
     const auto working = EmulatedDevice::Clock::now();
     const AfcReply reply = sentAhead && device_.faults().refusesAfcSentAhead()
                                ? AfcReply::status(kAfcNoResources)
-                               : answer(request);
+                           : fault == RequestFault::NoSpace ? status(sim::kAfcNoSpaceLeft)
+                                                            : answer(request);
     const auto work = EmulatedDevice::Clock::now() - working;
     // A reply to another packet is how a stream that lost its place looks to the host.
     const uint64_t packetNumber =
         fault == RequestFault::BadHeader ? request.packetNumber + 7 : request.packetNumber;
-    return device_.send(socket, encodeAfcReply(packetNumber, reply), crossed, work, lastReplySent_);
+    std::string packet = encodeAfcReply(packetNumber, reply);
+    if (device_.faults().oversizedReplies() && request.operation == kAfcReadDirectory) {
+        // The header announces a reply of 1 TiB; what follows is the listing.
+        packet.replace(8, 8, std::string("\0\0\0\0\0\x01\0\0", 8));
+    }
+    if (fault == RequestFault::Reset) {
+        // The connection breaks with half of the reply sent; the device stays.
+        packet.resize(packet.size() / 2);
+        device_.send(socket, packet, crossed, work, lastReplySent_);
+        shutdown(socket, SHUT_RDWR);
+        return false;
+    }
+    return device_.send(socket, packet, crossed, work, lastReplySent_);
 }
 
 AfcReply AfcServer::answer(const AfcRequest& request) {
@@ -129,20 +149,40 @@ AfcReply AfcServer::listing(const std::string& path) const {
     std::vector<std::string> names;
     const int result = connection_.listDirectory(path.c_str(), names);
     if (result == sim::kAfcSuccess && device_.faults().hostileNames()) {
-        names.insert(names.end(), {"../escaped", "a/b"});
+        // A NUL inside a name splits it in two on the wire.
+        names.insert(names.end(),
+                     {"../escaped", "a/b", "..", "bad\xFF\xFEname.txt", "nul", "inside"});
     }
-    return dataOrStatus(result, names);
+    AfcReply reply = dataOrStatus(result, names);
+    if (result == sim::kAfcSuccess && device_.faults().unterminatedListings()) {
+        reply.body.pop_back();
+    }
+    return reply;
 }
 
 AfcReply AfcServer::fileInfo(const std::string& path) const {
     // The names a hostile listing adds are files as far as the host can tell.
-    if (device_.faults().hostileNames() &&
-        (path.ends_with("/../escaped") || path.ends_with("/a/b"))) {
-        return dataOrStatus(sim::kAfcSuccess, {"st_size", "0", "st_ifmt", "S_IFREG", "st_nlink",
-                                               "1", "st_mtime", "0", "st_birthtime", "0"});
+    if (device_.faults().hostileNames()) {
+        for (const char* name :
+             {"/../escaped", "/a/b", "/bad\xFF\xFEname.txt", "/nul", "/inside"}) {
+            if (path.ends_with(name)) {
+                return dataOrStatus(sim::kAfcSuccess,
+                                    {"st_size", "0", "st_ifmt", "S_IFREG", "st_nlink", "1",
+                                     "st_mtime", "0", "st_birthtime", "0"});
+            }
+        }
     }
     std::vector<std::string> pairs;
-    return dataOrStatus(connection_.fileInfo(path.c_str(), pairs), pairs);
+    const int result = connection_.fileInfo(path.c_str(), pairs);
+    if (device_.faults().hugeFileSizes()) {
+        for (std::size_t index = 0; index + 1 < pairs.size(); index += 2) {
+            if (pairs[index] == "st_size" &&
+                std::find(pairs.begin(), pairs.end(), "S_IFREG") != pairs.end()) {
+                pairs[index + 1] = "100000000000000000000";
+            }
+        }
+    }
+    return dataOrStatus(result, pairs);
 }
 
 AfcReply AfcServer::open(const AfcRequest& request) {

@@ -1,5 +1,7 @@
 #include "emulateddevice.h"
 
+#include "afcpacket.h"
+
 #include "device/mobiledevice.h"
 
 #include <sys/socket.h>
@@ -77,9 +79,21 @@ EmulatedDevice::Clock::time_point EmulatedDevice::received(std::size_t bytes,
     return link_.receive(bytes, arrived);
 }
 
-RequestFault EmulatedDevice::nextAfcRequest() {
+RequestFault EmulatedDevice::nextAfcRequest(uint64_t operation, std::size_t bytes) {
     const std::lock_guard lock(mutex_);
-    return faults_.atRequest(++afcRequests_);
+    bytesReceived_ += bytes;
+    RequestFault fault = faults_.atRequest(++afcRequests_);
+    if (fault == RequestFault::None && operation == kAfcFileRead) {
+        fault = faults_.atDataOperation(DataOperation::Read, ++afcReads_);
+    }
+    if (fault == RequestFault::None && operation == kAfcFileWrite) {
+        fault = faults_.atDataOperation(DataOperation::Write, ++afcWrites_);
+    }
+    const auto budget = faults_.detachAfterReceived();
+    if (fault == RequestFault::None && budget && bytesReceived_ > *budget) {
+        fault = RequestFault::Detach;
+    }
+    return fault;
 }
 
 bool EmulatedDevice::adopt(int socket) {

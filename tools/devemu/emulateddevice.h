@@ -66,8 +66,10 @@ public:
     // Books a request of bytes from the host that began to arrive at arrived; the time it has
     // crossed the link.
     Clock::time_point received(std::size_t bytes, Clock::time_point arrived);
-    // The fault for the next AFC request of the device, counted across its connections.
-    RequestFault nextAfcRequest();
+    // The fault for the next AFC request of the device, of operation and bytes long, counted
+    // across its connections: by its number, by its number among the reads or writes, or by the
+    // bytes taken in.
+    RequestFault nextAfcRequest(uint64_t operation, std::size_t bytes);
 
     // Sockets connected to the device are shut down when it is detached; false when it already
     // is.
@@ -99,6 +101,9 @@ private:
     std::set<int> sockets_;
     uint64_t bytesSent_ = 0;
     uint64_t afcRequests_ = 0;
+    uint64_t afcReads_ = 0;
+    uint64_t afcWrites_ = 0;
+    uint64_t bytesReceived_ = 0;
     bool detached_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "plistitems.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace plovik::devemu {
 
@@ -40,6 +41,40 @@ uint64_t uintItem(plist_t dictionary, const char* key) {
         plist_get_uint_val(item, &value);
     }
     return value;
+}
+
+namespace {
+
+void appendBigEndian(std::string& bytes, uint64_t value, int size) {
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) {
+        bytes += static_cast<char>((value >> shift) & 0xFF);
+    }
+}
+
+}  // namespace
+
+std::string nestedBinaryPlist(uint16_t depth) {
+    // Object i is an array of one reference, to object i + 1; the last is empty.
+    std::string bytes = "bplist00";
+    std::vector<uint64_t> offsets;
+    for (uint64_t object = 0; object < depth; ++object) {
+        offsets.push_back(bytes.size());
+        bytes += '\xA1';
+        appendBigEndian(bytes, object + 1, 2);
+    }
+    offsets.push_back(bytes.size());
+    bytes += '\xA0';
+    const uint64_t offsetTable = bytes.size();
+    for (const uint64_t offset : offsets) {
+        appendBigEndian(bytes, offset, 4);
+    }
+    bytes.append(6, '\0');
+    bytes += '\x04';  // offset size
+    bytes += '\x02';  // reference size
+    appendBigEndian(bytes, offsets.size(), 8);
+    appendBigEndian(bytes, 0, 8);
+    appendBigEndian(bytes, offsetTable, 8);
+    return bytes;
 }
 
 }  // namespace plovik::devemu

@@ -11,9 +11,14 @@ void PlistServiceServer::serve(int socket) {
         const Plist request = fromBytes(message);
         sim::ServiceReply reply = handler_.respond(request.get());
         for (const sim::PlistPtr& answer : reply.messages) {
-            const std::string bytes = device_.faults().malformedPlists()
-                                          ? framed("<?xml version=\"1.0\"?><plist><dict><key>")
-                                          : framedPlist(answer.get());
+            std::string bytes = device_.faults().malformedPlists()
+                                    ? framed("<?xml version=\"1.0\"?><plist><dict><key>")
+                                : device_.faults().deepPlists() ? framed(nestedBinaryPlist(10000))
+                                                                : framedPlist(answer.get());
+            if (device_.faults().oversizedReplies()) {
+                // The length says nearly 4 GiB; the message that follows is the usual one.
+                bytes.replace(0, 4, "\xFF\xFF\xFF\xF0", 4);
+            }
             if (!device_.send(socket, bytes)) {
                 return;
             }
