@@ -116,6 +116,10 @@ void XdsDropTarget::clientMessage(const xcb_client_message_event_t& message) {
         outcome_.offeredTypes = names;
     } else if (message.type == atom("XdndPosition") && data[0] == source_) {
         sendToSource(atom("XdndStatus"), 1 | 2, atom("XdndActionCopy"));
+        // A round trip: the server has passed the status on before the pointer is let go, which
+        // another connection does; a release ahead of the status would cancel the drag.
+        std::free(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
         std::lock_guard lock(mutex_);
         accepted_ = true;
         positionAnswered_.notify_all();
