@@ -13,6 +13,7 @@
 #include "errorline.h"
 #include "fstree/photolibrary.h"
 #include "transfer/camerarollimport.h"
+#include "transfer/copyconnections.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
 #include "transfer/transferhistorystore.h"
@@ -116,8 +117,12 @@ int runPush(DeviceSession& session, const CommandArguments& arguments) {
     if (PhotoLibrary::contains(*folder))
         printError("push", std::string("warning: ") + PhotoLibrary::kUploadWarning);
     TransferReporter reporter("push", overwriteOf(arguments));
-    LocalFolderUpload upload(reporter);
+    // Copies run on connections of their own, so that a file a broken one staged is removed on
+    // the folder's connection while the device can still be reached.
+    CopyConnections connections;
+    LocalFolderUpload upload(reporter, &connections);
     for (size_t index = 0; index + 1 < operands.size(); ++index)
         upload.run(CZelboString::fromUtf8(operands[index]), folder);
+    connections.removeStagedLeftovers();
     return reporter.failures() == 0 ? 0 : 1;
 }
