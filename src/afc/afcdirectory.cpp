@@ -28,6 +28,19 @@ namespace {
 
 // The device's answer to a path where nothing is.
 constexpr int kAfcObjectNotFound = 8;
+constexpr int kAfcNoSpaceLeft = 18;
+// The library's word for a connection that broke, timed out or whose device went.
+constexpr int kAfcDeviceGone = 30;
+
+/** Why a copy's read or write of file failed: its text, in words first where the code has them. */
+CZelboString copyFailureOf(const AFCFileReference& file) {
+    CZelboString text = file.errorText();
+    if (file.lastResult() == kAfcNoSpaceLeft)
+        text.format(u"The device's storage is full (%s)", file.errorText());
+    else if (file.lastResult() == kAfcDeviceGone)
+        text.format(u"The device stopped responding or was disconnected (%s)", file.errorText());
+    return text;
+}
 
 }  // namespace
 
@@ -408,7 +421,7 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
         if (count == 0)
             break;
         if (!target->write(buffer.get(), static_cast<uint32_t>(count))) {
-            failure = target->errorText();
+            failure = copyFailureOf(*target);
             break;
         }
         sent += count;
@@ -491,7 +504,7 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
 
     LocalFile target = LocalFile::createBeside(localPath);
     if (!target.isOpen()) {
-        setErrorText(u"Can't create output file");
+        setErrorText(target.failureText(u"Can't create output file"));
         return false;
     }
     const bool sizeKnown = size >= 0;
@@ -515,12 +528,12 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
         const uint32_t count = source->read(buffer.get(), kCopyChunk);
         if (count == 0) {
             if (!source->errorText().isEmpty())
-                failure = source->errorText();
+                failure = copyFailureOf(*source);
             readEnded = true;
             break;
         }
         if (!target.writeAll(buffer.get(), count)) {
-            failure = u"Can't write output file";
+            failure = target.failureText(u"Can't write output file");
             break;
         }
         received += count;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -39,19 +40,22 @@ LocalFile LocalFile::createBeside(const CZelboString& target) {
         const int descriptor =
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (descriptor >= 0 || errno != EEXIST)
-            return LocalFile(descriptor, std::move(path));
+            return LocalFile(descriptor, std::move(path), descriptor >= 0 ? 0 : errno);
     }
-    return LocalFile(-1, {});
+    return LocalFile(-1, {}, EEXIST);
 }
 
 LocalFile::LocalFile(LocalFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+    : descriptor_(std::exchange(other.descriptor_, -1)),
+      path_(std::move(other.path_)),
+      error_(other.error_) {}
 
 LocalFile& LocalFile::operator=(LocalFile&& other) noexcept {
     if (this != &other) {
         close();
         descriptor_ = std::exchange(other.descriptor_, -1);
         path_ = std::move(other.path_);
+        error_ = other.error_;
     }
     return *this;
 }
@@ -81,8 +85,10 @@ bool LocalFile::writeAll(const void* bytes, size_t length) {
         const ssize_t written = ::write(descriptor_, next, length);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written <= 0) {
+            error_ = written < 0 ? errno : ENOSPC;
             return false;
+        }
         next += written;
         length -= static_cast<size_t>(written);
     }
@@ -111,7 +117,16 @@ bool LocalFile::close() {
     if (descriptor_ < 0)
         return true;
     const int result = ::close(std::exchange(descriptor_, -1));
+    if (result != 0)
+        error_ = errno;
     return result == 0;
+}
+
+CZelboString LocalFile::failureText(const char16_t* text) const {
+    CZelboString described(text);
+    if (error_ != 0)
+        described.format(u"%s: %hs", text, std::strerror(error_));
+    return described;
 }
 
 CZelboString LocalFile::placeAs(const CZelboString& target, CZelboString failure) {

@@ -24,6 +24,11 @@ public:
     ~LocalFile();
 
     bool isOpen() const { return descriptor_ >= 0; }
+    /**
+     * text, followed by the system's reason for the last failure of this file ("Can't write
+     * output file: No space left on device"), or alone when none is known.
+     */
+    CZelboString failureText(const char16_t* text) const;
     /** The size in bytes, or -1. */
     int64_t size() const;
     /** The modification time in nanoseconds since 1970 UTC, or 0. */
@@ -44,8 +49,11 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    LocalFile(int descriptor, std::string path) : descriptor_(descriptor), path_(std::move(path)) {}
+    LocalFile(int descriptor, std::string path, int error = 0)
+        : descriptor_(descriptor), path_(std::move(path)), error_(error) {}
 
     int descriptor_ = -1;
     std::string path_;
+    // The errno of the last failure, 0 when none.
+    int error_ = 0;
 };

@@ -286,6 +286,15 @@ TEST_F(AfcDirectoryTest, UnplugMidCopyFailsAndLeavesNoPartialFile) {
     EXPECT_FALSE(media->copyFileFromDevice(u"/movie.mov", text(target), &delegate));
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_EQ(entryCount(local.path()), 0u);
+    EXPECT_TRUE(media->errorText().toUtf8().starts_with(
+        "The device stopped responding or was disconnected (AFCFileRefRead failed: 1e"))
+        << media->errorText().toUtf8();
+}
+
+TEST_F(AfcDirectoryTest, ALocalFileThatCannotBeMadeFailsWithTheSystemsReason) {
+    write(simulated.media() / "photo.jpg", "jpeg");
+    EXPECT_FALSE(media->copyFileFromDevice(u"/photo.jpg", text(local / "gone/photo.jpg"), nullptr));
+    EXPECT_EQ(media->errorText().toUtf8(), "Can't create output file: No such file or directory");
 }
 
 TEST_F(AfcDirectoryTest, AFileThatGrowsDuringADownloadIsReportedAsChanged) {
