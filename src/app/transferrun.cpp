@@ -163,6 +163,14 @@ bool TransferRun::isCancelled() {
     return false;
 }
 
+CZelboString TransferRun::stopReason() {
+    const std::lock_guard lock(mutex_);
+    return lostDeviceName_.isEmpty()
+               ? CZelboString()
+               : toZelboString(QStringLiteral("The device \"%1\" was disconnected")
+                                   .arg(lostDeviceName_));
+}
+
 bool TransferRun::shouldOverwrite(const CZelboString& path, CopyTarget) {
     bool overwrite = false;
     QMetaObject::invokeMethod(

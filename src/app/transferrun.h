@@ -67,6 +67,7 @@ public:
     void itemSkipped(const CZelboString& source, const CZelboString& reason) override;
     void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
     bool isCancelled() override;
+    CZelboString stopReason() override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
 signals:

@@ -42,6 +42,11 @@ public:
 
     /** Asked before each item and each chunk; true ends the walk, the current file failing. */
     virtual bool isCancelled() { return false; }
+    /**
+     * Why isCancelled ended the walk when nobody cancelled it (the device was disconnected): one
+     * line; empty for a cancel.
+     */
+    virtual CZelboString stopReason() { return {}; }
     /** Asked when a file's target exists; false (the default) keeps the target. */
     virtual bool shouldOverwrite(const CZelboString& /*path*/, CopyTarget /*target*/) {
         return false;

@@ -61,11 +61,12 @@ void TransferRecorder::itemFailed(const CZelboString& source, const CZelboString
         TransferRecord record = recordOf(source, started ? startedDestination_ : CZelboString(),
                                          started ? startedSize_ : -1);
         record.status = TransferRecord::kNotCopied;
-        record.notCopiedCause = cancelSeen_              ? Cause::Cancelled
-                                : started && targetKept_ ? Cause::Skipped
-                                                         : Cause::Failed;
+        const CZelboString stop = cancelSeen_ ? next_.stopReason() : CZelboString();
+        record.notCopiedCause = cancelSeen_ && stop.isEmpty() ? Cause::Cancelled
+                                : started && targetKept_      ? Cause::Skipped
+                                                              : Cause::Failed;
         if (record.notCopiedCause == Cause::Failed)
-            record.reason = reason;
+            record.reason = stop.isEmpty() ? reason : stop;
         history_->addRecord(std::move(record));
     }
     startedSource_ = CZelboString();
@@ -89,6 +90,10 @@ bool TransferRecorder::isCancelled() {
     const bool cancelled = next_.isCancelled();
     cancelSeen_ = cancelSeen_ || cancelled;
     return cancelled;
+}
+
+CZelboString TransferRecorder::stopReason() {
+    return next_.stopReason();
 }
 
 bool TransferRecorder::shouldOverwrite(const CZelboString& path, CopyTarget target) {

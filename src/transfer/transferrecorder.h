@@ -34,6 +34,7 @@ public:
     void fileNotConverted(const CZelboString& source, const CZelboString& reason) override;
     void fileDeviceTime(int64_t nanoseconds) override;
     bool isCancelled() override;
+    CZelboString stopReason() override;
     bool shouldOverwrite(const CZelboString& path, CopyTarget target) override;
 
 private:
@@ -52,6 +53,7 @@ private:
     int64_t startedSize_ = -1;
     int64_t startedDeviceTime_ = 0;
     bool targetKept_ = false;
-    // A cancel ends the walk: every later failure is the cancel's.
+    // A cancel ends the walk: every later failure is the cancel's, or the stop's when the walk
+    // was stopped for a reason (the device went), which makes them failures for that reason.
     bool cancelSeen_ = false;
 };

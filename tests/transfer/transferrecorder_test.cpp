@@ -40,10 +40,13 @@ public:
     void itemFailed(const CZelboString&, const CZelboString&) override {}
     void itemSkipped(const CZelboString&, const CZelboString&) override {}
     bool isCancelled() override { return cancelled; }
+    CZelboString stopReason() override { return stop; }
     bool shouldOverwrite(const CZelboString&, CopyTarget) override { return false; }
 
     std::function<void(int64_t, int64_t)> onProgress;
     bool cancelled = false;
+    // Set with cancelled when the run stops by itself.
+    CZelboString stop;
 };
 
 class TransferRecorderTest : public testing::Test {
@@ -143,6 +146,21 @@ TEST_F(TransferRecorderTest,
     const TransferRecord stopped = recordOf(u"/Media/big.mov");
     EXPECT_EQ(stopped.notCopiedCause, Cause::Cancelled);
     EXPECT_EQ(stopped.deviceFile, u"/big.mov");
+}
+
+TEST_F(TransferRecorderTest, ACopyStoppedByTheDevicesGoingFailedForThatReasonNotByACancel) {
+    writeOnDevice(phone.media() / "big.mov", std::string(3 << 20, 'v'));
+    run.onProgress = [&](int64_t done, int64_t) {
+        if (done > 0) {
+            run.cancelled = true;
+            run.stop = u"The device \"Phone\" was disconnected";
+        }
+    };
+    pull(u"/Media/big.mov");
+    const TransferRecord stopped = recordOf(u"/Media/big.mov");
+    EXPECT_EQ(stopped.status, TransferRecord::kNotCopied);
+    EXPECT_EQ(stopped.notCopiedCause, Cause::Failed);
+    EXPECT_EQ(stopped.reason.toUtf8(), "The device \"Phone\" was disconnected");
 }
 
 TEST_F(TransferRecorderTest, UploadsNameTheDeviceFolderAndTheFilesDisplayPathAlsoForARefusedItem) {
