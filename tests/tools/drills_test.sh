@@ -22,6 +22,8 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$wo
 # Stalls end after 2 s instead of 30.
 export PLOVIK_RECEIVE_TIMEOUT_MS=2000
 movie=/Media/DCIM/100APPLE/IMG_0006.MOV
+# What the device holds; every drill leaves it so (what a drill adds, it removes).
+find "$work/device" -printf "%P %s\n" | sort >"$work/device.before"
 head -c 20000000 /dev/urandom >"$work/upload.bin"
 
 # drill FAULT EXIT_CODE STDERR_LINES ARGS...: the command against a device with the fault, ended
@@ -234,5 +236,9 @@ if [[ -z ${PLOVIK_DRILLS_SANITIZED:-} ]]; then
     done
     rm -rf "$work/device/Media/Many"
 fi
+
+stopEmulator
+find "$work/device" -printf "%P %s\n" | sort >"$work/device.after"
+check 'diff "$work/device.before" "$work/device.after"'
 
 exit $failed
