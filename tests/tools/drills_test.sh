@@ -134,12 +134,15 @@ check 'grep -q "$reason" "$work/err" && [[ -z $(ls -A "$work/small") ]]'
 check 'grep -q "IMG_0006.MOV: .*$reason" "$work/err" && [[ -f "$work/small/photos/IMG_0001.JPG" ]]'
 check '[[ ! -e "$work/small/photos/IMG_0006.MOV" ]] && ! compgen -G "$work/small/photos/.plovik-*" >/dev/null'
 historyHas "status = 3 and device_file like '%IMG_0006.MOV' and reason like '%$reason%'"
+readonlyMade=1
 if mount -t tmpfs -o ro,size=64k tmpfs "$work/readonly" 2>/dev/null; then
     mounts+=("$work/readonly")
 elif ((EUID != 0)); then
     chmod a-w "$work/readonly"
+else
+    readonlyMade=
 fi
-if [[ ! -w $work/readonly ]] || [[ ${mounts[-1]} == "$work/readonly" ]]; then
+if [[ -n $readonlyMade ]]; then
     expect 1 1 pull /Media/DCIM/100APPLE/IMG_0001.JPG "$work/readonly"
     check 'grep -q "Read-only file system\|Permission denied" "$work/err"'
     expect 1 8 import --all "$work/readonly"
