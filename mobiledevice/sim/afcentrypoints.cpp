@@ -5,6 +5,8 @@
 #include "injectedfault.h"
 #include "simulator.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -232,6 +234,88 @@ int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
             const bool whole = result == plovik::sim::kAfcSuccess;
             handler(context, index, result, whole ? contents.data() : nullptr,
                     whole ? contents.size() : 0);
+        }
+        return plovik::sim::kAfcSuccess;
+    });
+}
+
+namespace {
+
+// One file of AFCFileWriteStream, as its requests would go one by one: the path's information,
+// the staged file written, its time, then its rename. stagedLeft tells whether the staged file
+// may be left.
+int writtenFile(AfcConnection& connection, const AFCFileWrite& file, bool& stagedLeft) {
+    stagedLeft = false;
+    std::vector<std::string> pairs;
+    if (const int result = connection.fileInfo(file.path, pairs);
+        result != plovik::sim::kAfcObjectNotFound) {
+        if (result != plovik::sim::kAfcSuccess) {
+            return result;
+        }
+        for (size_t key = 0; key + 1 < pairs.size(); key += 2) {
+            if (pairs[key] == "st_ifmt" && pairs[key + 1] == "S_IFDIR") {
+                return plovik::sim::kAfcObjectIsDirectory;
+            }
+        }
+        return plovik::sim::kAfcObjectExists;
+    }
+    if (const int fault = injectedFault("AFCFileRefOpen")) {
+        return fault;
+    }
+    AFCFileRef handle = 0;
+    if (const int result = connection.openFile(file.stagedPath, 3, handle);
+        result != plovik::sim::kAfcSuccess) {
+        return result;
+    }
+    stagedLeft = true;
+    int result = injectedFault("AFCFileRefWrite");
+    if (result == plovik::sim::kAfcSuccess) {
+        result = connection.awaitFileOperation(kPlovikSimFileData);
+    }
+    const std::shared_ptr<OpenFile> open =
+        result == plovik::sim::kAfcSuccess ? connection.findFile(handle, result) : nullptr;
+    if (open && file.length > 0) {
+        result = open->write(file.bytes, static_cast<uint32_t>(file.length));
+    }
+    const int closed = connection.closeFile(handle);
+    if (result == plovik::sim::kAfcSuccess) {
+        result = closed;
+    }
+    if (result == plovik::sim::kAfcSuccess) {
+        if (file.modificationTime > 0) {
+            connection.setFileTime(file.stagedPath, file.modificationTime);
+        }
+        result = connection.renamePath(file.stagedPath, file.path);
+    }
+    if (result == plovik::sim::kAfcSuccess || connection.removePath(file.stagedPath) ==
+                                                  plovik::sim::kAfcSuccess) {
+        stagedLeft = false;
+    }
+    return result;
+}
+
+}  // namespace
+
+int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
+                       AFCFileWriteHandler handler, void* context) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (handler == nullptr || (files == nullptr && count > 0) ||
+        std::any_of(files, files + count, [](const AFCFileWrite& file) {
+            return file.path == nullptr || file.stagedPath == nullptr ||
+                   (file.bytes == nullptr && file.length > 0) || file.length > UINT32_MAX;
+        })) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onConnection(connection, [&](AfcConnection& found) -> int {
+        for (size_t index = 0; index < count; ++index) {
+            bool stagedLeft = false;
+            const int result = writtenFile(found, files[index], stagedLeft);
+            if (result == plovik::sim::kAfcDeviceGone) {
+                return result;
+            }
+            handler(context, index, result, stagedLeft ? 1 : 0);
         }
         return plovik::sim::kAfcSuccess;
     });

@@ -9,7 +9,7 @@ namespace {
 
 // The entry points of mobiledevice.h: a fault set under any other name would never fire, which
 // a test should hear about.
-constexpr std::array<std::string_view, 34> kEntryPoints = {
+constexpr std::array<std::string_view, 35> kEntryPoints = {
     "AMDeviceNotificationSubscribe",
     "AMDeviceConnect",
     "AMDeviceDisconnect",
@@ -34,6 +34,7 @@ constexpr std::array<std::string_view, 34> kEntryPoints = {
     "AFCKeyValueClose",
     "AFCFileInfoStream",
     "AFCFileContentsStream",
+    "AFCFileWriteStream",
     "AFCDirectoryCreate",
     "AFCRemovePath",
     "AFCRenamePath",

@@ -2,6 +2,7 @@
 
 #include "afcrequestwindow.h"
 #include "afcwholefilereads.h"
+#include "afcwholefilewrites.h"
 #include "log.h"
 #include "results.h"
 #include "serviceconnection.h"
@@ -285,12 +286,15 @@ int AfcConnection::wholeFilesOfEach(const std::vector<const char*>& paths,
     std::iota(files.begin(), files.end(), size_t{0});
     // What the device refused in flight is read again once the stream is through, by then one
     // request at a time, when nothing is sent ahead to be refused.
+    const auto handOver = [&](AfcWholeFileReads::Finished& file) {
+        arrived(file.file, file.result, file.contents);
+    };
     AfcWholeFileReads reads(paths, expectedSizes, largest, std::move(files));
-    if (const int result = streamWholeFiles(reads, arrived); result != kSuccess) {
+    if (const int result = runStream(reads, handOver); result != kSuccess) {
         return result;
     }
     AfcWholeFileReads again(paths, expectedSizes, largest, reads.toReadAgain());
-    if (const int result = streamWholeFiles(again, arrived); result != kSuccess) {
+    if (const int result = runStream(again, handOver); result != kSuccess) {
         return result;
     }
     for (const size_t file : again.toReadAgain()) {
@@ -300,23 +304,26 @@ int AfcConnection::wholeFilesOfEach(const std::vector<const char*>& paths,
     return kSuccess;
 }
 
-int AfcConnection::streamWholeFiles(AfcWholeFileReads& reads, const ContentsHandler& arrived) {
-    using Kind = AfcWholeFileReads::Kind;
+template <typename Stream, typename Handler>
+int AfcConnection::runStream(Stream& stream, const Handler& finished) {
+    using Kind = typename Stream::Kind;
     AfcRequestWindow window(kBytesInFlight);
     std::vector<uint8_t> batch;
-    while (reads.hasNext() || !window.empty()) {
+    while (stream.hasNext() || !window.empty()) {
         // Every request that fits goes out in one send, before the replies on the way are read.
         batch.clear();
         const bool topUp = window.empty() || (!oneAtATime_ && window.wantsMore());
-        while (topUp && reads.hasNext() && (window.empty() || !oneAtATime_)) {
-            const AfcWholeFileReads::Request& request = reads.next();
-            const size_t cost = AfcHeader::kSize + request.arguments.size() + request.replyCost;
+        while (topUp && stream.hasNext() && (window.empty() || !oneAtATime_)) {
+            const auto& request = stream.next();
+            const size_t cost = AfcHeader::kSize + request.arguments.size() +
+                                request.payloadLength + request.replyCost;
             if (!window.fits(cost)) {
                 break;
             }
-            appendPacket(batch, request.operation, request.arguments);
+            appendPacket(batch, request.operation, request.arguments, request.payloadLength);
+            batch.insert(batch.end(), request.payload, request.payload + request.payloadLength);
             window.add(lastPacketNumber_, request.file, cost, static_cast<uint8_t>(request.kind));
-            reads.pop();
+            stream.pop();
         }
         if (!batch.empty() &&
             service_->send(batch.data(), batch.size()) != static_cast<int64_t>(batch.size())) {
@@ -337,16 +344,46 @@ int AfcConnection::streamWholeFiles(AfcWholeFileReads& reads, const ContentsHand
         }
         const bool carriesData = reply.operation == AfcOperation::Data ||
                                  reply.operation == AfcOperation::FileOpenResult;
-        AfcWholeFileReads::Answer answer =
-            reads.answer(answered->request.index, static_cast<Kind>(answered->request.kind),
-                         carriesData, carriesData ? kSuccess : statusOf(reply), reply.body,
-                         answered->request.sentAhead, answered->outOfOrder);
+        auto answer =
+            stream.answer(answered->request.index, static_cast<Kind>(answered->request.kind),
+                          carriesData, carriesData ? kSuccess : statusOf(reply), reply.body,
+                          answered->request.sentAhead, answered->outOfOrder);
         if (answer.refusedInFlight) {
             fallBackToOneRequestAtATime("failed a request sent ahead");
         }
         if (answer.finished) {
-            arrived(answer.finished->file, answer.finished->result, answer.finished->contents);
+            finished(*answer.finished);
         }
+    }
+    return kSuccess;
+}
+
+int AfcConnection::wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>& files,
+                                     const WrittenHandler& written) {
+    const std::lock_guard lock(mutex_);
+    if (broken_) {
+        return kAfcConnectionFailed;
+    }
+    if (const int result = settlePending(); result != kSuccess) {
+        return result;
+    }
+    std::vector<size_t> all(files.size());
+    std::iota(all.begin(), all.end(), size_t{0});
+    const auto handOver = [&](const AfcWholeFileWrites::Finished& file) {
+        written(file.file, file.result, file.stagedLeft);
+    };
+    // What the device refused in flight is written again once the stream is through, by then one
+    // request at a time.
+    AfcWholeFileWrites writes(files, std::move(all));
+    if (const int result = runStream(writes, handOver); result != kSuccess) {
+        return result;
+    }
+    AfcWholeFileWrites again(files, writes.toWriteAgain());
+    if (const int result = runStream(again, handOver); result != kSuccess) {
+        return result;
+    }
+    for (const size_t file : again.toWriteAgain()) {
+        written(file, kAfcBadReply, true);
     }
     return kSuccess;
 }

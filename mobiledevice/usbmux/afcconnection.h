@@ -14,8 +14,9 @@
 //   are matched to them by packet number. A device that answers out of order, or fails a request
 //   sent ahead of the reply before, gets one request at a time on this connection from then on
 //   (logged once), read ahead and write behind included; the requests it failed are asked again.
-// - Whole small files (wholeFilesOfEach): the opens, reads and closes of many files on the way at
-//   once, under the same bound and fallback (AfcWholeFileReads).
+// - Whole small files (wholeFilesOfEach, wholeFilesWritten): the requests of many files' reads or
+//   writes on the way at once, under the same bound and fallback (AfcWholeFileReads,
+//   AfcWholeFileWrites).
 // Replies are checked before they are trusted: a reply to another packet, a malformed header, an
 // oversized body or a stream that ends mid-reply marks the connection broken, and every later
 // call fails at once instead of reading the rest of a desynchronised stream.
@@ -24,6 +25,7 @@
 #define PLOVIK_USBMUX_AFCCONNECTION_H
 
 #include "afcpacket.h"
+#include "afcwholefilewrites.h"
 #include "bufferedreceiver.h"
 
 #include <cstdint>
@@ -38,7 +40,6 @@
 
 namespace plovik::usbmux {
 
-class AfcWholeFileReads;
 class ServiceConnection;
 
 class AfcConnection {
@@ -64,6 +65,13 @@ public:
     int wholeFilesOfEach(const std::vector<const char*>& paths,
                          const std::vector<uint64_t>& expectedSizes, uint64_t largest,
                          const ContentsHandler& arrived);
+    // Called once for each file written, with its index in files, 0 once it is at its path or the
+    // failure, and whether its staged file may be left; in any order.
+    using WrittenHandler = std::function<void(size_t index, int result, bool stagedLeft)>;
+    // Writes every file in one stream (see AfcWholeFileWrites). 0 once each file was handed to
+    // written, else the failure that ended the stream.
+    int wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>& files,
+                          const WrittenHandler& written);
     int makeDirectory(const char* path);
     int removePath(const char* path);
     int renamePath(const char* from, const char* to);
@@ -99,7 +107,9 @@ private:
     int fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues);
     static int infoOf(const Reply& reply, std::vector<std::string>* keysAndValues);
     void fallBackToOneRequestAtATime(const char* reason);
-    int streamWholeFiles(AfcWholeFileReads& reads, const ContentsHandler& arrived);
+    // Sends a stream's requests in flight and hands its replies back to it (see fileInfoOfEach).
+    template <typename Stream, typename Handler>
+    int runStream(Stream& stream, const Handler& finished);
     int receiveExactly(void* buffer, size_t length);
     int discard(uint64_t length);
     // One read of up to length bytes; with aheadLength, a full reply sends the next read of

@@ -28,6 +28,8 @@ public:
         std::vector<uint8_t> arguments;
         // The bytes its reply is reckoned to bring.
         size_t replyCost = 0;
+        const uint8_t* payload = nullptr;
+        size_t payloadLength = 0;
     };
     // A file done with: 0 and its contents, or the failure that ended it.
     struct Finished {

@@ -368,6 +368,30 @@ int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
     });
 }
 
+int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
+                       AFCFileWriteHandler handler, void* context) {
+    return guarded(kAfcInvalidArgument, [&] {
+        const std::shared_ptr<AfcConnection> afc = findAfc(connection);
+        if (!afc || handler == nullptr || (files == nullptr && count > 0)) {
+            return kAfcInvalidArgument;
+        }
+        std::vector<AfcWholeFileWrites::File> written;
+        written.reserve(count);
+        for (size_t index = 0; index < count; ++index) {
+            const AFCFileWrite& file = files[index];
+            if (file.path == nullptr || file.stagedPath == nullptr ||
+                (file.bytes == nullptr && file.length > 0)) {
+                return kAfcInvalidArgument;
+            }
+            written.push_back({file.path, file.stagedPath, static_cast<const uint8_t*>(file.bytes),
+                               file.length, file.modificationTime});
+        }
+        return afc->wholeFilesWritten(written, [&](size_t index, int result, bool stagedLeft) {
+            handler(context, index, result, stagedLeft ? 1 : 0);
+        });
+    });
+}
+
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return guarded(kAfcInvalidArgument, [&] {
         return onAfcPath(connection, path,

@@ -458,6 +458,74 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
     return moved == MoveOutcome::Moved;
 }
 
+void AFCDirectory::copySmallFilesToDevice(
+    const std::vector<std::pair<CZelboString, CZelboString>>& files, int64_t largest,
+    const std::function<void(size_t)>& arrived) {
+    if (connection_ == nullptr)
+        return;
+    // What goes, read whole: the files that can be, by their index in files.
+    struct Staged {
+        size_t index = 0;
+        std::string path;
+        std::string target;
+        std::string bytes;
+        int64_t modified = 0;
+        CZelboString stagedName;
+        std::unique_ptr<StagedUploads::Hold> hold;
+    };
+    std::vector<Staged> staged;
+    for (size_t index = 0; index < files.size(); ++index) {
+        LocalFile source = LocalFile::openForReading(files[index].first);
+        const int64_t size = source.isOpen() ? source.size() : -1;
+        if (size < 0 || size > largest)
+            continue;
+        Staged file;
+        file.bytes.resize(static_cast<size_t>(size) + 1);
+        // One byte more than its size tells a file that grew since.
+        const int64_t count = source.read(file.bytes.data(), file.bytes.size());
+        if (count != size)
+            continue;
+        file.bytes.resize(static_cast<size_t>(size));
+        file.index = index;
+        file.modified = source.modificationTime();
+        file.target = files[index].second.toUtf8();
+        file.stagedName = temporaryNameBeside(files[index].second);
+        file.path = file.stagedName.toUtf8();
+        file.hold = std::make_unique<StagedUploads::Hold>(file.stagedName);
+        staged.push_back(std::move(file));
+    }
+    if (staged.empty())
+        return;
+    std::vector<AFCFileWrite> writes;
+    writes.reserve(staged.size());
+    for (const Staged& file : staged)
+        writes.push_back({file.target.c_str(), file.path.c_str(), file.bytes.data(),
+                          file.bytes.size(),
+                          static_cast<uint64_t>(std::max<int64_t>(file.modified, 0))});
+    struct Receiver {
+        std::vector<Staged>& staged;
+        std::vector<bool> answered;
+        std::vector<CZelboString>& leftovers;
+        const std::function<void(size_t)>& arrived;
+    } receiver{staged, std::vector<bool>(staged.size()), stagedLeftovers_, arrived};
+    const auto handle = [](void* context, size_t index, int result, int stagedLeft) {
+        auto& to = *static_cast<Receiver*>(context);
+        if (index >= to.staged.size() || to.answered[index])
+            return;
+        to.answered[index] = true;
+        if (stagedLeft != 0)
+            to.leftovers.push_back(to.staged[index].stagedName);
+        if (result == 0)
+            to.arrived(to.staged[index].index);
+    };
+    MobileDevice::AFCFileWriteStream(connection_, writes.data(), writes.size(), handle, &receiver);
+    // Those the stream did not reach may have left their staged files.
+    for (size_t index = 0; index < staged.size(); ++index) {
+        if (!receiver.answered[index])
+            stagedLeftovers_.push_back(staged[index].stagedName);
+    }
+}
+
 bool AFCDirectory::copyToDevice(const CZelboString& localPath, const CZelboString& deviceFolder,
                                 AFCDirectoryDelegate* delegate) {
     bool isFolder = false;

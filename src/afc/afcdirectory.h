@@ -66,6 +66,16 @@ public:
     void contentsOfEach(const std::vector<CZelboString>& paths,
                         const std::vector<int64_t>& expectedSizes, int64_t largest,
                         const std::function<void(size_t, std::string_view)>& arrived);
+    /**
+     * Copies small local files (localPath, deviceItem) to the device in one stream of requests in
+     * flight, each as copyFileToDevice would: through a staged file beside its target that takes
+     * the local file's time and then the target's name, never replacing what is there.
+     * arrived(index) for each file now in place, in any order. A file not named (it failed, its
+     * target exists, it holds more than largest bytes or changed while read, or the stream broke
+     * off or the library has none) is for copyFileToDevice, which says why.
+     */
+    void copySmallFilesToDevice(const std::vector<std::pair<CZelboString, CZelboString>>& files,
+                                int64_t largest, const std::function<void(size_t)>& arrived);
     /** Whether the device has something at path; every failure counts as no. */
     bool pathExists(const CZelboString& path);
 

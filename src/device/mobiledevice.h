@@ -171,6 +171,30 @@ MOBILEDEVICE_API int AFCFileContentsStream(AFCConnectionRef connection, const ch
                                            uint64_t largest, AFCFileContentsHandler handler,
                                            void* context);
 
+/* One small file for AFCFileWriteStream: its bytes go to stagedPath (created, or emptied), which
+   takes modificationTime (nanoseconds since 1970 UTC; 0 for none, and a device may refuse it)
+   and then the name path, unless something is at path already. */
+typedef struct AFCFileWrite {
+    const char* path;
+    const char* stagedPath;
+    const void* bytes;
+    uint64_t length;
+    uint64_t modificationTime;
+} AFCFileWrite;
+/* Called by AFCFileWriteStream once for each file, on the calling thread: index in files, 0 once
+   the file is at its path, 16 (AFC's OBJECT_EXISTS) or 9 (OBJECT_IS_DIR) when something was
+   there and was kept, or the device's failure; stagedLeft when its staged file may still be
+   there. */
+typedef void (*AFCFileWriteHandler)(void* context, size_t index, int result, int stagedLeft);
+/* Writes count small files in one stream, the requests of many files going out without waiting
+   for each other's replies, with the fallback of AFCFileInfoStream; nothing is at a file's path
+   before all its bytes were written. Files are answered in any order. 0 once every file was
+   handed to the handler, else the failure that ended the stream (the files not handed over may
+   have left their staged files). */
+MOBILEDEVICE_API int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files,
+                                        size_t count, AFCFileWriteHandler handler,
+                                        void* context);
+
 MOBILEDEVICE_API int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRemovePath(AFCConnectionRef connection, const char* path);
 MOBILEDEVICE_API int AFCRenamePath(AFCConnectionRef connection, const char* oldPath,

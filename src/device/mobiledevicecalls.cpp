@@ -113,6 +113,10 @@ int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
     return PLOVIK_CALL(AFCFileContentsStream, connection, paths, expectedSizes, count, largest,
                        handler, context);
 }
+int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
+                       AFCFileWriteHandler handler, void* context) {
+    return PLOVIK_CALL(AFCFileWriteStream, connection, files, count, handler, context);
+}
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return PLOVIK_CALL(AFCDirectoryCreate, connection, path);
 }

@@ -42,6 +42,8 @@ int AFCFileInfoStream(AFCConnectionRef connection, const char* const* paths, siz
 int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
                           const uint64_t* expectedSizes, size_t count, uint64_t largest,
                           AFCFileContentsHandler handler, void* context);
+int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
+                       AFCFileWriteHandler handler, void* context);
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 int AFCRemovePath(AFCConnectionRef connection, const char* path);
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath);

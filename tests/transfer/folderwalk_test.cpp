@@ -300,6 +300,17 @@ int countedContentsStream(AFCConnectionRef connection, const char* const* paths,
     });
 }
 
+using WriteStream = int (*)(AFCConnectionRef, const AFCFileWrite*, size_t, AFCFileWriteHandler,
+                            void*);
+WriteStream realWriteStream = nullptr;
+
+int countedWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
+                       AFCFileWriteHandler handler, void* context) {
+    filesStreamed += count;
+    return transfers.measure(
+        [&] { return realWriteStream(connection, files, count, handler, context); });
+}
+
 class ParallelWalkTest : public FolderWalkTest {
 protected:
     ParallelWalkTest() {
@@ -310,8 +321,12 @@ protected:
             reinterpret_cast<FileWrite>(SimulatedDevice::simulatorEntry("AFCFileRefWrite"));
         realContentsStream = reinterpret_cast<ContentsStream>(
             SimulatedDevice::simulatorEntry("AFCFileContentsStream"));
+        realWriteStream =
+            reinterpret_cast<WriteStream>(SimulatedDevice::simulatorEntry("AFCFileWriteStream"));
         filesStreamed = 0;
         MobileDeviceLibrary::instance().setResolver([](const char* name) -> void* {
+            if (std::strcmp(name, "AFCFileWriteStream") == 0)
+                return reinterpret_cast<void*>(&countedWriteStream);
             if (std::strcmp(name, "AFCFileContentsStream") == 0)
                 return reinterpret_cast<void*>(&countedContentsStream);
             if (std::strcmp(name, "AFCFileRefRead") == 0)
@@ -343,8 +358,10 @@ TEST_F(ParallelWalkTest, SmallFilesGoOnSeveralConnectionsBothWaysAndLargeOnesOnT
 
     observer.events.clear();
     transfers.reset();
+    filesStreamed = 0;
     EXPECT_TRUE(push(local / "Roll", u"/Media/Back"));
     EXPECT_GT(transfers.most(), 1);
+    EXPECT_EQ(filesStreamed, 24u);
     expectEachFileReportedOnceInPairs(25);
     EXPECT_EQ(tree(phone.media() / "Back/Roll"), tree(local / "Roll"));
     EXPECT_EQ(contents(phone.media() / "Back/Roll/IMG_7.JPG"), std::string(3007, 'h'));

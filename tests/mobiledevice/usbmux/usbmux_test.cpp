@@ -754,6 +754,90 @@ TEST_F(AfcStreamTest, AReorderedStreamOfWholeFilesFallsBackWithTheirContentsInOr
         EXPECT_EQ(std::string(static_cast<size_t>(index), 'x'), answers[index].contents) << index;
 }
 
+struct WriteAnswer {
+    int result = -1;
+    bool stagedLeft = false;
+    int times = 0;
+};
+
+// Writes folder/0 … folder/(count-1), each index bytes of 'w', through folder/.staged-N.
+std::vector<WriteAnswer> writeStream(AFCConnectionRef afc, const std::string& folder, int count,
+                                     int* result) {
+    std::vector<std::string> paths;
+    std::vector<std::string> staged;
+    std::vector<std::string> contents;
+    for (int index = 0; index < count; ++index) {
+        paths.push_back(folder + "/" + std::to_string(index));
+        staged.push_back(folder + "/.staged-" + std::to_string(index));
+        contents.emplace_back(static_cast<size_t>(index), 'w');
+    }
+    std::vector<AFCFileWrite> files;
+    for (int index = 0; index < count; ++index)
+        files.push_back({paths[index].c_str(), staged[index].c_str(), contents[index].data(),
+                         contents[index].size(), uint64_t{1700000000} * 1000000000});
+    std::vector<WriteAnswer> answers(files.size());
+    *result = MD(AFCFileWriteStream)(
+        afc, files.data(), files.size(),
+        [](void* context, size_t index, int answered, int stagedLeft) {
+            WriteAnswer& answer = (*static_cast<std::vector<WriteAnswer>*>(context))[index];
+            answer.result = answered;
+            answer.stagedLeft = stagedLeft != 0;
+            ++answer.times;
+        },
+        &answers);
+    return answers;
+}
+
+TEST_F(AfcStreamTest, SmallFilesAreWrittenInOneStreamAndNothingIsPlacedOverWhatIsThere) {
+    const auto expectWritten = [&](const std::string& folder, int count, int taken) {
+        int result = -1;
+        const std::vector<WriteAnswer> answers = writeStream(afc_, folder, count, &result);
+        EXPECT_EQ(0, result);
+        for (int index = 0; index < count; ++index) {
+            EXPECT_EQ(1, answers[index].times) << folder << " " << index;
+            EXPECT_FALSE(answers[index].stagedLeft) << folder << " " << index;
+            EXPECT_EQ(index == taken ? 16 : 0, answers[index].result) << folder << " " << index;
+        }
+        // The written files under their names, what was there kept, no staged file left.
+        int readResult = -1;
+        const std::vector<ContentsAnswer> read = contentsStream(
+            afc_, folder, count, 1000, [](int index) { return uint64_t(index); }, &readResult);
+        for (int index = 0; index < count; ++index) {
+            EXPECT_EQ(index == taken ? std::string("kept") : std::string(index, 'w'),
+                      read[index].contents)
+                << folder << " " << index;
+        }
+        for (const std::string& name : list(folder.c_str()))
+            EXPECT_EQ(std::string::npos, name.find("staged")) << name;
+    };
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Pushed"));
+    writeFile("/Pushed/7", "kept");
+    testing::internal::CaptureStderr();
+    expectWritten("/Pushed", 120, 7);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+
+    // A device without space: each fails with its reason, and neither it nor its staged file
+    // stays behind.
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Full"));
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Full/Pushed"));
+    int result = -1;
+    const std::vector<WriteAnswer> full = writeStream(afc_, "/Full/Pushed", 5, &result);
+    EXPECT_EQ(0, result);
+    for (int index = 1; index < 5; ++index)
+        EXPECT_EQ(18, full[index].result) << index;
+    EXPECT_EQ(0, full[0].result);  // nothing to write
+    EXPECT_EQ((std::vector<std::string>{".", "..", "0"}), list("/Full/Pushed"));
+
+    // A device refusing requests sent ahead gets them again, one at a time.
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Busy"));
+    ASSERT_EQ(0, MD(AFCDirectoryCreate)(afc_, "/Busy/Pushed"));
+    writeFile("/Busy/Pushed/3", "kept");
+    testing::internal::CaptureStderr();
+    expectWritten("/Busy/Pushed", 30, 3);
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(
+                                     "failed a request sent ahead: one request at a time"));
+}
+
 TEST_F(AfcTest, ReplyOutOfSequenceFailsThisAndEveryLaterCall) {
     AFCDirectoryRef directory = nullptr;
     EXPECT_NE(0, MD(AFCDirectoryOpen)(afc_, "/desync", &directory));
