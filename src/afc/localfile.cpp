@@ -131,7 +131,7 @@ CZelboString LocalFile::failureText(const char16_t* text) const {
 
 CZelboString LocalFile::placeAs(const CZelboString& target, CZelboString failure) {
     if (!close() && failure.isEmpty())
-        failure = u"Can't write output file";
+        failure = failureText(u"Can't write output file");
     if (failure.isEmpty() && std::rename(path_.c_str(), target.toUtf8().c_str()) != 0)
         failure = u"Can't replace output file";
     if (!failure.isEmpty())

@@ -146,6 +146,7 @@ if [[ -n $readonlyMade ]]; then
     expect 1 1 pull /Media/DCIM/100APPLE/IMG_0001.JPG "$work/readonly"
     check 'grep -q "Read-only file system\|Permission denied" "$work/err"'
     expect 1 8 import --all "$work/readonly"
+    check '[[ $(grep -c "Read-only file system\|Permission denied" "$work/err") == 8 ]]'
     historyHas "status = 3 and device_file like '%IMG_0006.MOV' and
                 (reason like '%Read-only%' or reason like '%Permission denied%')"
 else
