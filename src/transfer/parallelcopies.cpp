@@ -158,19 +158,31 @@ std::vector<FileCopy> ParallelCopies::takeBatch() {
 }
 
 void ParallelCopies::copyBatchOn(AFCDirectory& connection, const std::vector<FileCopy>& batch) {
-    // Downloads whose device time is known come in one stream; uploads, and what the stream did
-    // not bring whole at the size listed, are copied one by one, which tells why one fails.
+    // Downloads whose device time is known come in one stream, uploads in another; what a
+    // stream did not bring whole at the size listed, or place, is copied one by one, which tells
+    // why it fails.
     std::vector<size_t> streamed;
     std::vector<CZelboString> paths;
     std::vector<int64_t> sizes;
+    std::vector<size_t> uploads;
+    std::vector<std::pair<CZelboString, CZelboString>> uploaded;
     for (size_t index = 0; index < batch.size(); ++index) {
         if (batch[index].fromDevice && batch[index].modificationTime) {
             streamed.push_back(index);
             paths.push_back(batch[index].source);
             sizes.push_back(batch[index].size);
+        } else if (!batch[index].fromDevice) {
+            uploads.push_back(index);
+            uploaded.emplace_back(batch[index].source, batch[index].destination);
         }
     }
     std::vector<bool> ended(batch.size());
+    if (!uploads.empty() && !cancelled_) {
+        connection.copySmallFilesToDevice(uploaded, kLargestFile, [&](size_t which) {
+            ended[uploads[which]] = true;
+            end(Ended{batch[uploads[which]], true, {}});
+        });
+    }
     if (!streamed.empty() && !cancelled_) {
         connection.contentsOfEach(
             paths, sizes, kLargestFile, [&](size_t which, std::string_view contents) {
