@@ -237,7 +237,7 @@ void afcRepliesSeeds() {
          Bytes{0, 0} + afcReply(1, devemu::kAfcData, listing) +
              afcReply(2, devemu::kAfcData, listing));
     seed("afc_replies", "listing-in-pieces",
-         Bytes{8, 0} + afcReply(1, devemu::kAfcData, listing) + afcStatus(2, 8));
+         Bytes{10, 0} + afcReply(1, devemu::kAfcData, listing) + afcStatus(2, 8));
     seed("afc_replies", "info", Bytes{1, 3} + afcReply(1, devemu::kAfcData, kInfo));
     Bytes stream = {2, 0};
     for (uint64_t packet = 1; packet <= 5; ++packet)
@@ -248,6 +248,20 @@ void afcRepliesSeeds() {
         unordered = unordered + (packet == 4 ? afcStatus(packet, 8)
                                              : afcReply(packet, devemu::kAfcData, kInfo));
     seed("afc_replies", "info-stream-unordered", unordered);
+    Bytes contents = Bytes{8, 0};
+    for (uint64_t packet = 1; packet <= 3; ++packet)
+        contents = contents + afcNumber(packet, devemu::kAfcFileOpenResult, 4 + packet);
+    for (uint64_t packet = 4; packet <= 9; ++packet)
+        contents = contents + afcReply(packet, devemu::kAfcData,
+                                       std::string(packet % 2 == 0 ? 10 : 0, 'x'));
+    for (uint64_t packet = 10; packet <= 12; ++packet)
+        contents = contents + afcStatus(packet, 0);
+    seed("afc_replies", "contents-stream", contents);
+    Bytes written = Bytes{9, 0} + afcStatus(1, 8) + afcNumber(2, devemu::kAfcFileOpenResult, 5) +
+                    afcStatus(3, 8) + afcNumber(4, devemu::kAfcFileOpenResult, 6);
+    for (uint64_t packet = 5; packet <= 11; ++packet)
+        written = written + afcStatus(packet, 0);
+    seed("afc_replies", "write-stream", written);
     for (const auto& [name, operation, chunk] :
          {std::tuple{"read-small", uint8_t{3}, 64}, std::tuple{"read-large", uint8_t{4}, 1000}}) {
         Bytes read = Bytes{operation, 0} + afcNumber(1, devemu::kAfcFileOpenResult, 5);

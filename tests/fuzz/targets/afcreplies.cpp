@@ -62,7 +62,7 @@ void fuzzAfcReplies(const uint8_t* data, size_t size) {
     AfcConnection afc(plovik::usbmux::ServiceConnection::open(nullptr, descriptor, nullptr));
 
     std::vector<std::string> texts;
-    switch (operation % 8) {
+    switch (operation % 10) {
         case 0:
             afc.readDirectory("/DCIM", &texts);
             break;
@@ -96,6 +96,33 @@ void fuzzAfcReplies(const uint8_t* data, size_t size) {
             afc.setFileTime("/DCIM/old", 1'700'000'000'000'000'000);
             afc.removePath("/DCIM/old");
             break;
+        case 8: {
+            const std::vector<const char*> paths = {"/a", "/b", "/c"};
+            std::vector<int> answered(paths.size(), 0);
+            afc.wholeFilesOfEach(paths, {10, 0, 100}, 200,
+                                 [&](size_t index, int result, std::vector<uint8_t>& contents) {
+                                     fuzzCheck(index < paths.size(), "a file asked for");
+                                     fuzzCheck(result != 0 || contents.size() <= 200,
+                                               "no file longer than the largest taken");
+                                     ++answered[index];
+                                 });
+            for (const int count : answered)
+                fuzzCheck(count <= 1, "each file is answered once at most");
+            break;
+        }
+        case 9: {
+            const uint8_t bytes[] = {1, 2, 3};
+            const std::vector<plovik::usbmux::AfcWholeFileWrites::File> files = {
+                {"/a", "/.a", bytes, sizeof bytes, 1}, {"/b", "/.b", bytes, 0, 0}};
+            std::vector<int> answered(files.size(), 0);
+            afc.wholeFilesWritten(files, [&](size_t index, int, bool) {
+                fuzzCheck(index < files.size(), "a file asked for");
+                ++answered[index];
+            });
+            for (const int count : answered)
+                fuzzCheck(count <= 1, "each file is answered once at most");
+            break;
+        }
         default: {
             uint64_t file = 0;
             if (afc.openFile("/DCIM/a.jpg", kReadOnly, &file) == 0) {
