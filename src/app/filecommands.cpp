@@ -1,12 +1,18 @@
 #include "app/filecommands.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QTimer>
 #include <atomic>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
@@ -31,6 +37,16 @@ using ZelboLib::RefreshParent;
 namespace {
 
 const QString kCopyTitle = QStringLiteral("Copy to Folder");
+
+/** Which file a path names (device and inode), or nothing there. */
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> fileIdentity(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{status.st_dev, status.st_ino};
+}
 
 }  // namespace
 
@@ -124,6 +140,11 @@ QStringList FileCommands::downloadForDrag(const std::vector<NodePointer>& items,
                                           const QString& folder) {
     if (items.empty())
         return {};
+    // A file that was there before and was kept (the overwrite question, a failure) is not one
+    // that arrived: an arrived copy is renamed into place, a file of its own.
+    std::vector<std::optional<FileIdentity>> before;
+    for (const NodePointer& item : items)
+        before.push_back(fileIdentity(QDir(folder).filePath(downloadedName(item))));
     waiting_.push_back({downloadBatch(items, folder), folder, false, std::nullopt, false});
     if (!runShown_ && startNextCommand())
         runTransfers();
@@ -138,9 +159,10 @@ QStringList FileCommands::downloadForDrag(const std::vector<NodePointer>& items,
     poll.start(50);
     loop.exec();
     QStringList arrived;
-    for (const NodePointer& item : items) {
-        const QString path = QDir(folder).filePath(downloadedName(item));
-        if (QFileInfo::exists(path))
+    for (size_t index = 0; index < items.size(); ++index) {
+        const QString path = QDir(folder).filePath(downloadedName(items[index]));
+        const std::optional<FileIdentity> now = fileIdentity(path);
+        if (now && now != before[index])
             arrived << path;
     }
     return arrived;

@@ -160,6 +160,35 @@ private slots:
         QCOMPARE(script.alerts.size(), 1);
     }
 
+    void aDragOutHandsOverOnlyWhatArrivedNotAFileKeptInItsPlace() {
+        TemporarySettings settings;
+        Window shown;
+        TestDevice device("Drag Phone", "bbbb000000000000000000000000000000000013");
+        device.plug();
+        QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
+        QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
+        QTemporaryDir target;
+        const fs::path folder(target.path().toStdString());
+        writeFile(folder / "IMG_0001.JPG", "mine");
+        DialogScript script;
+        script.alert("btnOther");  // "Cancel" in the overwrite prompt
+        shown.list()->currentView()->selectAll();
+        const QStringList arrived =
+            shown.window.fileCommands().downloadForDrag(shown.window.selectedNodes(),
+                                                        target.path());
+        QVERIFY(script.finished());
+        // The kept file is there, but it is not the device's: the drop target must not take it.
+        QVERIFY(fs::exists(folder / "IMG_0001.JPG"));
+        QVERIFY(arrived.isEmpty());
+
+        // Without one in the way, the file that arrived is handed over.
+        fs::remove(folder / "IMG_0001.JPG");
+        const QStringList second = shown.window.fileCommands().downloadForDrag(
+            {shown.window.selectedNodes().front()}, target.path());
+        QCOMPARE(second.size(), 1);
+        QVERIFY(fs::exists(second.front().toStdString()));
+    }
+
     void anUnpluggedDeviceEndsTheRunAndIsNamed() {
         TemporarySettings settings;
         Window shown;
