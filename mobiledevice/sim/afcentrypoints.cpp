@@ -241,6 +241,82 @@ int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
 
 namespace {
 
+// One part of AFCFilePartStream, as the file's information, open, seek, reads and close would
+// go one by one.
+int filePart(AfcConnection& connection, const char* path, uint64_t offset, uint64_t length,
+             uint64_t& size, std::vector<char>& bytes) {
+    std::vector<std::string> pairs;
+    if (const int result = connection.fileInfo(path, pairs); result != plovik::sim::kAfcSuccess) {
+        return result;
+    }
+    size_t key = 0;
+    while (key + 1 < pairs.size() && pairs[key] != "st_size") {
+        key += 2;
+    }
+    if (key + 1 >= pairs.size()) {
+        return plovik::sim::kAfcUnknown;
+    }
+    size = std::stoull(pairs[key + 1]);
+    if (const int fault = injectedFault("AFCFileRefOpen")) {
+        return fault;
+    }
+    AFCFileRef file = 0;
+    if (const int result = connection.openFile(path, 1, file); result != plovik::sim::kAfcSuccess) {
+        return result;
+    }
+    int result = plovik::sim::kAfcSuccess;
+    const std::shared_ptr<OpenFile> open = connection.findFile(file, result);
+    if (open) {
+        result = open->seek(static_cast<int64_t>(offset), 0);
+    }
+    if (result == plovik::sim::kAfcSuccess) {
+        result = injectedFault("AFCFileRefRead");
+    }
+    if (result == plovik::sim::kAfcSuccess) {
+        result = connection.awaitFileOperation(kPlovikSimFileData);
+    }
+    if (result == plovik::sim::kAfcSuccess) {
+        bytes.resize(static_cast<size_t>(length));
+        auto read = static_cast<uint32_t>(length);
+        result = open->read(bytes.data(), read);
+        bytes.resize(result == plovik::sim::kAfcSuccess ? read : 0);
+    }
+    connection.closeFile(file);
+    return result;
+}
+
+}  // namespace
+
+int AFCFilePartStream(AFCConnectionRef connection, const char* const* paths,
+                      const uint64_t* offsets, const uint64_t* lengths, size_t count,
+                      AFCFilePartHandler handler, void* context) {
+    if (const int fault = injectedFault(__func__)) {
+        return fault;
+    }
+    if (handler == nullptr ||
+        (count > 0 && (paths == nullptr || offsets == nullptr || lengths == nullptr))) {
+        return plovik::sim::kAfcInvalidArgument;
+    }
+    return onConnection(connection, [&](AfcConnection& found) -> int {
+        for (size_t index = 0; index < count; ++index) {
+            uint64_t size = 0;
+            std::vector<char> bytes;
+            const int result = filePart(found, paths[index], offsets[index],
+                                        std::min<uint64_t>(lengths[index], UINT32_MAX), size,
+                                        bytes);
+            if (result == plovik::sim::kAfcDeviceGone) {
+                return result;
+            }
+            const bool read = result == plovik::sim::kAfcSuccess;
+            handler(context, index, result, read ? size : 0, read ? bytes.data() : nullptr,
+                    read ? bytes.size() : 0);
+        }
+        return plovik::sim::kAfcSuccess;
+    });
+}
+
+namespace {
+
 // One file of AFCFileWriteStream, as its requests would go one by one: the path's information,
 // the staged file written, its time, then its rename. stagedLeft tells whether the staged file
 // may be left.

@@ -9,7 +9,7 @@ namespace {
 
 // The entry points of mobiledevice.h: a fault set under any other name would never fire, which
 // a test should hear about.
-constexpr std::array<std::string_view, 35> kEntryPoints = {
+constexpr std::array<std::string_view, 36> kEntryPoints = {
     "AMDeviceNotificationSubscribe",
     "AMDeviceConnect",
     "AMDeviceDisconnect",
@@ -35,6 +35,7 @@ constexpr std::array<std::string_view, 35> kEntryPoints = {
     "AFCFileInfoStream",
     "AFCFileContentsStream",
     "AFCFileWriteStream",
+    "AFCFilePartStream",
     "AFCDirectoryCreate",
     "AFCRemovePath",
     "AFCRenamePath",

@@ -1,5 +1,6 @@
 #include "afcconnection.h"
 
+#include "afcfileinforeads.h"
 #include "afcrequestwindow.h"
 #include "afcwholefilereads.h"
 #include "afcwholefilewrites.h"
@@ -18,33 +19,10 @@ namespace {
 // Listings and file information are a few hundred kilobytes at most; anything near this is a
 // stream that went wrong, not a reply to allocate for.
 constexpr uint64_t kLargestBufferedBody = uint64_t{64} << 20;
-// AFC's "r": the only open mode whose file position nobody but the reader moves.
-constexpr uint64_t kReadOnlyMode = 1;
-constexpr int kAfcObjectNotFound = 8;
 // Requests of a stream on the way at once, reckoned with the replies they bring: enough to keep
 // a USB 3 link busy through its latency, few enough that the device's and the mux's buffers hold
 // every reply not yet taken in, so that neither side's sends wait for the other's reads.
 constexpr size_t kBytesInFlight = 128 << 10;
-// What one file information reply is reckoned to take: a handful of keys and values.
-constexpr size_t kInfoReplyReckoning = 256;
-
-std::vector<uint8_t> pathArgument(const char* path) {
-    std::vector<uint8_t> arguments;
-    appendText(arguments, path);
-    return arguments;
-}
-
-std::vector<uint8_t> fileArgument(uint64_t file) {
-    std::vector<uint8_t> arguments;
-    appendUint64(arguments, file);
-    return arguments;
-}
-
-std::vector<uint8_t> readArguments(uint64_t file, uint32_t length) {
-    std::vector<uint8_t> arguments = fileArgument(file);
-    appendUint64(arguments, length);
-    return arguments;
-}
 
 }  // namespace
 
@@ -176,27 +154,16 @@ int AfcConnection::readDirectory(const char* path, std::vector<std::string>* nam
 
 int AfcConnection::fileInfo(const char* path, std::vector<std::string>* keysAndValues) {
     const std::lock_guard lock(mutex_);
-    return fileInfoAlone(path, keysAndValues);
-}
-
-int AfcConnection::fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues) {
     Reply reply;
     if (const int result = request(AfcOperation::GetFileInfo, pathArgument(path), &reply);
         result != kSuccess) {
         return result;
     }
-    return infoOf(reply, keysAndValues);
-}
-
-int AfcConnection::infoOf(const Reply& reply, std::vector<std::string>* keysAndValues) {
     if (reply.operation != AfcOperation::Data) {
         const int status = statusOf(reply);
         return status != kSuccess ? status : kAfcUnexpectedReply;
     }
-    *keysAndValues = splitTexts(reply.body);
-    if (keysAndValues->size() % 2 != 0) {
-        keysAndValues->pop_back();  // a key without its value
-    }
+    *keysAndValues = splitKeysAndValues(reply.body);
     return kSuccess;
 }
 
@@ -205,103 +172,6 @@ void AfcConnection::fallBackToOneRequestAtATime(const char* reason) {
         logLine("AFC device %s: one request at a time on this connection from now on", reason);
         oneAtATime_ = true;
     }
-}
-
-int AfcConnection::fileInfoOfEach(const std::vector<const char*>& paths, const InfoHandler& found) {
-    const std::lock_guard lock(mutex_);
-    if (broken_) {
-        return kAfcConnectionFailed;
-    }
-    if (const int result = settlePending(); result != kSuccess) {
-        return result;
-    }
-    AfcRequestWindow window(kBytesInFlight);
-    // Refused while sent ahead: asked again, alone, once the stream is through.
-    std::vector<size_t> askAlone;
-    std::vector<uint8_t> batch;
-    size_t next = 0;
-    while (next < paths.size() || !window.empty()) {
-        // Every request that fits goes out in one send, before the replies on the way are read.
-        batch.clear();
-        const bool topUp = window.empty() || (!oneAtATime_ && window.wantsMore());
-        while (topUp && next < paths.size() && (window.empty() || !oneAtATime_)) {
-            const std::vector<uint8_t> arguments = pathArgument(paths[next]);
-            const size_t cost = AfcHeader::kSize + arguments.size() + kInfoReplyReckoning;
-            if (!window.fits(cost)) {
-                break;
-            }
-            appendPacket(batch, AfcOperation::GetFileInfo, arguments);
-            window.add(lastPacketNumber_, next++, cost);
-        }
-        if (!batch.empty() &&
-            service_->send(batch.data(), batch.size()) != static_cast<int64_t>(batch.size())) {
-            return fail(kAfcConnectionFailed);
-        }
-        Reply reply;
-        if (const int result = receiveReply(&reply, std::nullopt); result != kSuccess) {
-            return result;
-        }
-        const auto answered = window.take(reply.packetNumber);
-        if (!answered) {
-            logLine("AFC reply to packet %llu, which no request on the way has",
-                    static_cast<unsigned long long>(reply.packetNumber));
-            return fail(kAfcBadReply);
-        }
-        if (answered->outOfOrder) {
-            fallBackToOneRequestAtATime("answered out of order");
-        }
-        std::vector<std::string> keysAndValues;
-        const int result = infoOf(reply, &keysAndValues);
-        // A missing entry is an answer a device gives any request; other failures of a request
-        // sent ahead may be the device's refusal of requests in flight.
-        if (result != kSuccess && result != kAfcObjectNotFound && answered->request.sentAhead) {
-            fallBackToOneRequestAtATime("failed a request sent ahead");
-            askAlone.push_back(answered->request.index);
-            continue;
-        }
-        found(answered->request.index, result, keysAndValues);
-    }
-    for (const size_t index : askAlone) {
-        std::vector<std::string> keysAndValues;
-        const int result = fileInfoAlone(paths[index], &keysAndValues);
-        if (broken_) {
-            return result;
-        }
-        found(index, result, keysAndValues);
-    }
-    return kSuccess;
-}
-
-int AfcConnection::wholeFilesOfEach(const std::vector<const char*>& paths,
-                                    const std::vector<uint64_t>& expectedSizes, uint64_t largest,
-                                    const ContentsHandler& arrived) {
-    const std::lock_guard lock(mutex_);
-    if (broken_) {
-        return kAfcConnectionFailed;
-    }
-    if (const int result = settlePending(); result != kSuccess) {
-        return result;
-    }
-    std::vector<size_t> files(paths.size());
-    std::iota(files.begin(), files.end(), size_t{0});
-    // What the device refused in flight is read again once the stream is through, by then one
-    // request at a time, when nothing is sent ahead to be refused.
-    const auto handOver = [&](AfcWholeFileReads::Finished& file) {
-        arrived(file.file, file.result, file.contents);
-    };
-    AfcWholeFileReads reads(paths, expectedSizes, largest, std::move(files));
-    if (const int result = runStream(reads, handOver); result != kSuccess) {
-        return result;
-    }
-    AfcWholeFileReads again(paths, expectedSizes, largest, reads.toReadAgain());
-    if (const int result = runStream(again, handOver); result != kSuccess) {
-        return result;
-    }
-    for (const size_t file : again.toReadAgain()) {
-        std::vector<uint8_t> none;
-        arrived(file, kAfcBadReply, none);
-    }
-    return kSuccess;
 }
 
 template <typename Stream, typename Handler>
@@ -342,12 +212,12 @@ int AfcConnection::runStream(Stream& stream, const Handler& finished) {
         if (answered->outOfOrder) {
             fallBackToOneRequestAtATime("answered out of order");
         }
-        const bool carriesData = reply.operation == AfcOperation::Data ||
-                                 reply.operation == AfcOperation::FileOpenResult;
-        auto answer =
-            stream.answer(answered->request.index, static_cast<Kind>(answered->request.kind),
-                          carriesData, carriesData ? kSuccess : statusOf(reply), reply.body,
-                          answered->request.sentAhead, answered->outOfOrder);
+        const auto kind = static_cast<Kind>(answered->request.kind);
+        const bool carriesData = reply.operation == Stream::replyWithData(kind) &&
+                                 reply.operation != AfcOperation::Status;
+        auto answer = stream.answer(answered->request.index, kind, carriesData,
+                                    carriesData ? kSuccess : statusOf(reply), reply.body,
+                                    answered->request.sentAhead, answered->outOfOrder);
         if (answer.refusedInFlight) {
             fallBackToOneRequestAtATime("failed a request sent ahead");
         }
@@ -358,8 +228,8 @@ int AfcConnection::runStream(Stream& stream, const Handler& finished) {
     return kSuccess;
 }
 
-int AfcConnection::wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>& files,
-                                     const WrittenHandler& written) {
+template <typename Stream, typename Handler, typename... Sources>
+int AfcConnection::streamEach(size_t count, const Handler& finished, const Sources&... sources) {
     const std::lock_guard lock(mutex_);
     if (broken_) {
         return kAfcConnectionFailed;
@@ -367,25 +237,55 @@ int AfcConnection::wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>
     if (const int result = settlePending(); result != kSuccess) {
         return result;
     }
-    std::vector<size_t> all(files.size());
+    std::vector<size_t> all(count);
     std::iota(all.begin(), all.end(), size_t{0});
+    // What the device refused in flight is done again once the stream is through, by then one
+    // request at a time, when nothing is sent ahead to be refused.
+    Stream stream(sources..., std::move(all));
+    if (const int result = runStream(stream, finished); result != kSuccess) {
+        return result;
+    }
+    Stream again(sources..., stream.toDoAgain());
+    if (const int result = runStream(again, finished); result != kSuccess) {
+        return result;
+    }
+    for (const size_t item : again.toDoAgain()) {
+        typename Stream::Finished givenUp = Stream::givenUp(item);
+        finished(givenUp);
+    }
+    return kSuccess;
+}
+
+int AfcConnection::fileInfoOfEach(const std::vector<const char*>& paths, const InfoHandler& found) {
+    const auto handOver = [&](AfcFileInfoReads::Finished& file) {
+        found(file.file, file.result, file.keysAndValues);
+    };
+    return streamEach<AfcFileInfoReads>(paths.size(), handOver, paths);
+}
+
+int AfcConnection::wholeFilesOfEach(const std::vector<const char*>& paths,
+                                    const std::vector<uint64_t>& expectedSizes, uint64_t largest,
+                                    const ContentsHandler& arrived) {
+    const auto handOver = [&](AfcWholeFileReads::Finished& file) {
+        arrived(file.file, file.result, file.contents);
+    };
+    return streamEach<AfcWholeFileReads>(paths.size(), handOver, paths, expectedSizes, largest);
+}
+
+int AfcConnection::wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>& files,
+                                     const WrittenHandler& written) {
     const auto handOver = [&](const AfcWholeFileWrites::Finished& file) {
         written(file.file, file.result, file.stagedLeft);
     };
-    // What the device refused in flight is written again once the stream is through, by then one
-    // request at a time.
-    AfcWholeFileWrites writes(files, std::move(all));
-    if (const int result = runStream(writes, handOver); result != kSuccess) {
-        return result;
-    }
-    AfcWholeFileWrites again(files, writes.toWriteAgain());
-    if (const int result = runStream(again, handOver); result != kSuccess) {
-        return result;
-    }
-    for (const size_t file : again.toWriteAgain()) {
-        written(file, kAfcBadReply, true);
-    }
-    return kSuccess;
+    return streamEach<AfcWholeFileWrites>(files.size(), handOver, files);
+}
+
+int AfcConnection::filePartsOfEach(const std::vector<AfcFilePartReads::Part>& parts,
+                                   const PartHandler& arrived) {
+    const auto handOver = [&](AfcFilePartReads::Finished& part) {
+        arrived(part.file, part.result, part.size, part.bytes);
+    };
+    return streamEach<AfcFilePartReads>(parts.size(), handOver, parts);
 }
 
 int AfcConnection::makeDirectory(const char* path) {
@@ -423,22 +323,21 @@ int AfcConnection::setFileTime(const char* path, uint64_t nanoseconds) {
 
 int AfcConnection::openFile(const char* path, uint64_t mode, uint64_t* file) {
     const std::lock_guard lock(mutex_);
-    std::vector<uint8_t> arguments;
-    appendUint64(arguments, mode);
-    appendText(arguments, path);
     Reply reply;
-    if (const int result = request(AfcOperation::FileOpen, arguments, &reply); result != kSuccess) {
+    if (const int result = request(AfcOperation::FileOpen, openArguments(mode, path), &reply);
+        result != kSuccess) {
         return result;
     }
     if (reply.operation != AfcOperation::FileOpenResult) {
         const int status = statusOf(reply);
         return status != kSuccess ? status : kAfcUnexpectedReply;
     }
-    if (reply.body.size() < 8 || readUint64(reply.body.data()) == 0) {
+    const std::optional<uint64_t> handle = openedHandle(reply.body);
+    if (!handle) {
         return kAfcBadReply;  // no usable handle: not an open file
     }
-    *file = readUint64(reply.body.data());
-    if (mode == kReadOnlyMode) {
+    *file = *handle;
+    if (mode == kAfcReadOnlyMode) {
         readOnlyFiles_.insert(*file);
     } else {
         readOnlyFiles_.erase(*file);
@@ -619,7 +518,7 @@ int AfcConnection::writeFile(uint64_t file, const void* bytes, uint32_t length) 
         result != kSuccess) {
         return result;
     }
-    if (const int result = send(AfcOperation::FileWrite, fileArgument(file), bytes, length);
+    if (const int result = send(AfcOperation::FileWrite, handleArgument(file), bytes, length);
         result != kSuccess) {
         return result;
     }
@@ -639,7 +538,7 @@ int AfcConnection::writeFile(uint64_t file, const void* bytes, uint32_t length) 
 
 int AfcConnection::seekFile(uint64_t file, int64_t offset, uint64_t whence) {
     const std::lock_guard lock(mutex_);
-    std::vector<uint8_t> arguments = fileArgument(file);
+    std::vector<uint8_t> arguments = handleArgument(file);
     appendUint64(arguments, whence);
     appendUint64(arguments, static_cast<uint64_t>(offset));
     Reply reply;
@@ -655,7 +554,7 @@ int AfcConnection::seekFile(uint64_t file, int64_t offset, uint64_t whence) {
 int AfcConnection::tellFile(uint64_t file, uint64_t* position) {
     const std::lock_guard lock(mutex_);
     Reply reply;
-    if (const int result = request(AfcOperation::FileTell, fileArgument(file), &reply);
+    if (const int result = request(AfcOperation::FileTell, handleArgument(file), &reply);
         result != kSuccess) {
         return result;
     }
@@ -677,7 +576,7 @@ int AfcConnection::closeFile(uint64_t file) {
     const std::lock_guard lock(mutex_);
     readOnlyFiles_.erase(file);
     Reply reply;
-    const int result = request(AfcOperation::FileClose, fileArgument(file), &reply);
+    const int result = request(AfcOperation::FileClose, handleArgument(file), &reply);
     if (ahead_.file == file) {
         ahead_ = {};
     }

@@ -9,14 +9,16 @@
 // - Write behind: a write returns once it is sent; its status is taken in after the next request
 //   has gone out. A write the device refused fails the next write or the close of that file, so
 //   a failure is reported late but never lost.
-// - A stream of file information (fileInfoOfEach): the requests for many paths go out without
-//   waiting for each other's replies, as many as a bound of bytes in flight allows, and replies
-//   are matched to them by packet number. A device that answers out of order, or fails a request
-//   sent ahead of the reply before, gets one request at a time on this connection from then on
-//   (logged once), read ahead and write behind included; the requests it failed are asked again.
+// - A stream of file information (fileInfoOfEach, AfcFileInfoReads): the requests for many
+//   paths go out without waiting for each other's replies, as many as a bound of bytes in flight
+//   allows, and replies are matched to them by packet number. A device that answers out of
+//   order, or fails a request sent ahead of the reply before, gets one request at a time on this
+//   connection from then on (logged once), read ahead and write behind included; the requests it
+//   failed are asked again.
 // - Whole small files (wholeFilesOfEach, wholeFilesWritten): the requests of many files' reads or
 //   writes on the way at once, under the same bound and fallback (AfcWholeFileReads,
-//   AfcWholeFileWrites).
+//   AfcWholeFileWrites); a part of each of many files likewise (filePartsOfEach,
+//   AfcFilePartReads).
 // Replies are checked before they are trusted: a reply to another packet, a malformed header, an
 // oversized body or a stream that ends mid-reply marks the connection broken, and every later
 // call fails at once instead of reading the rest of a desynchronised stream.
@@ -24,6 +26,7 @@
 #ifndef PLOVIK_USBMUX_AFCCONNECTION_H
 #define PLOVIK_USBMUX_AFCCONNECTION_H
 
+#include "afcfilepartreads.h"
 #include "afcpacket.h"
 #include "afcwholefilewrites.h"
 #include "bufferedreceiver.h"
@@ -72,6 +75,14 @@ public:
     // written, else the failure that ended the stream.
     int wholeFilesWritten(const std::vector<AfcWholeFileWrites::File>& files,
                           const WrittenHandler& written);
+    // Called once for each part, with its index in parts, 0 or the failure for it, the file's size
+    // and the part's bytes (fewer than asked where the file ends first); in any order.
+    using PartHandler =
+        std::function<void(size_t index, int result, uint64_t size, std::vector<uint8_t>& bytes)>;
+    // A part of every file in one stream (see AfcFilePartReads). 0 once each part was handed to
+    // arrived, else the failure that ended the stream.
+    int filePartsOfEach(const std::vector<AfcFilePartReads::Part>& parts,
+                        const PartHandler& arrived);
     int makeDirectory(const char* path);
     int removePath(const char* path);
     int renamePath(const char* from, const char* to);
@@ -104,12 +115,14 @@ private:
     // Without a packet number, the reply to any packet is taken.
     int receiveHeader(AfcHeader* header, std::optional<uint64_t> packetNumber);
     int receiveReply(Reply* reply, std::optional<uint64_t> packetNumber);
-    int fileInfoAlone(const char* path, std::vector<std::string>* keysAndValues);
-    static int infoOf(const Reply& reply, std::vector<std::string>* keysAndValues);
     void fallBackToOneRequestAtATime(const char* reason);
     // Sends a stream's requests in flight and hands its replies back to it (see fileInfoOfEach).
     template <typename Stream, typename Handler>
     int runStream(Stream& stream, const Handler& finished);
+    // Streams every item: a Stream made of sources and the items' indexes, then one made of those
+    // it was to do again, and each item still left is handed to finished as Stream::givenUp.
+    template <typename Stream, typename Handler, typename... Sources>
+    int streamEach(size_t count, const Handler& finished, const Sources&... sources);
     int receiveExactly(void* buffer, size_t length);
     int discard(uint64_t length);
     // One read of up to length bytes; with aheadLength, a full reply sends the next read of

@@ -53,6 +53,31 @@ uint64_t readUint64(const uint8_t* bytes) {
     return value;
 }
 
+std::vector<uint8_t> pathArgument(const char* path) {
+    std::vector<uint8_t> arguments;
+    appendText(arguments, path);
+    return arguments;
+}
+
+std::vector<uint8_t> openArguments(uint64_t mode, const char* path) {
+    std::vector<uint8_t> arguments;
+    appendUint64(arguments, mode);
+    appendText(arguments, path);
+    return arguments;
+}
+
+std::vector<uint8_t> handleArgument(uint64_t handle) {
+    std::vector<uint8_t> arguments;
+    appendUint64(arguments, handle);
+    return arguments;
+}
+
+std::vector<uint8_t> readArguments(uint64_t handle, uint64_t length) {
+    std::vector<uint8_t> arguments = handleArgument(handle);
+    appendUint64(arguments, length);
+    return arguments;
+}
+
 std::vector<std::string> splitTexts(const std::vector<uint8_t>& body) {
     std::vector<std::string> texts;
     auto start = body.begin();
@@ -62,6 +87,31 @@ std::vector<std::string> splitTexts(const std::vector<uint8_t>& body) {
         start = end == body.end() ? end : end + 1;
     }
     return texts;
+}
+
+std::vector<std::string> splitKeysAndValues(const std::vector<uint8_t>& body) {
+    std::vector<std::string> texts = splitTexts(body);
+    if (texts.size() % 2 != 0) {
+        texts.pop_back();
+    }
+    return texts;
+}
+
+std::optional<std::string> fileInfoValue(const std::vector<uint8_t>& body, std::string_view key) {
+    const std::vector<std::string> pairs = splitKeysAndValues(body);
+    for (size_t at = 0; at < pairs.size(); at += 2) {
+        if (pairs[at] == key) {
+            return pairs[at + 1];
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<uint64_t> openedHandle(const std::vector<uint8_t>& body) {
+    if (body.size() < 8 || readUint64(body.data()) == 0) {
+        return std::nullopt;
+    }
+    return readUint64(body.data());
 }
 
 }  // namespace plovik::usbmux

@@ -7,18 +7,6 @@
 
 namespace plovik::usbmux {
 
-namespace {
-
-// AFC's "r".
-constexpr uint64_t kReadOnlyMode = 1;
-constexpr int kAfcObjectNotFound = 8;
-// AFC's status for more data than the operation takes.
-constexpr int kAfcTooMuchData = 13;
-// An open's reply: its handle.
-constexpr size_t kOpenReplyCost = AfcHeader::kSize + 8;
-
-}  // namespace
-
 AfcWholeFileReads::AfcWholeFileReads(const std::vector<const char*>& paths,
                                      const std::vector<uint64_t>& expectedSizes, uint64_t largest,
                                      std::vector<size_t> files)
@@ -34,10 +22,8 @@ const AfcWholeFileReads::Request& AfcWholeFileReads::next() {
     }
     if (!opening_) {
         const size_t file = files_[nextOpen_];
-        Request open{file, Kind::Open, AfcOperation::FileOpen, {}, kOpenReplyCost};
-        appendUint64(open.arguments, kReadOnlyMode);
-        appendText(open.arguments, paths_[file]);
-        opening_ = std::move(open);
+        opening_ = Request{file, Kind::Open, AfcOperation::FileOpen,
+                           openArguments(kAfcReadOnlyMode, paths_[file]), kShortReplyCost};
     }
     return *opening_;
 }
@@ -59,22 +45,16 @@ void AfcWholeFileReads::queueReads(size_t file) {
     File& state = state_[file];
     const uint64_t length = readLength(file);
     for (int read = 0; read < 2; ++read) {
-        Request request{file,
-                        Kind::Read,
-                        AfcOperation::FileRead,
-                        {},
-                        AfcHeader::kSize + static_cast<size_t>(length)};
-        appendUint64(request.arguments, state.handle);
-        appendUint64(request.arguments, length);
-        followUps_.push_back(std::move(request));
+        followUps_.push_back({file, Kind::Read, AfcOperation::FileRead,
+                              readArguments(state.handle, length),
+                              AfcHeader::kSize + static_cast<size_t>(length)});
     }
     state.readsOnTheWay = 2;
 }
 
 void AfcWholeFileReads::queueClose(size_t file) {
-    Request request{file, Kind::Close, AfcOperation::FileClose, {}, AfcHeader::kSize + 8};
-    appendUint64(request.arguments, state_[file].handle);
-    followUps_.push_back(std::move(request));
+    followUps_.push_back({file, Kind::Close, AfcOperation::FileClose,
+                          handleArgument(state_[file].handle), kShortReplyCost});
 }
 
 AfcWholeFileReads::Answer AfcWholeFileReads::finish(size_t file) {
@@ -94,15 +74,14 @@ AfcWholeFileReads::Answer AfcWholeFileReads::answer(size_t file, Kind kind, bool
     File& state = state_[file];
     // A missing file is an answer a device gives any request; other failures of a request sent
     // ahead may be the device's refusal of requests in flight.
-    const bool refused =
-        !carriesData && status != kSuccess && status != kAfcObjectNotFound && sentAhead;
+    const bool refused = mayBeRefusalInFlight(carriesData, status, sentAhead);
     if (refused || outOfOrder) {
         state.readAgain = true;
     }
     switch (kind) {
         case Kind::Open:
-            if (carriesData && body.size() >= 8 && readUint64(body.data()) != 0) {
-                state.handle = readUint64(body.data());
+            if (const auto handle = carriesData ? openedHandle(body) : std::nullopt) {
+                state.handle = *handle;
                 queueReads(file);
                 return {std::nullopt, refused};
             }
@@ -112,9 +91,7 @@ AfcWholeFileReads::Answer AfcWholeFileReads::answer(size_t file, Kind kind, bool
         case Kind::Read:
             --state.readsOnTheWay;
             if (!carriesData) {
-                if (state.failure == kSuccess) {
-                    state.failure = status != kSuccess ? status : kAfcUnexpectedReply;
-                }
+                keepFirstFailure(state.failure, status);
             } else if (body.empty()) {
                 state.ended = true;
             } else if (!state.ended) {

@@ -8,12 +8,11 @@
 #ifndef PLOVIK_USBMUX_AFCWHOLEFILEREADS_H
 #define PLOVIK_USBMUX_AFCWHOLEFILEREADS_H
 
-#include "afcpacket.h"
+#include "afcstreamrequest.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <vector>
 
 namespace plovik::usbmux {
@@ -21,28 +20,21 @@ namespace plovik::usbmux {
 class AfcWholeFileReads {
 public:
     enum class Kind : uint8_t { Open, Read, Close };
-    struct Request {
-        size_t file = 0;
-        Kind kind = Kind::Open;
-        AfcOperation operation = AfcOperation::FileOpen;
-        std::vector<uint8_t> arguments;
-        // The bytes its reply is reckoned to bring.
-        size_t replyCost = 0;
-        const uint8_t* payload = nullptr;
-        size_t payloadLength = 0;
-    };
+    using Request = AfcStreamRequest<Kind>;
     // A file done with: 0 and its contents, or the failure that ended it.
     struct Finished {
         size_t file = 0;
         int result = 0;
         std::vector<uint8_t> contents;
     };
-    struct Answer {
-        std::optional<Finished> finished;
-        // A request sent ahead of the reply before was failed: the device may refuse requests in
-        // flight, and the file is to be read again, alone.
-        bool refusedInFlight = false;
-    };
+    using Answer = AfcStreamAnswer<Finished>;
+
+    // The reply operation that carries a request's data; any other but a status is unexpected.
+    static AfcOperation replyWithData(Kind kind) {
+        return kind == Kind::Open   ? AfcOperation::FileOpenResult
+               : kind == Kind::Read ? AfcOperation::Data
+                                    : AfcOperation::Status;
+    }
 
     // files: the indexes into paths and expectedSizes to read, in that order.
     AfcWholeFileReads(const std::vector<const char*>& paths,
@@ -54,13 +46,15 @@ public:
     const Request& next();
     void pop();
 
-    // The reply to a request for file of kind: carriesData for DATA and FILE_OPEN_RESULT replies
+    // The reply to a request for file of kind: carriesData for the reply replyWithData names
     // (with status 0), else the status the reply gave. outOfOrder: it was not the oldest reply
     // on the way, so the file's data may be out of order and it is read again.
     Answer answer(size_t file, Kind kind, bool carriesData, int status,
                   const std::vector<uint8_t>& body, bool sentAhead, bool outOfOrder);
     // The files to read again, one request at a time, once the stream is through.
-    const std::vector<size_t>& toReadAgain() const { return readAgain_; }
+    const std::vector<size_t>& toDoAgain() const { return readAgain_; }
+    // A file given up on: still to be read again once read alone.
+    static Finished givenUp(size_t file) { return {file, kAfcBadReply, {}}; }
 
 private:
     struct File {

@@ -2,31 +2,9 @@
 
 #include "results.h"
 
-#include <string_view>
 #include <utility>
 
 namespace plovik::usbmux {
-
-namespace {
-
-// AFC's "w": creates the staged file, or empties one an earlier try left.
-constexpr uint64_t kWriteTruncateMode = 3;
-constexpr int kAfcObjectNotFound = 8;
-constexpr int kAfcObjectIsDirectory = 9;
-constexpr int kAfcObjectExists = 16;
-constexpr int kAfcNoSpaceLeft = 18;
-
-bool describesFolder(const std::vector<uint8_t>& body) {
-    const std::vector<std::string> texts = splitTexts(body);
-    for (size_t key = 0; key + 1 < texts.size(); key += 2) {
-        if (texts[key] == "st_ifmt") {
-            return texts[key + 1] == "S_IFDIR";
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 AfcWholeFileWrites::AfcWholeFileWrites(const std::vector<File>& all, std::vector<size_t> files)
     : all_(all), files_(std::move(files)), state_(all.size()) {}
@@ -48,26 +26,27 @@ void AfcWholeFileWrites::queue(size_t file, Kind kind) {
     const File& source = all_[file];
     State& state = state_[file];
     // A status reply, or a few keys and values for the information.
-    Request request{file, kind, AfcOperation::GetFileInfo, {}, kind == Kind::Info ? 256u : 48u};
+    const size_t replyCost = kind == Kind::Info ? size_t{256} : kShortReplyCost;
+    Request request{file, kind, AfcOperation::GetFileInfo, {}, replyCost};
     switch (kind) {
         case Kind::Info:
-            appendText(request.arguments, source.path);
+            request.arguments = pathArgument(source.path);
             break;
         case Kind::Open:
             request.operation = AfcOperation::FileOpen;
-            appendUint64(request.arguments, kWriteTruncateMode);
-            appendText(request.arguments, source.stagedPath);
+            // Creates the staged file, or empties one an earlier try left.
+            request.arguments = openArguments(kAfcWriteTruncateMode, source.stagedPath);
             state.staged = true;
             break;
         case Kind::Write:
             request.operation = AfcOperation::FileWrite;
-            appendUint64(request.arguments, state.handle);
+            request.arguments = handleArgument(state.handle);
             request.payload = source.bytes;
             request.payloadLength = static_cast<size_t>(source.length);
             break;
         case Kind::Close:
             request.operation = AfcOperation::FileClose;
-            appendUint64(request.arguments, state.handle);
+            request.arguments = handleArgument(state.handle);
             break;
         case Kind::Time:
             request.operation = AfcOperation::SetFileTime;
@@ -82,7 +61,7 @@ void AfcWholeFileWrites::queue(size_t file, Kind kind) {
             break;
         case Kind::Remove:
             request.operation = AfcOperation::RemovePath;
-            appendText(request.arguments, source.stagedPath);
+            request.arguments = pathArgument(source.stagedPath);
             state.removing = true;
             break;
     }
@@ -97,29 +76,24 @@ AfcWholeFileWrites::Answer AfcWholeFileWrites::answer(size_t file, Kind kind, bo
     // A missing path and a full device are answers a device gives any request, and a file time
     // one it may refuse for good; other failures of a request sent ahead may be its refusal of
     // requests in flight.
-    const bool refused = !carriesData && status != kSuccess && status != kAfcObjectNotFound &&
-                         status != kAfcNoSpaceLeft && kind != Kind::Time && sentAhead;
+    const bool refused = mayBeRefusalInFlight(carriesData, status, sentAhead) &&
+                         status != kAfcNoSpaceLeft && kind != Kind::Time;
     if (refused || outOfOrder) {
         state.writeAgain = true;
     }
-    const auto failWith = [&](int code) {
-        if (state.failure == kSuccess) {
-            state.failure = code != kSuccess ? code : kAfcUnexpectedReply;
-        }
-    };
     --state.onTheWay;
     switch (kind) {
         case Kind::Info:
             if (carriesData) {
                 state.pathTaken = true;
-                state.pathIsFolder = describesFolder(body);
+                state.pathIsFolder = fileInfoValue(body, "st_ifmt") == "S_IFDIR";
             } else if (status != kAfcObjectNotFound) {
-                failWith(status);
+                keepFirstFailure(state.failure, status);
             }
             break;
         case Kind::Open:
-            if (carriesData && body.size() >= 8 && readUint64(body.data()) != 0) {
-                state.handle = readUint64(body.data());
+            if (const auto handle = carriesData ? openedHandle(body) : std::nullopt) {
+                state.handle = *handle;
                 const bool writes = !state.pathTaken && state.failure == kSuccess;
                 if (writes && all_[file].length > 0) {
                     queue(file, Kind::Write);
@@ -130,13 +104,13 @@ AfcWholeFileWrites::Answer AfcWholeFileWrites::answer(size_t file, Kind kind, bo
                 }
             } else {
                 state.staged = false;
-                failWith(carriesData ? kAfcBadReply : status);
+                keepFirstFailure(state.failure, carriesData ? kAfcBadReply : status);
             }
             break;
         case Kind::Write:
         case Kind::Close:
             if (carriesData || status != kSuccess) {
-                failWith(status);
+                keepFirstFailure(state.failure, status);
             }
             break;
         case Kind::Time:
@@ -145,7 +119,7 @@ AfcWholeFileWrites::Answer AfcWholeFileWrites::answer(size_t file, Kind kind, bo
             if (!carriesData && status == kSuccess) {
                 state.staged = false;
             } else {
-                failWith(status);
+                keepFirstFailure(state.failure, status);
             }
             break;
         case Kind::Remove:

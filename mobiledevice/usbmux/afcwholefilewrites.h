@@ -9,12 +9,11 @@
 #ifndef PLOVIK_USBMUX_AFCWHOLEFILEWRITES_H
 #define PLOVIK_USBMUX_AFCWHOLEFILEWRITES_H
 
-#include "afcpacket.h"
+#include "afcstreamrequest.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <vector>
 
 namespace plovik::usbmux {
@@ -29,16 +28,7 @@ public:
         uint64_t modificationTime = 0;  // 0: none to set
     };
     enum class Kind : uint8_t { Info, Open, Write, Close, Time, Rename, Remove };
-    struct Request {
-        size_t file = 0;
-        Kind kind = Kind::Info;
-        AfcOperation operation = AfcOperation::GetFileInfo;
-        std::vector<uint8_t> arguments;
-        // The bytes its reply is reckoned to bring.
-        size_t replyCost = 0;
-        const uint8_t* payload = nullptr;
-        size_t payloadLength = 0;
-    };
+    using Request = AfcStreamRequest<Kind>;
     // A file done with: 0 once it is at its path, AFC's OBJECT_EXISTS (16) or OBJECT_IS_DIR (9)
     // when something was there, or the failure; its staged file is gone unless stagedLeft.
     struct Finished {
@@ -46,12 +36,14 @@ public:
         int result = 0;
         bool stagedLeft = false;
     };
-    struct Answer {
-        std::optional<Finished> finished;
-        // A request sent ahead of the reply before was failed: the device may refuse requests in
-        // flight, and the file is to be written again, alone.
-        bool refusedInFlight = false;
-    };
+    using Answer = AfcStreamAnswer<Finished>;
+
+    // The reply operation that carries a request's data; any other but a status is unexpected.
+    static AfcOperation replyWithData(Kind kind) {
+        return kind == Kind::Info   ? AfcOperation::Data
+               : kind == Kind::Open ? AfcOperation::FileOpenResult
+                                    : AfcOperation::Status;
+    }
 
     // files: the indexes into all to write, in that order.
     AfcWholeFileWrites(const std::vector<File>& all, std::vector<size_t> files);
@@ -60,11 +52,15 @@ public:
     const Request& next();
     void pop();
 
-    // The reply to a request for file of kind: carriesData for DATA and FILE_OPEN_RESULT replies
+    // The reply to a request for file of kind: carriesData for the reply replyWithData names
     // (with status 0), else the status the reply gave.
     Answer answer(size_t file, Kind kind, bool carriesData, int status,
                   const std::vector<uint8_t>& body, bool sentAhead, bool outOfOrder);
-    const std::vector<size_t>& toWriteAgain() const { return writeAgain_; }
+    // The files to write again, one request at a time, once the stream is through.
+    const std::vector<size_t>& toDoAgain() const { return writeAgain_; }
+    // A file given up on: still to be written again once written alone; its staged file may be
+    // left.
+    static Finished givenUp(size_t file) { return {file, kAfcBadReply, true}; }
 
 private:
     struct State {

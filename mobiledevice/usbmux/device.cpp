@@ -1,11 +1,13 @@
 #include "device.h"
 
+#include "lockdownsession.h"
 #include "log.h"
 #include "pairrecord.h"
 #include "results.h"
 #include "serviceconnection.h"
 #include "sigpipeguard.h"
 
+#include <optional>
 #include <utility>
 
 namespace plovik::usbmux {
@@ -17,12 +19,6 @@ bool droppedConnection(lockdownd_error_t error) {
     return error == LOCKDOWN_E_MUX_ERROR || error == LOCKDOWN_E_SSL_ERROR ||
            error == LOCKDOWN_E_RECEIVE_TIMEOUT || error == LOCKDOWN_E_PLIST_ERROR;
 }
-
-struct ServiceDescriptorDeleter {
-    void operator()(lockdownd_service_descriptor_t service) const {
-        lockdownd_service_descriptor_free(service);
-    }
-};
 
 }  // namespace
 
@@ -58,18 +54,14 @@ bool Device::keptSessionServes() const {
 }
 
 int Device::openSession() {
-    // Without a record the handshake would send Pair, which shows the Trust dialog.
-    if (!readPairRecordHostId(udid_)) {
+    // Pairing, which shows the Trust dialog, is the access probe's business.
+    const std::optional<SessionCredentials> credentials = readSessionCredentials(udid_);
+    if (!credentials) {
         return LOCKDOWN_E_MISSING_PAIR_RECORD;
     }
-    lockdownd_client_t client = nullptr;
-    const lockdownd_error_t error =
-        lockdownd_client_new_with_handshake(idevice_.get(), &client, "plovik");
-    if (error != LOCKDOWN_E_SUCCESS) {
-        return error;
-    }
-    lockdown_.reset(client);
-    return kSuccess;
+    lockdownd_error_t error = LOCKDOWN_E_SUCCESS;
+    lockdown_ = LockdownSession::open(idevice_.get(), *credentials, &iosVersion_, &error);
+    return lockdown_ ? kSuccess : error;
 }
 
 int Device::disconnect() {
@@ -113,7 +105,11 @@ int Device::requireSession() const {
     if (gone_) {
         return LOCKDOWN_E_MUX_ERROR;
     }
-    return sessions_ > 0 ? kSuccess : kNoSession;
+    if (sessions_ == 0) {
+        return kNoSession;
+    }
+    // A kept session replaced after the device dropped it leaves none when the new one failed.
+    return lockdown_ ? kSuccess : LOCKDOWN_E_MUX_ERROR;
 }
 
 int Device::copyValue(const char* domain, const char* key, plist_t* value) {
@@ -124,8 +120,7 @@ int Device::copyValue(const char* domain, const char* key, plist_t* value) {
     }
     return values_.copy(domain, key, value,
                         [this](const char* requestDomain, const char* requestKey, plist_t* found) {
-                            return lockdownd_get_value(lockdown_.get(), requestDomain, requestKey,
-                                                       found);
+                            return lockdown_->getValue(requestDomain, requestKey, found);
                         });
 }
 
@@ -149,32 +144,28 @@ void Device::setPublicValues(plist_t values) {
 
 int Device::startService(const char* name, std::shared_ptr<ServiceConnection>* service) {
     const SigpipeGuard sigpipeGuard;
-    lockdownd_service_descriptor_t rawDescriptor = nullptr;
+    lockdownd_service_descriptor descriptor{};
     {
         const std::lock_guard lock(lockdownMutex_);
         if (const int result = requireSession(); result != kSuccess) {
             return result;
         }
-        lockdownd_error_t error = lockdownd_start_service(lockdown_.get(), name, &rawDescriptor);
+        lockdownd_error_t error = lockdown_->startService(name, &descriptor);
         if (sessionKept_ && droppedConnection(error)) {
             // The device ended the kept session meanwhile: once more on a fresh one.
-            lockdownd_service_descriptor_free(std::exchange(rawDescriptor, nullptr));
             lockdown_.reset();
             sessionKept_ = false;
             if (const int result = openSession(); result != kSuccess) {
                 return result;
             }
-            error = lockdownd_start_service(lockdown_.get(), name, &rawDescriptor);
+            error = lockdown_->startService(name, &descriptor);
         }
         if (error != LOCKDOWN_E_SUCCESS) {
-            lockdownd_service_descriptor_free(rawDescriptor);
             return error;
         }
     }
-    const std::unique_ptr<lockdownd_service_descriptor, ServiceDescriptorDeleter> descriptor(
-        rawDescriptor);
     int error = 0;
-    *service = ServiceConnection::open(idevice_.get(), *descriptor, &error);
+    *service = ServiceConnection::open(idevice_.get(), descriptor, &error);
     if (!*service) {
         logLine("%s: service %s started but its connection failed (%d)", udid_.c_str(), name,
                 error);

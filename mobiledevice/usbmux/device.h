@@ -2,9 +2,8 @@
 // connection that callers open around their work.
 //
 // A lockdown connection of this library always carries a session: the first connect opens one
-// through libimobiledevice's handshake (QueryType, the iOS version on the device's first
-// connection, the pair record, StartSession, and TLS on a real device, at the TLS version the iOS
-// version allows). Connections and sessions are counted, so nested and concurrent uses share the
+// (a LockdownSession: QueryType, the iOS version on the device's first connection, the pair
+// record, StartSession, and TLS on a real device, at the TLS version the iOS version allows). Connections and sessions are counted, so nested and concurrent uses share the
 // one session. After the last disconnect the session is kept for a few seconds (kSessionLinger),
 // so that the next connect of a burst of work (a listing after the snapshot, one more service)
 // does not pay for another TLS handshake; a connect after that opens a fresh one, and a kept
@@ -19,6 +18,7 @@
 #define PLOVIK_USBMUX_DEVICE_H
 
 #include "lockdownclient.h"
+#include "lockdownsession.h"
 #include "mobiledevice.h"
 #include "sessionvalues.h"
 
@@ -79,7 +79,9 @@ private:
     std::atomic<bool> gone_{false};
 
     std::mutex lockdownMutex_;
-    LockdownClient lockdown_;
+    std::unique_ptr<LockdownSession> lockdown_;
+    // Read on the first session (LockdownSession::version), 0 until then.
+    uint32_t iosVersion_ = 0;
     int connections_ = 0;
     std::chrono::steady_clock::time_point lastDisconnect_;
     // The session was kept from an earlier connection: a failure on it may be its staleness.

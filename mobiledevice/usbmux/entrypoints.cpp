@@ -392,6 +392,30 @@ int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, s
     });
 }
 
+int AFCFilePartStream(AFCConnectionRef connection, const char* const* paths,
+                      const uint64_t* offsets, const uint64_t* lengths, size_t count,
+                      AFCFilePartHandler handler, void* context) {
+    return guarded(kAfcInvalidArgument, [&] {
+        const std::shared_ptr<AfcConnection> afc = findAfc(connection);
+        if (!afc || handler == nullptr ||
+            (count > 0 && (paths == nullptr || offsets == nullptr || lengths == nullptr))) {
+            return kAfcInvalidArgument;
+        }
+        std::vector<AfcFilePartReads::Part> parts;
+        parts.reserve(count);
+        for (size_t index = 0; index < count; ++index) {
+            if (paths[index] == nullptr) {
+                return kAfcInvalidArgument;
+            }
+            parts.push_back({paths[index], offsets[index], lengths[index]});
+        }
+        return afc->filePartsOfEach(
+            parts, [&](size_t index, int result, uint64_t size, std::vector<uint8_t>& bytes) {
+                handler(context, index, result, size, bytes.data(), bytes.size());
+            });
+    });
+}
+
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return guarded(kAfcInvalidArgument, [&] {
         return onAfcPath(connection, path,

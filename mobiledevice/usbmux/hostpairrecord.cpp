@@ -1,5 +1,7 @@
 #include "hostpairrecord.h"
 
+#include "opensslpointers.h"
+
 #include <openssl/bio.h>
 #include <openssl/decoder.h>
 #include <openssl/evp.h>
@@ -16,21 +18,6 @@
 namespace plovik::usbmux {
 
 namespace {
-
-struct KeyDeleter {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-using Key = std::unique_ptr<EVP_PKEY, KeyDeleter>;
-
-struct CertificateDeleter {
-    void operator()(X509* certificate) const { X509_free(certificate); }
-};
-using Certificate = std::unique_ptr<X509, CertificateDeleter>;
-
-struct BioDeleter {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-using Bio = std::unique_ptr<BIO, BioDeleter>;
 
 constexpr long kTenYears = 60L * 60 * 24 * 365 * 10;
 

@@ -1,6 +1,5 @@
 #include "pairrecord.h"
 
-#include <plist/plist.h>
 #include <usbmuxd.h>
 
 #include <cstdlib>
@@ -8,7 +7,26 @@
 
 namespace plovik::usbmux {
 
-std::optional<std::string> readPairRecordHostId(const std::string& udid) {
+namespace {
+
+// A string or data item of the record as text; empty when it holds neither.
+std::string textItem(plist_t record, const char* key) {
+    const plist_t item = plist_dict_get_item(record, key);
+    uint64_t length = 0;
+    if (plist_get_node_type(item) == PLIST_STRING) {
+        const char* text = plist_get_string_ptr(item, &length);
+        return text != nullptr ? std::string(text, length) : std::string();
+    }
+    if (plist_get_node_type(item) == PLIST_DATA) {
+        const char* bytes = plist_get_data_ptr(item, &length);
+        return bytes != nullptr ? std::string(bytes, length) : std::string();
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<SessionCredentials> readSessionCredentials(const std::string& udid) {
     char* data = nullptr;
     uint32_t size = 0;
     const int result = usbmuxd_read_pair_record(udid.c_str(), &data, &size);
@@ -19,17 +37,18 @@ std::optional<std::string> readPairRecordHostId(const std::string& udid) {
     plist_t parsed = nullptr;
     plist_from_memory(data, size, &parsed);
     const std::unique_ptr<void, decltype(&plist_free)> record(parsed, &plist_free);
-    const plist_t hostId =
-        plist_get_node_type(parsed) == PLIST_DICT ? plist_dict_get_item(parsed, "HostID") : nullptr;
-    if (plist_get_node_type(hostId) != PLIST_STRING) {
+    if (plist_get_node_type(parsed) != PLIST_DICT ||
+        plist_get_node_type(plist_dict_get_item(parsed, "HostID")) != PLIST_STRING) {
         return std::nullopt;
     }
-    uint64_t length = 0;
-    const char* text = plist_get_string_ptr(hostId, &length);
-    if (text == nullptr || length == 0) {
+    SessionCredentials credentials{textItem(parsed, "HostID"), textItem(parsed, "RootCertificate"),
+                                   textItem(parsed, "RootPrivateKey"), PlistHandle(plist_copy(parsed))};
+    if (credentials.hostId.empty()) {
         return std::nullopt;
     }
-    return std::string(text, length);
+    plist_dict_remove_item(credentials.publicRecord.get(), "RootPrivateKey");
+    plist_dict_remove_item(credentials.publicRecord.get(), "HostPrivateKey");
+    return credentials;
 }
 
 }  // namespace plovik::usbmux

@@ -381,3 +381,15 @@ TEST_F(UsbmuxTlsTest, ADeviceThatSpeaksOnlyTls13IsReached) {
     EXPECT_EQ(1, waitFor(arrived).arrivals);
     EXPECT_EQ(1u, reportValue(*tally_, "tls-version TLSv1.3"));
 }
+
+TEST_F(UsbmuxTlsTest, CountsTheDevicesTheDaemonHasAttached) {
+    const auto count = entry<int (*)()>("PlovikUsbmuxCountAttachedDevices");
+    ASSERT_NE(nullptr, count);
+    start();
+    EXPECT_EQ(1, count());
+    unplug();
+    EXPECT_EQ(0, count());
+    // No daemon to ask.
+    daemon_.reset();
+    EXPECT_LT(count(), 0);
+}
