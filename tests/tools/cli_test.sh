@@ -17,8 +17,11 @@ expect 0 0 ls /Media/
 check 'grep -qx DCIM "$work/out"'
 expect 0 0 ls -l /Media/DCIM/100APPLE
 check 'grep -q "^-     67108864 .* IMG_0006.MOV$" "$work/out"'
+# Names come straight from the directory read, less what an interrupted upload staged, which goes.
+touch "$work/device/Media/DCIM/100APPLE/.plovik-0123abcd.part"
 expect 0 0 ls /Media/DCIM/100APPLE
 check '[[ $(sort "$work/out") == $(ls -A "$work/device/Media/DCIM/100APPLE" | sort) ]]'
+check '[[ ! -e "$work/device/Media/DCIM/100APPLE/.plovik-0123abcd.part" && -s "$work/out" ]]'
 expect 0 0 ls "/Applications/Notes Demo/Documents"
 check 'grep -qx Shopping.txt "$work/out"'
 expect 1 1 ls /Media/missing

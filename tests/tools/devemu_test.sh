@@ -57,6 +57,19 @@ startEmulator --fault tls13-only
 runTool 0 idevicepair validate
 check 'grep -q "^SUCCESS: Validated pairing" "$work/out"'
 
+# With --state the pairing outlives the run, as usbmuxd keeps pair records and the phone its
+# trust: a later run validates with the pair record unchanged, and unpairing forgets both.
+startEmulator --state "$work/state"
+runTool 0 idevicepair pair
+cp -r "$work/state" "$work/state-paired"
+startEmulator --state "$work/state"
+runTool 0 idevicepair validate
+check 'grep -q "^SUCCESS: Validated pairing" "$work/out"'
+check '"$cli" devices | grep -q "ready$"'
+check 'diff -r "$work/state" "$work/state-paired" >/dev/null'
+runTool 0 idevicepair unpair
+check '[[ -z $(find "$work/state" -type f) ]]'
+
 # The user's hand with Debian's idevicepair: each drill refuses Pair until SIGHUP.
 for drill in "trust-pending:accept the trust dialog" "deny-trust:denied the trust dialog" \
              "locked:a passcode is set"; do
@@ -137,6 +150,27 @@ expect 0 0 ls /Media/DCIM
 # Paths never leave the served folder.
 expect 1 1 ls /Media/../../..
 expect 1 1 pull /Media/../device.plist "$work/down"
+
+# Two devices: each run lists both, however their sessions' ends fall against the end of the
+# wait, and a command needing one asks which.
+mkdir -p "$work/second/Media"
+sed 's/d3a1f0c2b4e6a8c0d2f4e6a8b0c2d4e6f8a0b2c4/e3a1f0c2b4e6a8c0d2f4e6a8b0c2d4e6f8a0b2c5/' \
+    "$work/device/device.plist" >"$work/second/device.plist"
+startEmulator --device "$work/second"
+for _ in $(seq 40); do
+    [[ $("$cli" devices 2>/dev/null | grep -c "ready$") == 2 ]] && break
+    sleep 0.25
+done
+for _ in 1 2 3 4 5; do
+    expect 0 0 devices
+    check '[[ $(grep -c "ready$" "$work/out") == 2 ]]'
+done
+expect 1 1 ls /Media
+check 'grep -q "several devices attached" "$work/err"'
+# Naming one, the command works on it, without waiting for others that might follow.
+expect 0 0 --device e3a1f0c2b4e6a8c0d2f4e6a8b0c2d4e6f8a0b2c5 ls /Media
+expect 1 1 --device 00000000000000000000000000000000000000ff ls /Media
+check 'grep -q "no attached device has the identifier" "$work/err"'
 
 # What crossed the link is counted once the emulator stops: the listing's requests, by operation
 # and in all.

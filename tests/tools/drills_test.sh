@@ -172,6 +172,13 @@ check '! grep -q "100000000000000000000" "$work/out"'
 emptyFolder "$work/hostile/target"
 expect 0 0 pull /Media/DCIM/100APPLE/IMG_0002.JPG "$work/hostile/target"
 check 'cmp -s "$work/hostile/target/IMG_0002.JPG" "$work/device/Media/DCIM/100APPLE/IMG_0002.JPG"'
+# A device that answers StartSession and then never its side of the TLS handshake: each try at
+# a session ends at the receive time-out, and the command gives up with a clear line.
+startEmulator --fault silent-tls
+started=$SECONDS
+expect 1 2 ls /Media
+check 'grep -q "Receive timeout" "$work/err" && grep -q "did not finish connecting" "$work/err"'
+check "((SECONDS - started < 45)) || { echo \"silent-tls took too long\"; false; }"
 drill deep-plist 1 1 apps
 check 'grep -q "nested too deeply" "$work/err"'
 drill oversized-reply 1 1 apps

@@ -29,14 +29,6 @@ bool boolItem(plist_t dictionary, const char* key) {
     return value != 0;
 }
 
-std::string dataItem(plist_t dictionary, const char* key) {
-    const plist_t item = plist_dict_get_item(dictionary, key);
-    uint64_t length = 0;
-    const char* bytes =
-        plist_get_node_type(item) == PLIST_DATA ? plist_get_data_ptr(item, &length) : nullptr;
-    return bytes != nullptr ? std::string(bytes, length) : std::string();
-}
-
 Plist getValue(const char* key, const char* domain = nullptr) {
     Plist request = lockdownRequest("GetValue");
     if (key != nullptr) {

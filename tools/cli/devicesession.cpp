@@ -10,12 +10,14 @@
 #include "device/librarysearch.h"
 #include "device/mobiledevicelibrary.h"
 #include "mobiledevice/sim/plovik_sim.h"
+#include "mobiledevice/usbmux/plovik_usbmux.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-// usbmuxd reports the devices it knows soon after subscribing; more may follow close behind.
+// usbmuxd reports the devices it knows soon after subscribing; more may follow close behind
+// where the library cannot say how many to expect.
 constexpr auto kRealArrivalWait = 1500ms;
 constexpr auto kQuietAfterArrival = 100ms;
 // A device is reported as connecting at once; pairing and the TLS session take a few seconds at
@@ -38,6 +40,15 @@ Function* simulatorControl(const char* name) {
         throw CommandFailure("the MobileDevice library has no simulator control " +
                              std::string(name));
     return entry;
+}
+
+// How many devices the library is about to announce, when it can tell (libplovik-usbmux asks
+// usbmuxd); -1 when it cannot.
+int announcedDeviceCount() {
+    using Count = decltype(PlovikUsbmuxCountAttachedDevices);
+    auto* count = reinterpret_cast<Count*>(
+        MobileDeviceLibrary::instance().entryPoint("PlovikUsbmuxCountAttachedDevices"));
+    return count != nullptr ? count() : -1;
 }
 
 bool noneConnecting(const std::vector<AMDevice*>& devices) {
@@ -104,9 +115,42 @@ void DeviceSession::attachSimulatedDevices(const std::vector<std::string>& folde
         kSimulatedArrivalWait);
 }
 
-void DeviceSession::waitForRealDevices() {
-    const auto deadline = std::chrono::steady_clock::now() + kRealArrivalWait;
+void DeviceSession::waitForNamedDevice() {
+    const auto named = [this](const AMDevice* device) {
+        return device->uniqueDeviceID().toUtf8() == udid_;
+    };
+    const auto arrived = [&](const std::vector<AMDevice*>& devices) {
+        return std::any_of(devices.begin(), devices.end(), named);
+    };
+    // Its placeholder leaves before its successor comes, so the two are never listed together.
+    const auto settled = [&](const std::vector<AMDevice*>& devices) {
+        return std::any_of(devices.begin(), devices.end(), [&](const AMDevice* device) {
+            return named(device) && device->accessState() != kAMDeviceAccessConnecting;
+        });
+    };
+    if (attached_.waitFor(arrived, kRealArrivalWait))
+        attached_.waitFor(settled, kConnectingWait);
+}
+
+size_t DeviceSession::waitForArrivals() {
     size_t seen = 0;
+    // Counted as the wait sees it: a look afterwards might fall between a placeholder's leaving
+    // and its successor's coming.
+    const auto count = [&seen](const std::vector<AMDevice*>& devices) {
+        seen = std::max(seen, devices.size());
+    };
+    const int expected = announcedDeviceCount();
+    if (expected >= 0) {
+        attached_.waitFor(
+            [&](const std::vector<AMDevice*>& devices) {
+                count(devices);
+                return devices.size() >= static_cast<size_t>(expected);
+            },
+            kRealArrivalWait);
+        return seen;
+    }
+    // Without a count, the arrivals are taken once none came for a moment.
+    const auto deadline = std::chrono::steady_clock::now() + kRealArrivalWait;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -114,20 +158,34 @@ void DeviceSession::waitForRealDevices() {
             break;
         const auto slice =
             seen == 0 ? left : std::min<std::chrono::milliseconds>(left, kQuietAfterArrival);
-        if (!attached_.waitFor(
-                [&](const std::vector<AMDevice*>& devices) { return devices.size() > seen; },
-                slice)) {
+        const size_t previous = seen;
+        const auto more = [&](const std::vector<AMDevice*>& devices) {
+            count(devices);
+            return devices.size() > previous;
+        };
+        if (!attached_.waitFor(more, slice))
             break;
-        }
-        seen = attached_.devices().size();
     }
+    return seen;
+}
+
+void DeviceSession::waitForRealDevices() {
+    // With a device named, others that may follow close behind do not matter.
+    if (!udid_.empty()) {
+        waitForNamedDevice();
+        return;
+    }
+    const size_t seen = waitForArrivals();
     // A device announced as connecting is replaced by its complete object (snapshot read) or by
     // one that says why it allows no session: the placeholder leaves, its successor comes right
-    // after. The list is taken once none is connecting and it held still for a moment.
+    // after. The list is taken once none is connecting and every device seen is in it; one short
+    // (a successor on its way, or a device unplugged) is taken once it held still for a moment.
     for (;;) {
         if (!attached_.waitFor(noneConnecting, kConnectingWait))
             return;
         const std::vector<AMDevice*> settled = attached_.devices();
+        if (settled.size() >= seen)
+            return;
         if (!attached_.waitFor(
                 [&](const std::vector<AMDevice*>& devices) { return devices != settled; },
                 kQuietAfterArrival)) {

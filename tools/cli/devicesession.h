@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,13 @@ public:
 private:
     void attachSimulatedDevices(const std::vector<std::string>& folders);
     void waitForRealDevices();
+    /**
+     * Until as many devices as the library says it announces have come, or, where it cannot say,
+     * until none came for a moment (bounded); how many were seen at once.
+     */
+    size_t waitForArrivals();
+    /** Until the device --device names has arrived and is no longer connecting (bounded). */
+    void waitForNamedDevice();
 
     AttachedDevices& attached_;
     std::string udid_;

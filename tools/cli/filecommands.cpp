@@ -13,6 +13,7 @@
 #include "fstree/devicepath.h"
 #include "fstree/folderlisting.h"
 #include "fstree/photolibrary.h"
+#include "values/cautostring.h"
 #include "values/nsarray.h"
 
 using ZelboLib::FileSystemNode;
@@ -48,7 +49,33 @@ void printEntry(FileSystemNode& item, bool longFormat) {
                 timeText(item.modificationTime()).c_str(), name.c_str(), target.c_str());
 }
 
-/** The item's connection, or a failure naming path. */
+/** Fails naming path when the folder's listing was refused (an empty one may have been). */
+void checkListed(FileSystemNode& folder, const std::string& path) {
+    if (const auto connection = folder.directory();
+        connection && !connection->listDirectory(folder.fullPath())) {
+        throw CommandFailure(normalizedDevicePath(path) + ": " + connection->errorText().toUtf8());
+    }
+}
+
+/** The folder's names as the device listed them, right after the one request that lists them. */
+void printNames(FileSystemNode& folder, const std::string& path) {
+    const auto connection = folder.directory();
+    if (!connection) {
+        // The upper nodes (the device, "Applications") hold what no device folder lists.
+        folder.loadChildren(ZelboLib::EntryInfo::WhenAsked);
+        for (const NodePointer& entry : folder.children())
+            std::printf("%s\n", entry->name().toUtf8().c_str());
+        return;
+    }
+    const ZelboLib::Owned<ZelboLib::NSArray> names = connection->listEntries(folder.fullPath());
+    if (!names)
+        throw CommandFailure(normalizedDevicePath(path) + ": " + connection->errorText().toUtf8());
+    for (int index = 0; index < names->count(); ++index) {
+        if (const auto* name = dynamic_cast<const ZelboLib::CAutoString*>(names->objectAtIndex(index)))
+            std::printf("%s\n", name->text().toUtf8().c_str());
+    }
+}
+
 /** Runs work for each operand; a failure is printed and the others still run. The exit code. */
 template <typename Work>
 int forEachOperand(std::string_view command, const CommandArguments& arguments, Work work) {
@@ -75,21 +102,13 @@ int runList(DeviceSession& session, const CommandArguments& arguments) {
         printEntry(*item, longFormat);
         return 0;
     }
-    // Names alone are printed as the device listed them, with no request per entry.
-    item->loadChildren(longFormat ? ZelboLib::EntryInfo::Fetched : ZelboLib::EntryInfo::WhenAsked);
-    if (item->children().empty()) {
-        // An empty listing may have been a refused one.
-        if (const auto connection = item->directory();
-            connection && !connection->listDirectory(item->fullPath())) {
-            throw CommandFailure(normalizedDevicePath(path) + ": " +
-                                 connection->errorText().toUtf8());
-        }
-    }
     if (!longFormat) {
-        for (const NodePointer& entry : item->children())
-            printEntry(*entry, false);
+        printNames(*item, path);
         return 0;
     }
+    item->loadChildren(ZelboLib::EntryInfo::Fetched);
+    if (item->children().empty())
+        checkListed(*item, path);
     FolderListing listing;
     listing.showFolder(item);
     for (const NodePointer& entry : listing.entries())

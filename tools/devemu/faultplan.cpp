@@ -45,6 +45,7 @@ bool FaultPlan::add(std::string_view option) {
                      : kind == "trust-pending"         ? &trustPending_
                      : kind == "deny-trust"            ? &trustDenied_
                      : kind == "tls13-only"            ? &onlyTls13_
+                     : kind == "silent-tls"            ? &silentTls_
                      : kind == "malformed-plist"       ? &malformedPlists_
                      : kind == "hostile-names"         ? &hostileNames_
                      : kind == "unterminated-listing"  ? &unterminatedListings_
@@ -112,9 +113,9 @@ RequestFault FaultPlan::atDataOperation(DataOperation operation, uint64_t number
 
 const char* FaultPlan::usage() {
     return "faults: locked, trust-pending, deny-trust (each until SIGHUP), tls13-only,\n"
-           "        refuse=SERVICE, malformed-plist, hostile-names, cloud-only-photos,\n"
-           "        unordered-afc, refuse-afc-sent-ahead, unterminated-listing,\n"
-           "        huge-file-size, deep-plist, oversized-reply,\n"
+           "        silent-tls, refuse=SERVICE, malformed-plist, hostile-names,\n"
+           "        cloud-only-photos, unordered-afc, refuse-afc-sent-ahead,\n"
+           "        unterminated-listing, huge-file-size, deep-plist, oversized-reply,\n"
            "        detach-after-bytes=N (sent), detach-after-received=N (taken in),\n"
            "        detach-at-request=N, stall-at-request=N, malformed-afc-at-request=N\n"
            "        (AFC requests of a device counted from 1),\n"

@@ -33,6 +33,8 @@ public:
     bool trustDenied() const { return trustDenied_; }
     // The session's TLS server accepts TLS 1.3 alone.
     bool onlyTls13() const { return onlyTls13_; }
+    // The device answers StartSession, then never answers the host's TLS handshake.
+    bool silentTls() const { return silentTls_; }
     // Sessions stay in plain text (EnableSessionSSL false), as the emulator's first versions had
     // them; not a fault --fault names.
     bool sessionTls() const { return sessionTls_; }
@@ -71,6 +73,7 @@ private:
     bool trustPending_ = false;
     bool trustDenied_ = false;
     bool onlyTls13_ = false;
+    bool silentTls_ = false;
     bool sessionTls_ = true;
     bool malformedPlists_ = false;
     bool hostileNames_ = false;

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <openssl/rand.h>
+#include <sys/socket.h>
 
 #include <array>
 #include <cstdio>
@@ -41,6 +42,12 @@ std::string hostIdOfPairRecord(plist_t request) {
 
 }  // namespace
 
+void LockdownServer::waitForHostToClose() const {
+    char discarded[512];
+    while (::recv(socket_, discarded, sizeof discarded, 0) > 0) {
+    }
+}
+
 void LockdownServer::serve(int socket) {
     socket_ = socket;
     device_.tally().lockdownConnectionOpened();
@@ -55,6 +62,10 @@ void LockdownServer::serve(int socket) {
             answer(name, request.get(), reply.get());
         }
         if (!send(reply.get())) {
+            return;
+        }
+        if (tlsToStart_ && device_.faults().silentTls()) {
+            waitForHostToClose();
             return;
         }
         if (tlsToStart_) {

@@ -26,6 +26,8 @@ public:
     void serve(int socket);
 
 private:
+    // Reads and drops what the host sends until it closes the connection.
+    void waitForHostToClose() const;
     // The next request, from TLS while it runs; false when the connection ends.
     bool receive(Plist& request);
     bool send(plist_t reply);

@@ -2,7 +2,7 @@
 // libimobiledevice to talk to as they talk to a real one. As a current iPhone, a device starts
 // unpaired: the host pairs with it (the emulated user taps Trust at once), and lockdown sessions
 // run inside TLS. Pair records (the host's, in the daemon) and pairings (the device's) last for
-// the run, across unplugging. Runs until SIGINT or SIGTERM, then writes what crossed its links
+// the run, across unplugging, and across runs with --state. Runs until SIGINT or SIGTERM, then writes what crossed its links
 // to the --stats file; SIGUSR1 unplugs the devices and SIGUSR2 plugs them in again, under new
 // device ids as usbmuxd gives; SIGHUP unlocks them and answers their Trust dialog with Trust, so
 // that a locked, pending or refusing device completes itself.
@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -34,6 +35,7 @@ using namespace plovik::devemu;
 struct Options {
     std::string socketPath;
     std::string statsPath;
+    std::string statePath;
     std::vector<std::string> deviceFolders;
     LinkProfile link;
     FaultPlan faults;
@@ -44,9 +46,10 @@ int usage(const char* problem) {
                  "plovik-devemu: %s\n"
                  "usage: plovik-devemu --socket PATH --device FOLDER [--device FOLDER]...\n"
                  "                     [--link usb2|usb3|none|MBPS,MS[,PACKET]] [--stats FILE]\n"
-                 "                     [--fault FAULT]... [--no-tls]\n%s"
+                 "                     [--fault FAULT]... [--no-tls] [--state FOLDER]\n%s"
                  "Devices start unpaired and trust the host that pairs; sessions run inside\n"
-                 "TLS 1.2 or 1.3, or in plain text with --no-tls.\n"
+                 "TLS 1.2 or 1.3, or in plain text with --no-tls. With --state, pair records\n"
+                 "and the devices' pairings are kept in FOLDER from one run to the next.\n"
                  "Point clients at it with USBMUXD_SOCKET_ADDRESS=UNIX:PATH.\n"
                  "SIGUSR1 unplugs the devices, SIGUSR2 plugs them in again, SIGHUP unlocks\n"
                  "them and taps Trust on them.\n",
@@ -70,6 +73,8 @@ std::string parse(int argc, char** argv, Options& options) {
             options.socketPath = value;
         } else if (option == "--stats") {
             options.statsPath = value;
+        } else if (option == "--state") {
+            options.statePath = value;
         } else if (option == "--device") {
             options.deviceFolders.emplace_back(value);
         } else if (option == "--link") {
@@ -118,9 +123,13 @@ bool plugIn(MuxDaemon& daemon, const Options& options, uint32_t& nextId,
                          folder.c_str(), deviceFolder->uniqueDeviceId().c_str());
             return false;
         }
-        std::shared_ptr<TrustedHosts>& hosts = trustedHosts[deviceFolder->uniqueDeviceId()];
+        const std::string& udid = deviceFolder->uniqueDeviceId();
+        std::shared_ptr<TrustedHosts>& hosts = trustedHosts[udid];
         if (!hosts) {
-            hosts = std::make_shared<TrustedHosts>();
+            hosts = options.statePath.empty() || !KeptRecords::isPlainName(udid)
+                        ? std::make_shared<TrustedHosts>()
+                        : std::make_shared<TrustedHosts>(KeptRecords(
+                              std::filesystem::path(options.statePath) / "devices" / udid));
         }
         auto device = std::make_shared<EmulatedDevice>(
             nextId++, std::make_shared<plovik::sim::SimDevice>(std::move(deviceFolder)), hosts,
@@ -155,7 +164,10 @@ int main(int argc, char** argv) {
     const auto tally = std::make_shared<TrafficTally>();
     TrustedHostsByUdid trustedHosts;
     {
-        MuxDaemon daemon(options.socketPath);
+        MuxDaemon daemon(options.socketPath,
+                         options.statePath.empty()
+                             ? KeptRecords()
+                             : KeptRecords(std::filesystem::path(options.statePath) / "lockdown"));
         uint32_t nextId = 1;
         UserHand hand = UserHand::Waiting;
         if (!plugIn(daemon, options, nextId, trustedHosts, tally, hand)) {

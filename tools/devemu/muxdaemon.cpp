@@ -199,12 +199,12 @@ void MuxDaemon::readPairRecord(int socket, const MuxRequest& request) {
     std::string record;
     {
         const std::lock_guard lock(mutex_);
-        const auto found = pairRecords_.find(stringItem(request.body.get(), "PairRecordID"));
-        if (found == pairRecords_.end()) {
+        auto found = pairRecords_.find(stringItem(request.body.get(), "PairRecordID"));
+        if (!found) {
             sendMuxResult(socket, request.tag, kMuxNoSuchRecord);
             return;
         }
-        record = found->second;
+        record = std::move(*found);
     }
     sendMuxMessage(
         socket, request.tag,
@@ -222,7 +222,7 @@ void MuxDaemon::savePairRecord(int socket, const MuxRequest& request) {
     const char* bytes = plist_get_data_ptr(data, &length);
     const auto attached = deviceByUdid(id);
     const std::lock_guard lock(mutex_);
-    pairRecords_.insert_or_assign(id, std::string(bytes, length));
+    pairRecords_.store(id, std::string(bytes, length));
     sendMuxResult(socket, request.tag, kMuxOk);
     if (!attached) {
         return;

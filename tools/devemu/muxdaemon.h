@@ -1,12 +1,13 @@
 // usbmuxd on an AF_UNIX socket: the device list, Listen events, the host's pair records, and
 // Connect to a device port, after which the socket carries the device's service bytes. There is
 // no pair record until a client saves one; records are kept by PairRecordID (the UDID) for the
-// daemon's life, across unplugging. One thread per connection, as the client opens one
+// daemon's life, across unplugging, and across runs when kept in files. One thread per connection, as the client opens one
 // connection per request.
 #ifndef PLOVIK_DEVEMU_MUXDAEMON_H
 #define PLOVIK_DEVEMU_MUXDAEMON_H
 
 #include "emulateddevice.h"
+#include "keptrecords.h"
 #include "muxframing.h"
 
 #include <atomic>
@@ -22,7 +23,8 @@ namespace plovik::devemu {
 
 class MuxDaemon {
 public:
-    explicit MuxDaemon(std::string socketPath) : socketPath_(std::move(socketPath)) {}
+    explicit MuxDaemon(std::string socketPath, KeptRecords pairRecords = {})
+        : socketPath_(std::move(socketPath)), pairRecords_(std::move(pairRecords)) {}
     // Cuts every connection and waits for the threads serving them.
     ~MuxDaemon();
     MuxDaemon(const MuxDaemon&) = delete;
@@ -66,7 +68,7 @@ private:
     std::vector<int> listeners_;
     std::list<Connection> connections_;
     // PairRecordData as the client saved it, by PairRecordID.
-    std::map<std::string, std::string> pairRecords_;
+    KeptRecords pairRecords_;
 };
 
 }  // namespace plovik::devemu

@@ -9,13 +9,8 @@ namespace plovik::devemu {
 namespace {
 
 X509Pointer certificateItem(plist_t record, const char* key) {
-    const plist_t item = plist_dict_get_item(record, key);
-    if (plist_get_node_type(item) != PLIST_DATA) {
-        return nullptr;
-    }
-    uint64_t length = 0;
-    const char* bytes = plist_get_data_ptr(item, &length);
-    const BioPointer pem(BIO_new_mem_buf(bytes, static_cast<int>(length)));
+    const std::string bytes = dataItem(record, key);
+    const BioPointer pem(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     return X509Pointer(PEM_read_bio_X509(pem.get(), nullptr, nullptr, nullptr));
 }
 
@@ -50,6 +45,30 @@ std::optional<Pairing> Pairing::fromPairRecord(plist_t record, const DeviceKey& 
         return std::nullopt;
     }
     return Pairing(std::move(hostId), der(root.get()), der(device.get()));
+}
+
+std::optional<Pairing> Pairing::fromKept(const std::string& kept) {
+    const Plist values = fromBytes(kept);
+    if (plist_get_node_type(values.get()) != PLIST_DICT) {
+        return std::nullopt;
+    }
+    std::string hostId = stringItem(values.get(), "HostID");
+    std::string root = dataItem(values.get(), "RootCertificate");
+    std::string device = dataItem(values.get(), "DeviceCertificate");
+    if (hostId.empty() || root.empty() || device.empty()) {
+        return std::nullopt;
+    }
+    return Pairing(std::move(hostId), std::move(root), std::move(device));
+}
+
+std::string Pairing::toKept() const {
+    const Plist values(plist_new_dict());
+    plist_dict_set_item(values.get(), "HostID", plist_new_string(hostId_.c_str()));
+    plist_dict_set_item(values.get(), "RootCertificate",
+                        plist_new_data(rootCertificate_.data(), rootCertificate_.size()));
+    plist_dict_set_item(values.get(), "DeviceCertificate",
+                        plist_new_data(deviceCertificate_.data(), deviceCertificate_.size()));
+    return toXml(values.get());
 }
 
 }  // namespace plovik::devemu

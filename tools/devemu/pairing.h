@@ -21,6 +21,11 @@ public:
     // for the device's key, it and the host certificate signed by the root certificate (PEM
     // data, as libimobiledevice sends them). Nothing when the record is not such.
     static std::optional<Pairing> fromPairRecord(plist_t record, const DeviceKey& deviceKey);
+    // As toKept wrote it; nothing when the text is not such.
+    static std::optional<Pairing> fromKept(const std::string& kept);
+
+    // An XML property list of the three values, for the device to keep across runs.
+    std::string toKept() const;
 
     const std::string& hostId() const { return hostId_; }
     // DER encodings.

@@ -32,6 +32,16 @@ std::string stringItem(plist_t dictionary, const char* key) {
     return text != nullptr ? std::string(text, length) : std::string();
 }
 
+std::string dataItem(plist_t dictionary, const char* key) {
+    const plist_t item = plist_get_node_type(dictionary) == PLIST_DICT
+                             ? plist_dict_get_item(dictionary, key)
+                             : nullptr;
+    uint64_t length = 0;
+    const char* bytes =
+        plist_get_node_type(item) == PLIST_DATA ? plist_get_data_ptr(item, &length) : nullptr;
+    return bytes != nullptr ? std::string(bytes, length) : std::string();
+}
+
 uint64_t uintItem(plist_t dictionary, const char* key) {
     const plist_t item = plist_get_node_type(dictionary) == PLIST_DICT
                              ? plist_dict_get_item(dictionary, key)

@@ -20,6 +20,7 @@ std::string toXml(plist_t node);
 Plist fromBytes(const std::string& bytes);
 // Empty, or 0, when the entry is missing or of another type.
 std::string stringItem(plist_t dictionary, const char* key);
+std::string dataItem(plist_t dictionary, const char* key);
 uint64_t uintItem(plist_t dictionary, const char* key);
 // A binary property list of arrays, each holding the next, depth deep (at most 65535).
 std::string nestedBinaryPlist(uint16_t depth);
