@@ -13,6 +13,7 @@
 #include "device/amdevice.h"
 #include "device/callfailure.h"
 #include "device/mobiledevicecalls.h"
+#include "fstree/devicepath.h"
 #include "values/cautostring.h"
 #include "values/cint64.h"
 #include "values/localpaths.h"
@@ -159,6 +160,26 @@ Owned<NSArray> AFCDirectory::listDirectory(const CZelboString& path) {
     return names;
 }
 
+Owned<NSArray> AFCDirectory::listEntries(const CZelboString& path) {
+    Owned<NSArray> names = listDirectory(path);
+    if (!names)
+        return nullptr;
+    Owned<NSArray> entries(new NSArray(true));
+    for (int index = 0; index < names->count(); ++index) {
+        const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
+        if (name == nullptr)
+            continue;
+        if (isStagedUploadName(name->text().view())) {
+            const CZelboString stagedPath = joinDevicePath(path, name->text());
+            if (!StagedUploads::instance().isBeingWritten(stagedPath))
+                removeItem(stagedPath);
+            continue;
+        }
+        entries->addObject(new CAutoString(name->text()));
+    }
+    return entries;
+}
+
 namespace {
 
 bool isDecimalNumber(std::string_view text) {
@@ -268,6 +289,28 @@ void AFCDirectory::contentsOfEach(const std::vector<CZelboString>& paths,
     MobileDevice::AFCFileContentsStream(connection_, asked.pointers.data(), sizes.data(),
                                         sizes.size(), static_cast<uint64_t>(largest), handle,
                                         &receiver);
+}
+
+void AFCDirectory::partsOfEach(
+    const std::vector<CZelboString>& paths, const std::vector<uint64_t>& offsets,
+    const std::vector<uint64_t>& lengths,
+    const std::function<void(size_t, uint64_t, std::string_view)>& arrived) {
+    if (connection_ == nullptr || paths.size() != offsets.size() ||
+        paths.size() != lengths.size())
+        return;
+    const Utf8Paths asked(paths);
+    struct Receiver {
+        size_t count;
+        const std::function<void(size_t, uint64_t, std::string_view)>& arrived;
+    } receiver{paths.size(), arrived};
+    const auto handle = [](void* context, size_t index, int result, uint64_t size,
+                           const void* bytes, uint64_t length) {
+        const auto& to = *static_cast<Receiver*>(context);
+        if (result == 0 && index < to.count && (bytes != nullptr || length == 0))
+            to.arrived(index, size, std::string_view(static_cast<const char*>(bytes), length));
+    };
+    MobileDevice::AFCFilePartStream(connection_, asked.pointers.data(), offsets.data(),
+                                    lengths.data(), asked.pointers.size(), handle, &receiver);
 }
 
 int64_t AFCDirectory::deviceModificationTime(const CZelboString& path) {

@@ -43,6 +43,11 @@ public:
     /** The entry names of a folder (no "." or ".."), in device order; null on failure. */
     ZelboLib::Owned<ZelboLib::NSArray> listDirectory(const CZelboString& path);
     /**
+     * The names listDirectory gives, less the staged files of interrupted uploads, which are
+     * removed unless StagedUploads has them being written.
+     */
+    ZelboLib::Owned<ZelboLib::NSArray> listEntries(const CZelboString& path);
+    /**
      * The file information of path: values of decimal digits as CInt64, others as CAutoString,
      * plus "path" holding path as given; null on failure.
      */
@@ -66,6 +71,16 @@ public:
     void contentsOfEach(const std::vector<CZelboString>& paths,
                         const std::vector<int64_t>& expectedSizes, int64_t largest,
                         const std::function<void(size_t, std::string_view)>& arrived);
+    /**
+     * Up to lengths[index] bytes from offsets[index] on of each file (same order as paths), read
+     * in one stream of requests in flight: arrived(index, size, bytes) for each file read, in
+     * any order, with the file's size on the device and its bytes from the offset on (fewer than
+     * asked where the file ends first), valid during the call. A file that failed is not named,
+     * nor is any when the stream broke off or the library has none.
+     */
+    void partsOfEach(const std::vector<CZelboString>& paths, const std::vector<uint64_t>& offsets,
+                     const std::vector<uint64_t>& lengths,
+                     const std::function<void(size_t, uint64_t, std::string_view)>& arrived);
     /**
      * Copies small local files (localPath, deviceItem) to the device in one stream of requests in
      * flight, each as copyFileToDevice would: through a staged file beside its target that takes

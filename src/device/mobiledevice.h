@@ -171,6 +171,21 @@ MOBILEDEVICE_API int AFCFileContentsStream(AFCConnectionRef connection, const ch
                                            uint64_t largest, AFCFileContentsHandler handler,
                                            void* context);
 
+/* Called by AFCFilePartStream once for each file, on the calling thread: index in paths, 0 with
+   the file's size on the device and the bytes read from its offset on (owned by the library,
+   valid only during the call; fewer than asked where the file ends first), or the failure for
+   that file with size and length 0. */
+typedef void (*AFCFilePartHandler)(void* context, size_t index, int result, uint64_t size,
+                                   const void* bytes, uint64_t length);
+/* Up to lengths[index] bytes from offsets[index] on of each of count files, with each file's
+   size, in one stream: every file's information, open, seek, reads and close go out without
+   waiting for other files' replies, with the bound and the fallback of AFCFileInfoStream. Files
+   are answered in any order. 0 once every file was handed to the handler, else the failure that
+   ended the stream (the files not handed over have no answer). */
+MOBILEDEVICE_API int AFCFilePartStream(AFCConnectionRef connection, const char* const* paths,
+                                       const uint64_t* offsets, const uint64_t* lengths,
+                                       size_t count, AFCFilePartHandler handler, void* context);
+
 /* One small file for AFCFileWriteStream: its bytes go to stagedPath (created, or emptied), which
    takes modificationTime (nanoseconds since 1970 UTC; 0 for none, and a device may refuse it)
    and then the name path, unless something is at path already. */

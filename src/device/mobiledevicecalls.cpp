@@ -117,6 +117,12 @@ int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, s
                        AFCFileWriteHandler handler, void* context) {
     return PLOVIK_CALL(AFCFileWriteStream, connection, files, count, handler, context);
 }
+int AFCFilePartStream(AFCConnectionRef connection, const char* const* paths,
+                      const uint64_t* offsets, const uint64_t* lengths, size_t count,
+                      AFCFilePartHandler handler, void* context) {
+    return PLOVIK_CALL(AFCFilePartStream, connection, paths, offsets, lengths, count, handler,
+                       context);
+}
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path) {
     return PLOVIK_CALL(AFCDirectoryCreate, connection, path);
 }

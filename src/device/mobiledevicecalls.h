@@ -44,6 +44,9 @@ int AFCFileContentsStream(AFCConnectionRef connection, const char* const* paths,
                           AFCFileContentsHandler handler, void* context);
 int AFCFileWriteStream(AFCConnectionRef connection, const AFCFileWrite* files, size_t count,
                        AFCFileWriteHandler handler, void* context);
+int AFCFilePartStream(AFCConnectionRef connection, const char* const* paths,
+                      const uint64_t* offsets, const uint64_t* lengths, size_t count,
+                      AFCFilePartHandler handler, void* context);
 int AFCDirectoryCreate(AFCConnectionRef connection, const char* path);
 int AFCRemovePath(AFCConnectionRef connection, const char* path);
 int AFCRenamePath(AFCConnectionRef connection, const char* oldPath, const char* newPath);

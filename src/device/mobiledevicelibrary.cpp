@@ -27,7 +27,12 @@ void* MobileDeviceLibrary::entryPoint(const char* name) {
                 const char* error = handle_ ? nullptr : dlerror();
                 loadError_ = error ? error : "";
             }
-            return handle_ ? dlsym(handle_, name) : nullptr;
+            if (handle_ == nullptr)
+                return nullptr;
+            const auto known = found_.find(std::string_view(name));
+            if (known != found_.end())
+                return known->second;
+            return found_.emplace(name, dlsym(handle_, name)).first->second;
         }
         resolver = resolver_;
     }

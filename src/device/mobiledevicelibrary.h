@@ -3,6 +3,8 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 /**
  * The MobileDevice library of the process: a file name set at start-up, loaded on first use and
@@ -38,5 +40,14 @@ private:
     // Never unloaded: the library's own threads may still run while the process exits.
     void* handle_ = nullptr;
     std::string loadError_;
+    // Entry points of the loaded library as found, missing ones as null: dlsym costs more than
+    // the calls it serves, some of which come once for each listed entry.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, void*, NameHash, std::equal_to<>> found_;
     Resolver resolver_;
 };

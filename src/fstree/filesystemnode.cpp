@@ -6,7 +6,6 @@
 #include "afc/afcdirectory.h"
 #include "afc/afcmediadirectory.h"
 #include "afc/afcrootdirectory.h"
-#include "afc/stageduploads.h"
 #include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
 #include "fstree/devicepath.h"
@@ -165,20 +164,11 @@ void FileSystemNode::listChildren(EntryInfo info) {
 void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
     NodeList fresh;
     if (directory != nullptr) {
-        if (const Owned<NSArray> names = directory->listDirectory(fullPath_)) {
+        if (const Owned<NSArray> names = directory->listEntries(fullPath_)) {
             fresh.reserve(static_cast<size_t>(names->count()));
             for (int index = 0; index < names->count(); ++index) {
-                const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
-                if (name == nullptr)
-                    continue;
-                // What an interrupted upload left is neither shown nor copied, and goes.
-                if (AFCDirectory::isStagedUploadName(name->text().view())) {
-                    const CZelboString path = joinDevicePath(fullPath_, name->text());
-                    if (!StagedUploads::instance().isBeingWritten(path))
-                        directory->removeItem(path);
-                    continue;
-                }
-                fresh.push_back(makeChild(name->text()));
+                if (const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index)))
+                    fresh.push_back(makeChild(name->text()));
             }
         }
     }
@@ -186,8 +176,12 @@ void FileSystemNode::loadChildrenUsing(AFCDirectory* directory) {
 }
 
 FileSystemNode::NodeList FileSystemNode::subfolders() {
+    const NodeList listed = ensureChildren();
+    // Children listed by name alone learn their types in streams, not a request each.
+    if (const std::shared_ptr<AFCDirectory> connection = directory())
+        prefetchFileInfo(listed, *connection);
     NodeList folders;
-    for (const auto& child : ensureChildren()) {
+    for (const auto& child : listed) {
         if (child->isDirectory())
             folders.push_back(child);
     }

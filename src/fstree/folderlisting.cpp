@@ -1,23 +1,23 @@
 #include "fstree/folderlisting.h"
 
 #include <algorithm>
+#include <numeric>
 #include <set>
+#include <unordered_map>
 
 #include "fstree/ctimetext.h"
 #include "values/bytesize.h"
 #include "values/naturalorder.h"
 
+using ZelboLib::EntryFacts;
 using ZelboLib::FileSystemNode;
+using ZelboLib::NodeFacts;
 
 namespace {
 
-/** An entry with its sort key, computed once per sort: keys may cost device requests. */
-struct KeyedEntry {
-    FolderListing::NodePointer node;
-    bool isFolder = false;
-    CZelboString text;
-    int64_t number = 0;
-};
+int compareNumbers(int64_t a, int64_t b) {
+    return (a > b) - (a < b);
+}
 
 }  // namespace
 
@@ -31,7 +31,7 @@ void FolderListing::showFolder(NodePointer folder) {
 
 void FolderListing::reload() {
     entries_.clear();
-    entryIsFolder_.clear();
+    states_.clear();
     entriesBuilt_ = false;
     rowTexts_.clear();
 }
@@ -45,78 +45,141 @@ const std::vector<FolderListing::NodePointer>& FolderListing::entries() {
 void FolderListing::buildEntries() {
     entriesBuilt_ = true;
     entries_.clear();
-    entryIsFolder_.clear();
+    states_.clear();
     rowTexts_.clear();
     if (!folder_)
         return;
-    std::vector<NodePointer> files;
-    for (const auto& child : folder_->ensureChildren()) {
-        if (child->isDirectory())
-            entries_.push_back(child);
-        else
-            files.push_back(child);
+    if (!folder_->childrenLoaded())
+        folder_->loadChildren(ZelboLib::EntryInfo::WhenAsked);
+    entries_ = folder_->children();
+    const std::vector<NodePointer> first(
+        entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(
+                                                 std::min(entries_.size(), kEntriesWithNames)));
+    const std::vector<NodeFacts> fetched =
+        fetchEntryFacts(first, folder_->directory().get(), [] { return true; });
+    states_.resize(entries_.size());
+    for (size_t index = 0; index < entries_.size(); ++index) {
+        states_[index].listedIndex = index;
+        states_[index].facts =
+            index < fetched.size() ? fetched[index].facts : knownFactsOf(*entries_[index]);
     }
-    entryIsFolder_.assign(entries_.size(), true);
-    entryIsFolder_.resize(entries_.size() + files.size(), false);
-    entries_.insert(entries_.end(), files.begin(), files.end());
-    sortEntries();
+    settleOrder();
+}
+
+std::vector<FolderListing::NodePointer> FolderListing::entriesWantingFacts() const {
+    std::vector<NodePointer> wanting;
+    for (size_t row = 0; row < entries_.size(); ++row) {
+        if (!states_[row].facts)
+            wanting.push_back(entries_[row]);
+    }
+    return wanting;
+}
+
+std::vector<int> FolderListing::learnFacts(const std::vector<NodeFacts>& learnt) {
+    std::unordered_map<const FileSystemNode*, const EntryFacts*> byNode;
+    for (const NodeFacts& entry : learnt)
+        byNode.emplace(entry.node.get(), &entry.facts);
+    std::vector<int> changed;
+    for (size_t row = 0; row < entries_.size() && changed.size() < byNode.size(); ++row) {
+        EntryState& state = states_[row];
+        const auto found = byNode.find(entries_[row].get());
+        if (state.facts || found == byNode.end())
+            continue;
+        state.facts = *found->second;
+        state.typeText.reset();
+        // Made now, a chunk at a time, so that a sort by type looks hardly anything up.
+        typeText(row);
+        rowTexts_.erase(static_cast<int>(row));
+        changed.push_back(static_cast<int>(row));
+    }
+    return changed;
+}
+
+std::vector<int> FolderListing::settleOrder() {
+    std::vector<size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+        if (isFolder(static_cast<int>(a)) != isFolder(static_cast<int>(b)))
+            return isFolder(static_cast<int>(a));
+        return states_[a].listedIndex < states_[b].listedIndex;
+    });
+    sortRows(order);
+    if (std::is_sorted(order.begin(), order.end()))
+        return {};
+    return reorder(order);
 }
 
 void FolderListing::sortEntries() {
+    std::vector<size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    sortRows(order);
+    reorder(order);
+}
+
+void FolderListing::sortRows(std::vector<size_t>& order) {
     if (!isListColumn(sortColumn_))
         return;
     const auto column = static_cast<ListColumn>(sortColumn_);
-    std::vector<KeyedEntry> keyed;
-    keyed.reserve(entries_.size());
-    for (size_t index = 0; index < entries_.size(); ++index) {
-        const NodePointer& node = entries_[index];
-        KeyedEntry entry;
-        entry.node = node;
-        entry.isFolder = entryIsFolder_[index];
-        switch (column) {
-            case ListColumn::Name:
-                entry.text = node->name();
-                break;
-            case ListColumn::Size:
-                entry.number = node->fileSize();
-                break;
-            case ListColumn::Type:
-                entry.text = describeType_(node->fullPath(), entry.isFolder);
-                break;
-            case ListColumn::ModifiedDate:
-                entry.number = node->modificationTime();
-                break;
+    if (column == ListColumn::Type) {
+        for (const size_t row : order) {
+            if (states_[row].facts)
+                typeText(row);
         }
-        keyed.push_back(std::move(entry));
     }
     const bool ascending = sortAscending_;
-    const auto ordered = [ascending](const auto& a, const auto& b) {
-        return ascending ? a < b : b < a;
+    const auto before = [ascending](int comparison) {
+        return ascending ? comparison < 0 : comparison > 0;
     };
-    const auto orderedNames = [ascending](std::u16string_view a, std::u16string_view b) {
-        const int order = naturalCompare(a, b);
-        return ascending ? order < 0 : order > 0;
-    };
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const KeyedEntry& a, const KeyedEntry& b) {
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const EntryState& first = states_[a];
+        const EntryState& second = states_[b];
+        if (column == ListColumn::Name) {
+            const bool firstIsFolder = first.facts && first.facts->isFolder;
+            if (firstIsFolder != (second.facts && second.facts->isFolder))
+                return firstIsFolder;
+            return before(naturalCompare(entries_[a]->name().view(), entries_[b]->name().view()));
+        }
+        // Keys not known yet go after the known ones in either direction.
+        if (first.facts.has_value() != second.facts.has_value())
+            return first.facts.has_value();
+        if (!first.facts)
+            return false;
         switch (column) {
-            case ListColumn::Name:
-                if (a.isFolder != b.isFolder)
-                    return a.isFolder;
-                return orderedNames(a.text.view(), b.text.view());
             case ListColumn::Type:
-                return orderedNames(a.text.view(), b.text.view());
+                return before(naturalCompare(first.typeText->view(), second.typeText->view()));
             case ListColumn::Size:
+                return before(compareNumbers(first.facts->size, second.facts->size));
             case ListColumn::ModifiedDate:
-                return ordered(a.number, b.number);
+                return before(
+                    compareNumbers(first.facts->modificationTime, second.facts->modificationTime));
+            case ListColumn::Name:
+                break;
         }
         return false;
     });
-    for (size_t index = 0; index < keyed.size(); ++index) {
-        entries_[index] = std::move(keyed[index].node);
-        entryIsFolder_[index] = keyed[index].isFolder;
+}
+
+std::vector<int> FolderListing::reorder(const std::vector<size_t>& order) {
+    std::vector<NodePointer> entries(order.size());
+    std::vector<EntryState> states(order.size());
+    std::vector<int> newRowOf(order.size());
+    for (size_t row = 0; row < order.size(); ++row) {
+        entries[row] = std::move(entries_[order[row]]);
+        states[row] = std::move(states_[order[row]]);
+        newRowOf[order[row]] = static_cast<int>(row);
     }
+    entries_ = std::move(entries);
+    states_ = std::move(states);
     // Rows moved: texts cached by row index no longer belong to them.
     rowTexts_.clear();
+    return newRowOf;
+}
+
+const CZelboString& FolderListing::typeText(size_t row) {
+    std::optional<CZelboString>& text = states_[row].typeText;
+    if (!text)
+        text = describeType_(entries_[row]->fullPath(), isFolder(static_cast<int>(row)));
+    return *text;
 }
 
 void FolderListing::headerClicked(int column) {
@@ -126,18 +189,24 @@ void FolderListing::headerClicked(int column) {
     sortAscending_ = column == sortColumn_ ? !sortAscending_ : true;
     sortColumn_ = column;
     sortEntries();
-    refresh();
 }
 
 void FolderListing::setSortOrder(int column, bool ascending) {
     sortColumn_ = isListColumn(column) ? column : -1;
     sortAscending_ = ascending;
     sortEntries();
-    refresh();
 }
 
 bool FolderListing::isFolder(int row) const {
-    return isRow(row) && entryIsFolder_[static_cast<size_t>(row)];
+    const EntryFacts* known = facts(row);
+    return known != nullptr && known->isFolder;
+}
+
+const EntryFacts* FolderListing::facts(int row) const {
+    if (!isRow(row))
+        return nullptr;
+    const std::optional<EntryFacts>& known = states_[static_cast<size_t>(row)].facts;
+    return known ? &*known : nullptr;
 }
 
 bool FolderListing::isRow(int row) const {
@@ -161,17 +230,20 @@ CZelboString FolderListing::cellText(int row, int column) {
 }
 
 CZelboString FolderListing::computeCell(int row, ListColumn column) {
-    FileSystemNode& node = *entries_[static_cast<size_t>(row)];
-    const bool folder = isFolder(row);
+    const EntryFacts* known = facts(row);
+    if (column == ListColumn::Name)
+        return entries_[static_cast<size_t>(row)]->name();
+    if (!known)
+        return {};
     switch (column) {
-        case ListColumn::Name:
-            return node.name();
         case ListColumn::Size:
-            return folder ? CZelboString() : formatByteSize(node.fileSize());
+            return known->isFolder ? CZelboString() : formatByteSize(known->size);
         case ListColumn::Type:
-            return describeType_(node.fullPath(), folder);
+            return typeText(static_cast<size_t>(row));
         case ListColumn::ModifiedDate:
-            return localCtimeText(node.modificationTime());
+            return localCtimeText(known->modificationTime);
+        case ListColumn::Name:
+            break;
     }
     return {};
 }
@@ -189,12 +261,14 @@ void FolderListing::setIconIndex(int row, int index) {
 
 void FolderListing::refresh() {
     rowTexts_.clear();
+    for (EntryState& state : states_)
+        state.typeText.reset();
 }
 
 bool FolderListing::isConsistent() const {
     if (sortColumn_ != -1 && !isListColumn(sortColumn_))
         return false;
-    if ((!entriesBuilt_ && !entries_.empty()) || entryIsFolder_.size() != entries_.size())
+    if ((!entriesBuilt_ && !entries_.empty()) || states_.size() != entries_.size())
         return false;
     std::set<const FileSystemNode*> seen;
     for (const auto& node : entries_) {

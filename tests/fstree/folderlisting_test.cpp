@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -168,6 +169,61 @@ TEST_F(FolderListingTest, TextsAreKeptUntilRefreshAndNeverOutliveASort) {
     listing.headerClicked(kName);
     EXPECT_TRUE(listing.isConsistent());
     EXPECT_EQ(listing.cellText(0, kName).toUtf8(), "Zeta");
+}
+
+TEST_F(FolderListingTest, ALargeFolderShowsItsNamesFirstAndSettlesOnceItsFactsArrive) {
+    // Device order: f000 … f299, then the folders zz1 and zz2, past the first entries' facts.
+    const std::filesystem::path big = phone.media() / "Big";
+    std::filesystem::create_directories(big);
+    for (int index = 0; index < 300; ++index) {
+        char name[8];
+        std::snprintf(name, sizeof name, "f%03d", index);
+        std::ofstream(big / name, std::ios::binary) << std::string(static_cast<size_t>(index), 'x');
+    }
+    std::filesystem::create_directories(big / "zz1");
+    std::filesystem::create_directories(big / "zz2");
+    listing.showFolder(deviceNode->nodeForPath(u"/Media/Big"));
+    listing.headerClicked(kSize);
+    listing.headerClicked(kSize);
+    const size_t count = listing.entries().size();
+    ASSERT_EQ(count, 302u);
+    const std::vector<FolderListing::NodePointer> wanting = listing.entriesWantingFacts();
+    ASSERT_EQ(wanting.size(), count - FolderListing::kEntriesWithNames);
+    // Known sizes first, largest first; the rest after them in device order, with names alone.
+    EXPECT_EQ(cell("f255", kSize), "255 bytes");
+    EXPECT_EQ(rowOf("f255"), 0);
+    EXPECT_EQ(rowOf("f256"), static_cast<int>(FolderListing::kEntriesWithNames));
+    EXPECT_EQ(rowOf("zz2"), static_cast<int>(count) - 1);
+    EXPECT_EQ(cell("zz1", kSize), "");
+    EXPECT_EQ(cell("zz1", kName), "zz1");
+    EXPECT_EQ(listing.facts(rowOf("zz1")), nullptr);
+    EXPECT_FALSE(listing.isFolder(rowOf("zz1")));
+
+    // Facts of other nodes are not taken.
+    const auto elsewhere = deviceNode->nodeForPath(u"/Media/a.jpg");
+    EXPECT_TRUE(listing.learnFacts({{elsewhere, ZelboLib::factsOf(*elsewhere)}}).empty());
+
+    // Without streams, the information comes one request at a time.
+    setSimulatorFault("AFCFileInfoStream", -1);
+    const std::vector<ZelboLib::NodeFacts> learnt = ZelboLib::fetchEntryFacts(
+        wanting, listing.folder()->directory().get(), [] { return true; });
+    setSimulatorFault("AFCFileInfoStream", 0);
+    const int zz1Before = rowOf("zz1");
+    const std::vector<int> changed = listing.learnFacts(learnt);
+    EXPECT_EQ(changed.size(), wanting.size());
+    // Rows keep their places until the order settles.
+    EXPECT_EQ(rowOf("zz1"), zz1Before);
+    EXPECT_TRUE(listing.isFolder(zz1Before));
+    EXPECT_EQ(cell("f299", kSize), "299 bytes");
+    const std::vector<int> moved = listing.settleOrder();
+    ASSERT_EQ(moved.size(), count);
+    EXPECT_EQ(moved[static_cast<size_t>(zz1Before)], rowOf("zz1"));
+    EXPECT_TRUE(listing.settleOrder().empty());
+    // As a build with every fact known (the nodes keep theirs).
+    const std::vector<std::string> settled = names();
+    listing.showFolder(listing.folder());
+    EXPECT_EQ(names(), settled);
+    EXPECT_TRUE(listing.entriesWantingFacts().empty());
 }
 
 TEST_F(FolderListingTest, EntriesOfAnEmptyOrVanishedFolder) {
