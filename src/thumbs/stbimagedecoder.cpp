@@ -56,6 +56,14 @@ std::optional<PngChunk> findChunk(std::span<const uint8_t> png, const char (&typ
     return std::nullopt;
 }
 
+/**
+ * Whether every chunk up to the end chunk lies whole in the file. stb_image grows its buffer to a
+ * data chunk's announced length before reading it, so a few bytes could make it allocate 2 GiB.
+ */
+bool pngChunksWhole(std::span<const uint8_t> png) {
+    return findChunk(png, "IEND").has_value();
+}
+
 /** Whether the PNG's bytes can hold the pixels of width × height at its header's depth. */
 bool pngDataCanHold(std::span<const uint8_t> png, int width, int height) {
     const std::optional<PngChunk> header = findChunk(png, "IHDR");
@@ -128,11 +136,15 @@ StbImageDecoder::StbImageDecoder(std::span<const uint8_t> file) : file_(file) {
     if (stbi_info_from_memory(file.data(), static_cast<int>(file.size()), &width, &height,
                               &channels) == 0)
         return;
-    // A BMP stored top row first reports a negative height; stb_image caps sides at 2^24.
+    // A BMP stored top row first reports a negative height, which stb_image passes on as the
+    // header has it, the most negative int too.
+    if (height == INT_MIN)
+        return;
     height = height < 0 ? -height : height;
     if (width < 1 || height < 1)
         return;
-    if (isPng(file) ? !pngDataCanHold(file, width, height) : !bmpRowsPresent(file, width, height))
+    if (isPng(file) ? !pngChunksWhole(file) || !pngDataCanHold(file, width, height)
+                    : !bmpRowsPresent(file, width, height))
         return;
     size_ = ImageSize{width, height};
 }

@@ -3,15 +3,21 @@
 #include <algorithm>
 #include <utility>
 
+#include "afc/afcdirectory.h"
 #include "fstree/filesystemnode.h"
 #include "fstree/filesystemnodedelegate.h"
 #include "thumbs/deviceimagefile.h"
 #include "thumbs/thumbnailcache.h"
 #include "thumbs/thumbnailcachekey.h"
 #include "thumbs/thumbnailimagerule.h"
+#include "thumbs/thumbnailreadahead.h"
 #include "thumbs/thumbnailreader.h"
 
 namespace {
+
+// Files the shared worker reads ahead together: enough to fill the link through its latency and
+// spread each round's wait over many thumbnails, few enough that new requests wait little.
+constexpr size_t kReadAheadFiles = 32;
 
 // Ends a read when the creator stops or the request is cancelled, and tells the request of
 // the read's progress.
@@ -143,38 +149,91 @@ void ThumbCreator::startDedicated(ThumbnailRequest request) {
 
 void ThumbCreator::runWorker() {
     for (;;) {
-        CZelboString key;
-        std::shared_ptr<ZelboLib::FileSystemNode> node;
+        std::vector<Started> batch;
         {
             const std::lock_guard lock(queueMutex_);
-            auto next = queue_.end();
-            for (auto entry = queue_.begin(); entry != queue_.end(); ++entry) {
-                if (!entry->second.started &&
-                    (next == queue_.end() || entry->second.arrival > next->second.arrival))
-                    next = entry;
-            }
-            if (stopQueue_ || next == queue_.end()) {
+            if (!stopQueue_)
+                batch = takeNewest(kReadAheadFiles);
+            if (batch.empty()) {
                 workerRunning_ = false;
                 return;
             }
-            next->second.started = true;
-            key = next->first;
-            node = next->second.requests.front().node;
         }
+        runContained([&] { createThumbnails(batch); });
+        for (Started& started : batch)
+            finish(started);
+    }
+}
+
+std::vector<ThumbCreator::Started> ThumbCreator::takeNewest(size_t count) {
+    std::vector<std::map<CZelboString, QueueEntry, ZelboStringLess>::iterator> waiting;
+    for (auto entry = queue_.begin(); entry != queue_.end(); ++entry) {
+        if (!entry->second.started)
+            waiting.push_back(entry);
+    }
+    const size_t taken = std::min(count, waiting.size());
+    std::partial_sort(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(taken),
+                      waiting.end(), [](const auto& one, const auto& other) {
+                          return one->second.arrival > other->second.arrival;
+                      });
+    std::vector<Started> batch;
+    for (size_t i = 0; i < taken; ++i) {
+        waiting[i]->second.started = true;
+        batch.push_back({waiting[i]->first, waiting[i]->second.requests.front().node});
+    }
+    return batch;
+}
+
+void ThumbCreator::finish(Started& started) {
+    if (std::exchange(started.finished, true))
+        return;
+    std::vector<ThumbnailRequest> finished;
+    {
+        const std::lock_guard lock(queueMutex_);
+        if (const auto entry = queue_.find(started.key); entry != queue_.end()) {
+            finished = std::move(entry->second.requests);
+            queue_.erase(entry);
+        }
+    }
+    std::for_each(finished.begin(), finished.end(), complete);
+}
+
+void ThumbCreator::createThumbnails(std::vector<Started>& batch) {
+    // The files to read ahead, by the connection they are on.
+    std::map<std::shared_ptr<AFCDirectory>, std::vector<Started*>> onConnection;
+    for (Started& started : batch) {
         // An inspector's thread may have made it since it was queued.
-        runContained([&] {
-            if (!cache_.readThumbnail(key))
-                createThumbnail(*node, nullptr);
-        });
-        std::vector<ThumbnailRequest> finished;
-        {
-            const std::lock_guard lock(queueMutex_);
-            if (const auto entry = queue_.find(key); entry != queue_.end()) {
-                finished = std::move(entry->second.requests);
-                queue_.erase(entry);
-            }
+        if (cache_.readThumbnail(started.key) || started.node->isDirectory() ||
+            started.node->fileSize() <= 0) {
+            finish(started);
+            continue;
         }
-        std::for_each(finished.begin(), finished.end(), complete);
+        if (std::shared_ptr<AFCDirectory> connection = started.node->directory())
+            onConnection[std::move(connection)].push_back(&started);
+        else
+            finish(started);
+    }
+    for (const auto& onOne : onConnection) {
+        // Named, not bound: clang 14 does not let lambdas capture structured bindings.
+        const std::vector<Started*>& files = onOne.second;
+        std::vector<CZelboString> paths;
+        std::vector<uint64_t> sizes;
+        for (const Started* started : files) {
+            paths.push_back(started->node->fullPath());
+            sizes.push_back(static_cast<uint64_t>(started->node->fileSize()));
+        }
+        readThumbnailsAhead(
+            *onOne.first, paths, sizes, [this] { return !stopping_; },
+            [&](size_t index, const Thumbnail& thumbnail) {
+                cache_.writeThumbnail(files[index]->key, thumbnail.image, thumbnail.source,
+                                      thumbnail.duration);
+            },
+            [&](size_t index, ReadAheadOutcome outcome) {
+                Started& started = *files[index];
+                if (outcome == ReadAheadOutcome::ReadAlone)
+                    createThumbnail(*started.node, nullptr);
+                finish(started);
+            });
     }
 }
 
@@ -192,5 +251,5 @@ void ThumbCreator::createThumbnail(ZelboLib::FileSystemNode& node,
         return;
     if (const std::optional<Thumbnail> thumbnail = readThumbnail(file))
         cache_.writeThumbnail(thumbnailCacheKey(node), thumbnail->image, thumbnail->source,
-                             thumbnail->duration);
+                              thumbnail->duration);
 }

@@ -53,9 +53,10 @@ struct ThumbnailRequest {
  * reports its listed size (at least 1 byte) when it is opened. A file whose reads fail, or that
  * does not decode, gets no cache entry and is tried again when it is asked for again.
  *
- * The shared worker takes the newest request first, and a request for a queued file makes it
- * the newest again: the rows drawn last are the ones on show, and rows that scrolled out of
- * view wait.
+ * The shared worker takes the newest requests first, a few dozen at a time whose headers and
+ * embedded previews it reads ahead in streams of requests in flight, and a request for a queued
+ * file makes it the newest again: the rows drawn last are the ones on show, and rows that
+ * scrolled out of view wait.
  *
  * getThumbnail and stopThumbnails may be called from any thread but never from a completion.
  */
@@ -99,9 +100,26 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;
     };
 
+    // A queued file the shared worker took.
+    struct Started {
+        CZelboString key;
+        std::shared_ptr<ZelboLib::FileSystemNode> node;
+        bool finished = false;
+    };
+
     void enqueue(const CZelboString& key, ThumbnailRequest request);
     void startDedicated(ThumbnailRequest request);
     void runWorker();
+    /** Marks the count newest files not started yet as started; called with queueMutex_ held. */
+    std::vector<Started> takeNewest(size_t count);
+    /** Takes started's file off the queue and tells its requests, once. */
+    void finish(Started& started);
+    /**
+     * Makes and caches the thumbnails of the worker's files from parts read ahead of them
+     * (readThumbnailsAhead), those needing more as createThumbnail does; finishes each once the
+     * round that ended it is through, in the batch's order.
+     */
+    void createThumbnails(std::vector<Started>& batch);
     /**
      * Reads, decodes and caches node's thumbnail; nothing is cached when any step fails. The
      * request, when given, may cancel the read and is told its progress.

@@ -31,21 +31,25 @@ std::optional<Thumbnail> fromExifThumbnail(const JpegMetadata& jpeg) {
 
 std::optional<Thumbnail> readThumbnail(ImageFile& file) {
     ReadAheadImageFile buffered(file);
+    return readThumbnailDirectly(buffered);
+}
+
+std::optional<Thumbnail> readThumbnailDirectly(ImageFile& file) {
     std::array<uint8_t, kSniffedBytes> start{};
-    if (file.size() >= start.size() && buffered.read(0, start)) {
+    if (file.size() >= start.size() && file.read(0, start)) {
         if (looksLikeHeif(start))
-            return heifThumbnail(buffered);
+            return heifThumbnail(file);
         if (looksLikeVideo(start))
-            return videoThumbnail(buffered);
+            return videoThumbnail(file);
     }
-    if (const std::optional<JpegMetadata> jpeg = readJpegMetadata(buffered)) {
+    if (const std::optional<JpegMetadata> jpeg = readJpegMetadata(file)) {
         if (std::optional<Thumbnail> preview = fromExifThumbnail(*jpeg))
             return preview;
     }
     if (file.size() == 0 || file.size() > kMaxThumbnailSourceBytes)
         return std::nullopt;
     std::vector<uint8_t> contents(static_cast<size_t>(file.size()));
-    if (!buffered.read(0, contents))
+    if (!file.read(0, contents))
         return std::nullopt;
     return makeThumbnail(contents);
 }

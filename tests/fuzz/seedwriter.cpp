@@ -237,7 +237,7 @@ void afcRepliesSeeds() {
          Bytes{0, 0} + afcReply(1, devemu::kAfcData, listing) +
              afcReply(2, devemu::kAfcData, listing));
     seed("afc_replies", "listing-in-pieces",
-         Bytes{10, 0} + afcReply(1, devemu::kAfcData, listing) + afcStatus(2, 8));
+         Bytes{11, 0} + afcReply(1, devemu::kAfcData, listing) + afcStatus(2, 8));
     seed("afc_replies", "info", Bytes{1, 3} + afcReply(1, devemu::kAfcData, kInfo));
     Bytes stream = {2, 0};
     for (uint64_t packet = 1; packet <= 5; ++packet)
@@ -257,6 +257,18 @@ void afcRepliesSeeds() {
     for (uint64_t packet = 10; packet <= 12; ++packet)
         contents = contents + afcStatus(packet, 0);
     seed("afc_replies", "contents-stream", contents);
+    // Each file's information and open go out at once; a file's seek, reads and close once its
+    // handle is back.
+    Bytes parts = Bytes{10, 0};
+    for (uint64_t packet = 1; packet <= 6; ++packet)
+        parts =
+            parts + (packet % 2 == 1 ? afcReply(packet, devemu::kAfcData, kInfo)
+                                     : afcNumber(packet, devemu::kAfcFileOpenResult, 4 + packet));
+    parts = parts + afcReply(7, devemu::kAfcData, std::string(100, 'x')) + afcStatus(8, 0) +
+            afcStatus(9, 0) + afcReply(10, devemu::kAfcData, "") + afcStatus(11, 0) +
+            afcStatus(12, 0) + afcReply(13, devemu::kAfcData, std::string(1000, 'y')) +
+            afcReply(14, devemu::kAfcData, "") + afcStatus(15, 0);
+    seed("afc_replies", "parts-stream", parts);
     Bytes written = Bytes{9, 0} + afcStatus(1, 8) + afcNumber(2, devemu::kAfcFileOpenResult, 5) +
                     afcStatus(3, 8) + afcNumber(4, devemu::kAfcFileOpenResult, 6);
     for (uint64_t packet = 5; packet <= 11; ++packet)

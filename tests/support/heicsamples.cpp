@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
                          cameraHeic(storedForOrientation(upright, orientation), orientation, 0));
     }
     ok = ok && write(folder / "small.heic", cameraHeic(drawLandscape(256, 192, 0), 1, 0));
+    // Camera photos with a phone's thumbnail item, for the thumbnails made from parts of files.
+    ok = ok && write(folder / "camera-3.heic", cameraHeic(drawLandscape(1200, 900, 3), 3, 320));
+    ok = ok && write(folder / "camera-8.heic", cameraHeic(drawLandscape(2000, 1500, 4), 8, 320));
     // A portrait with the Exif a phone writes (date, place, camera), for the JPEG conversion.
     const std::vector<uint8_t> exif = phoneExifTiff(6, PhoneExif{});
     ok = ok && write(folder / "phone-portrait.heic",

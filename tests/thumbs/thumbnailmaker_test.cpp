@@ -389,6 +389,8 @@ TEST(ThumbnailMaker, RefusesHeadersAnnouncingMorePixelsThanTheFileHolds) {
         {"jpeg 9280 x 8192 in 1.3 KB", withSize(jpeg, frame + 5, {0x20, 0x00, 0x24, 0x40})},
         {"png 10000 x 10000", withSize(pngFile(1, 1), 16, {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10})},
         {"bmp 9000 x 9000", withSize(bmpFile(4, 4), 18, {0x28, 0x23, 0, 0, 0x28, 0x23, 0, 0})},
+        {"bmp 4 x -2^31, no height that can be negated",
+         withSize(bmpFile(4, 4), 18, {4, 0, 0, 0, 0, 0, 0, 0x80})},
         {"tga header 9000 x 9000",
          Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x28, 0x23, 0x28, 0x23, 24, 0}},
         {"psd header 9000 x 9000",
@@ -399,6 +401,12 @@ TEST(ThumbnailMaker, RefusesHeadersAnnouncingMorePixelsThanTheFileHolds) {
         EXPECT_FALSE(imageDecoderFor(c.file)->size()) << c.what;
         EXPECT_FALSE(makeThumbnail(c.file)) << c.what;
     }
+    // A chunk announcing more data than the file holds would have the decoder allocate it.
+    Bytes hugeData = pngFile(1, 1);
+    const Bytes lengthAndType = {0x7F, 0xFF, 0xFF, 0x00, 'I', 'D', 'A', 'T', 0, 0};
+    hugeData.insert(hugeData.end() - 12, lengthAndType.begin(), lengthAndType.end());
+    EXPECT_FALSE(imageDecoderFor(hugeData)->size());
+    EXPECT_FALSE(makeThumbnail(hugeData));
     // A JPEG cut short is found missing while decoding; the rest is not made up.
     const Bytes photo = cornerJpeg(800, 600);
     const Bytes cut(photo.begin(), photo.begin() + static_cast<long>(photo.size() * 7 / 10));

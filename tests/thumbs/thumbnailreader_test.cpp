@@ -13,6 +13,7 @@
 #include "thumbs/exifdata.h"
 #include "thumbs/heifthumbnail.h"
 #include "thumbs/memoryimagefile.h"
+#include "thumbs/prefetchedimagefile.h"
 #include "thumbs/readaheadimagefile.h"
 
 namespace {
@@ -151,6 +152,68 @@ TEST(ThumbnailReader, HeicUsesItsThumbnailUprightAndReadsLittleOfTheFile) {
     EXPECT_EQ(thumbnail->image.height, 200);
     expectUprightMarker(thumbnail->image);
     EXPECT_LT(file.bytesRead, heic.size() / 2);
+}
+
+TEST(PrefetchedImageFile, PartsJoinAndTheFirstReadOutsideThemIsTheMiss) {
+    Bytes bytes(1000);
+    std::iota(bytes.begin(), bytes.end(), uint8_t{0});
+    const auto part = [&](size_t offset, size_t length) {
+        return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    };
+    PrefetchedImageFile file(bytes.size());
+    file.addPart(100, part(100, 50));
+    file.addPart(300, part(300, 100));
+    // Overlapping both and bridging the gap: one part from 120 to 400.
+    file.addPart(120, part(120, 200));
+    Bytes read(280);
+    ASSERT_TRUE(file.read(120, read));
+    EXPECT_EQ(read, part(120, 280));
+    Bytes across(120);
+    ASSERT_TRUE(file.read(100, across));
+    EXPECT_EQ(across, part(100, 120));
+    // Past the end is the file's end, not a miss.
+    EXPECT_FALSE(file.read(990, read));
+    EXPECT_FALSE(file.miss());
+    EXPECT_FALSE(file.read(390, std::span(read).first(20)));
+    EXPECT_EQ(file.miss()->offset, 390u);
+    EXPECT_EQ(file.miss()->length, 20u);
+    // Every read after a miss fails, until the part missed is added.
+    EXPECT_FALSE(file.read(100, std::span(read).first(10)));
+    file.addPart(400, part(400, 20));
+    EXPECT_FALSE(file.miss());
+    ASSERT_TRUE(file.read(390, std::span(read).first(20)));
+    EXPECT_EQ(Bytes(read.begin(), read.begin() + 20), part(390, 20));
+}
+
+TEST(ThumbnailReader, PartsReadForEachMissMakeTheThumbnailOfTheWholeFile) {
+    const SamplePicture picture = drawLandscape(1200, 900, 3);
+    for (const Bytes& photo : {cameraJpeg(picture, 6, 160), heicSample("camera-3.heic"),
+                               heicSample("portrait-thumbnail.heic")}) {
+        if (photo.empty())
+            continue;  // no HEVC encoder
+        MemoryImageFile whole(photo);
+        const std::optional<Thumbnail> expected = readThumbnail(whole);
+        ASSERT_TRUE(expected);
+        PrefetchedImageFile file(photo.size());
+        file.addPart(0, Bytes(photo.begin(), photo.begin() + 4096));
+        std::optional<Thumbnail> made = readThumbnailDirectly(file);
+        size_t partsRead = 1;
+        uint64_t bytesRead = 4096;
+        for (; file.miss() && partsRead < 5; ++partsRead) {
+            const auto [offset, length] = *file.miss();
+            bytesRead += length;
+            file.addPart(offset,
+                         Bytes(photo.begin() + static_cast<std::ptrdiff_t>(offset),
+                               photo.begin() + static_cast<std::ptrdiff_t>(offset + length)));
+            made = readThumbnailDirectly(file);
+        }
+        EXPECT_FALSE(file.miss());
+        ASSERT_TRUE(made);
+        EXPECT_EQ(made->source, expected->source);
+        EXPECT_EQ(made->image.pixels, expected->image.pixels);
+        EXPECT_LT(bytesRead, photo.size() / 4);
+    }
 }
 
 TEST(ThumbnailReader, HeicWithoutAThumbnailIsDecodedUpright) {

@@ -1,7 +1,7 @@
 // A device's replies to libplovik-usbmux's AFC requests: the operation the input's first byte
 // picks (listings, file information alone and streamed, reads with their read ahead, writes
-// with their status behind, seeks, tells, path operations), then its replies, in pieces of a size
-// the second byte picks.
+// with their status behind, seeks, tells, path operations, streams of whole files and of parts of
+// files), then its replies, in pieces of a size the second byte picks.
 #include <string>
 #include <vector>
 
@@ -62,7 +62,7 @@ void fuzzAfcReplies(const uint8_t* data, size_t size) {
     AfcConnection afc(plovik::usbmux::ServiceConnection::open(nullptr, descriptor, nullptr));
 
     std::vector<std::string> texts;
-    switch (operation % 10) {
+    switch (operation % 11) {
         case 0:
             afc.readDirectory("/DCIM", &texts);
             break;
@@ -121,6 +121,21 @@ void fuzzAfcReplies(const uint8_t* data, size_t size) {
             });
             for (const int count : answered)
                 fuzzCheck(count <= 1, "each file is answered once at most");
+            break;
+        }
+        case 10: {
+            const std::vector<plovik::usbmux::AfcFilePartReads::Part> parts = {
+                {"/a", 0, 100}, {"/b", 70'000, 10}, {"/c", 5, 70'000}};
+            std::vector<int> answered(parts.size(), 0);
+            afc.filePartsOfEach(
+                parts, [&](size_t index, int result, uint64_t, std::vector<uint8_t>& bytes) {
+                    fuzzCheck(index < parts.size(), "a part asked for");
+                    fuzzCheck(result != 0 || bytes.size() <= parts[index].length,
+                              "no part longer than asked");
+                    ++answered[index];
+                });
+            for (const int count : answered)
+                fuzzCheck(count <= 1, "each part is answered once at most");
             break;
         }
         default: {
