@@ -302,6 +302,16 @@ void CListviewControl::reload() {
         d_->delegate->itemChanged(-1);
 }
 
+void CListviewControl::itemsChanged(const std::vector<int>& rows) {
+    d_->model->rowsChanged(rows);
+}
+
+void CListviewControl::itemsMoved(const std::vector<int>& newRowOf) {
+    // Thumbnails asked for the old rows would land on whatever row took their place.
+    d_->generation = newGeneration(d_->generation);
+    d_->model->rowsMoved(newRowOf);
+}
+
 void CListviewControl::setEmptyText(const QString& text) {
     d_->emptyText = text;
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/steprunner.h"
 
@@ -50,6 +51,14 @@ public:
      * itemChanged(-1) reported.
      */
     void reload();
+    /** The data source's items at rows changed: they are asked for again and repainted. */
+    void itemsChanged(const std::vector<int>& rows);
+    /**
+     * The data source's items moved, item r to newRowOf[r] (a sort settled): the selection and
+     * the current item move with them, the view keeps its scroll position, and thumbnails on the
+     * way are asked for again under a new generation.
+     */
+    void itemsMoved(const std::vector<int>& newRowOf);
     /** Repaints the column header (after the sort changed). */
     void redrawHeader();
     /** What the list says when a reload found no items ("" says nothing). */

@@ -12,50 +12,43 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
-#include <array>
 #include <chrono>
 
 #include "app/busystep.h"
-#include "app/caboutdialog.h"
 #include "app/ccapacitycontrol.h"
 #include "app/cdetailsdialog.h"
 #include "app/cimagewellui.h"
 #include "app/clabelexui.h"
 #include "app/clistviewcontrol.h"
 #include "app/cpreferencesdialog.h"
-#include "app/deviceitemsmimedata.h"
 #include "app/devicepanel.h"
+#include "app/devicestepgate.h"
 #include "app/devicetreecontrol.h"
 #include "app/diskthumbnailcachestore.h"
 #include "app/filecommands.h"
 #include "app/fileinspector.h"
+#include "app/filelistsource.h"
+#include "app/listinginfofiller.h"
 #include "app/listthumbnails.h"
 #include "app/log.h"
 #include "app/mainwindowkeys.h"
+#include "app/mainwindowmenus.h"
+#include "app/platformfiletypes.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
-#include "app/updatechecker.h"
-#include "app/updatemessage.h"
-#include "app/versiontext.h"
 #include "app/viewstyle.h"
 #include "device/amdevice.h"
 #include "device/devicemonitor.h"
 #include "fstree/devicefilesystemnode.h"
-#include "fstree/listcolumns.h"
 #include "transfer/ui/transferprompts.h"
 #include "ui/layoutloader.h"
-#include "ui/localdatetext.h"
-#include "ui/popupmenu.h"
 #include "ui/skinmarkup.h"
-#include "values/bytesize.h"
 
 using ZelboLib::DeviceFileSystemNode;
-using ZelboLib::FileSystemNode;
 
 namespace {
 
-// The maker's web pages: "Visit Website" and the title bar's feedback button.
-const char* const kWebsite = "https://orvane.example/plovik";
+// The maker's feedback page, opened by the title bar's button.
 const char* const kFeedbackPage = "https://orvane.example/plovik/feedback";
 
 // The widths the tree and the inspector start with.
@@ -65,23 +58,19 @@ constexpr int kInspectorWidth = 220;
 // How long a folder's listing is shown again as it is, before the folder is listed again.
 constexpr std::chrono::seconds kListingStaysFresh{1};
 
-const QString kMainMenu = QStringLiteral("mainmenu.xml");
-const QString kViewStyleMenu = QStringLiteral("viewstylemenu.xml");
-const QString kImportMenu = QStringLiteral("importmenu.xml");
-const QString kFileMenu = QStringLiteral("filemenu.xml");
-
-// The items of the file and import menus that run a file command.
-constexpr std::array<const char*, 6> kFileMenuItems{"download",    "rename",          "delete",
-                                                    "uploadFiles", "uploadDirectory", "newfolder"};
-
-constexpr std::array<ViewStyle, 6> kViewStyles{ViewStyle::Details,    ViewStyle::SmallIcons,
-                                               ViewStyle::LargeIcons, ViewStyle::List,
-                                               ViewStyle::Tiles,      ViewStyle::ExtraLargeIcons};
-
 }  // namespace
 
 CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
-    : SkinnedWindow(parent), listing_(&PlatformFileTypes::typeName) {
+    : SkinnedWindow(parent),
+      listing_(&PlatformFileTypes::typeName),
+      stepGate_(
+          *this, [this] { listingFiller_->deliver(); },
+          [this](bool connected, const std::shared_ptr<AMDevice>& device) {
+              if (connected)
+                  addDevice(device);
+              else
+                  removeDevice(device);
+          }) {
     loader.setControlFactory(QStringLiteral("ListControl"),
                              [](QWidget* owner) { return new CListviewControl(owner); });
     loader.setControlFactory(QStringLiteral("DeviceTreeControl"),
@@ -97,17 +86,16 @@ CMainWindow::CMainWindow(LayoutLoader& loader, QWidget* parent)
     if (auto* title = control<QLabel>(QStringLiteral("labelTitle")))
         title->setText(QApplication::applicationName());
 
-    mainMenu_ = std::make_unique<PopupMenu>(kMainMenu, *this, this);
-    viewStyleMenu_ = std::make_unique<PopupMenu>(kViewStyleMenu, *this, this);
-    importMenu_ = std::make_unique<PopupMenu>(kImportMenu, *this, this);
-    fileMenu_ = std::make_unique<PopupMenu>(kFileMenu, *this, this);
-    updateChecker_ = new UpdateChecker(QString::fromStdString(programVersion()), this);
-    connect(updateChecker_, &UpdateChecker::finished, this,
-            [this](const UpdateCheckResult& result) { UpdateMessage::show(result, this); });
+    menus_ = std::make_unique<MainWindowMenus>(*this);
 
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     fileCommands_ =
         std::make_unique<FileCommands>(*this, dataFolder + QStringLiteral("/transfers.sqlite"));
+    listingFiller_ =
+        std::make_unique<ListingInfoFiller>([this](const std::vector<ZelboLib::NodeFacts>& facts,
+                                                   bool last) { listingFactsLanded(facts, last); },
+                                            // A step may be building the listing on its worker.
+                                            [this] { return !stepGate_.isRunningStep(); }, this);
     const Preferences::SortOrder sort = Preferences::readSortOrder();
     listing_.setSortOrder(sort.column, sort.ascending);
     routeNotifications();
@@ -119,6 +107,12 @@ CMainWindow::~CMainWindow() {
     // Later events go nowhere; those already queued find this window gone.
     DeviceMonitor::instance().setListener(nullptr);
     fileCommands_.reset();
+    listingFiller_.reset();
+    // The list, a child, outlives the members: it must not ask the source once it is gone.
+    if (list_) {
+        list_->setDelegate(nullptr);
+        list_->setDataSource(nullptr);
+    }
 }
 
 void CMainWindow::stopThumbnails() {
@@ -149,7 +143,7 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainWindow::runDeviceStep(const std::function<void()>& step) {
-    runStep(list_, step);
+    stepGate_.runStep(list_, step);
 }
 
 std::vector<int> CMainWindow::selectedRows() const {
@@ -194,21 +188,25 @@ void CMainWindow::initialiseControls() {
     list_ = control<CListviewControl>(QStringLiteral("fileListview"));
     tree_ = control<DeviceTreeControl>(QStringLiteral("fileTreeview"));
     const StepRunner runner = [this](QWidget* over, const std::function<void()>& step) {
-        runStep(over, step);
+        stepGate_.runStep(over, step);
     };
+    if (auto* panel = control(QStringLiteral("fileInspector")))
+        inspector_ = std::make_unique<FileInspector>(panel);
+    fileList_ = std::make_unique<FileListSource>(*this, listing_, menus_->fileMenu(), list_, tree_,
+                                                 inspector_.get());
     if (list_) {
         // The Delete key deletes the selection, refusing what cannot be removed as the menu does.
         auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
         deleteKey->setContext(Qt::WidgetWithChildrenShortcut);
         connect(deleteKey, &QShortcut::activated, this,
                 [this] { fileCommands_->deleteSelection(); });
-        list_->setDataSource(this);
-        list_->setDelegate(this);
+        list_->setDataSource(fileList_.get());
+        list_->setDelegate(fileList_.get());
         list_->setStepRunner(runner);
         const auto fileOfItem = [this](int item) -> NodePointer {
             const auto& entries = listing_.entries();
-            if (item < 0 || static_cast<std::size_t>(item) >= entries.size() ||
-                listing_.isFolder(item))
+            // A row whose type is not known yet is asked for again once it is.
+            if (!listing_.facts(item) || listing_.isFolder(item))
                 return nullptr;
             return entries[static_cast<std::size_t>(item)];
         };
@@ -252,8 +250,6 @@ void CMainWindow::initialiseControls() {
     updateToolbar();
     Controls::setVisible(content(), QStringLiteral("fileInspector"),
                          Preferences::readSwitch(Preferences::Switch::ShowFileInspector));
-    if (auto* panel = control(QStringLiteral("fileInspector")))
-        inspector_ = std::make_unique<FileInspector>(panel);
 }
 
 void CMainWindow::routeNotifications() {
@@ -262,21 +258,16 @@ void CMainWindow::routeNotifications() {
         routes.on(NotificationType::Click, QLatin1String(button),
                   [action = std::move(action)](const Notification&) { action(); });
     };
-    onClick("btnMenu", [this] {
-        mainMenu_->popup(control(QStringLiteral("btnMenu")),
-                         MenuPlacement::BelowRightExtendingLeft);
-    });
+    onClick("btnMenu", [this] { menus_->popupMainMenu(control(QStringLiteral("btnMenu"))); });
     onClick("btnFeedback",
             [this] { TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kFeedbackPage))); });
-    onClick("btnViewstyle", [this] { openViewStyleMenu(); });
+    onClick("btnViewstyle",
+            [this] { menus_->popupViewStyleMenu(control(QStringLiteral("btnViewstyle"))); });
     onClick("btnShowTasks", [this] { fileCommands_->showTransferManager(); });
     onClick("btnBackward", [this] { goBack(); });
     onClick("btnForward", [this] { goForward(); });
     onClick("btnDownload", [this] { fileCommands_->download(); });
-    onClick("btnUpload", [this] {
-        importMenu_->popup(control(QStringLiteral("btnUpload")),
-                           MenuPlacement::BelowLeftExtendingRight);
-    });
+    onClick("btnUpload", [this] { menus_->popupImportMenu(control(QStringLiteral("btnUpload"))); });
     onClick("btnRefresh", [this] { refresh(); });
     onClick("btnDelete", [this] { fileCommands_->deleteSelection(); });
     onClick("btnDetails", [this] { showDetails(); });
@@ -309,50 +300,14 @@ bool CMainWindow::startDeviceListening() {
     }
 }
 
-// --- Steps that talk to a device, and the device events that wait for them ---
-
-void CMainWindow::runStep(QWidget* over, const std::function<void()>& step) {
-    ++stepsRunning_;
-    ::runDeviceStep(over ? over : this, step);
-    --stepsRunning_;
-    // Deferred events run once the operation that ran this step has finished.
-    if (stepsRunning_ == 0 && !deferredEvents_.empty() && !replayQueued_) {
-        replayQueued_ = true;
-        QMetaObject::invokeMethod(this, &CMainWindow::replayDeviceEvents, Qt::QueuedConnection);
-    }
-}
-
-bool CMainWindow::deferDeviceEvent(bool connected, const std::shared_ptr<AMDevice>& device) {
-    if (stepsRunning_ == 0 && deferredEvents_.empty())
-        return false;
-    deferredEvents_.push_back({connected, device});
-    if (stepsRunning_ == 0 && !replayQueued_) {
-        replayQueued_ = true;
-        QMetaObject::invokeMethod(this, &CMainWindow::replayDeviceEvents, Qt::QueuedConnection);
-    }
-    return true;
-}
-
-void CMainWindow::replayDeviceEvents() {
-    replayQueued_ = false;
-    while (stepsRunning_ == 0 && !deferredEvents_.empty()) {
-        const DeviceEvent event = deferredEvents_.front();
-        deferredEvents_.erase(deferredEvents_.begin());
-        if (event.connected)
-            addDevice(event.device);
-        else
-            removeDevice(event.device);
-    }
-}
+// --- Device events ---
 
 void CMainWindow::onDeviceConnected(const std::shared_ptr<AMDevice>& device) {
-    if (!deferDeviceEvent(true, device))
-        addDevice(device);
+    stepGate_.deviceEvent(true, device);
 }
 
 void CMainWindow::onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) {
-    if (!deferDeviceEvent(false, device))
-        removeDevice(device);
+    stepGate_.deviceEvent(false, device);
 }
 
 void CMainWindow::addDevice(const std::shared_ptr<AMDevice>& device) {
@@ -377,6 +332,7 @@ void CMainWindow::removeDevice(const std::shared_ptr<AMDevice>& device) {
     stopThumbnails();
     if (inspector_)
         inspector_->clear();
+    listingFiller_->stop();
     listing_.showFolder(nullptr);
     if (list_)
         list_->hide();
@@ -420,6 +376,7 @@ void CMainWindow::rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) 
         currentNode_ = selected->node;
         selected->background = TreeRowBackground::TopFocused;
         tree_->redrawRow(selected);
+        listingFiller_->stop();
         listing_.showFolder(nullptr);
         if (list_)
             list_->hide();
@@ -448,9 +405,37 @@ void CMainWindow::showFolder(const NodePointer& node) {
         std::chrono::steady_clock::now() - node->listedAt() > kListingStaysFresh)
         node->clearChildren();
     currentNode_ = node;
+    listingFiller_->stop();
     listing_.showFolder(node);
     if (list_)
         list_->reload();
+    fillListing();
+}
+
+void CMainWindow::fillListing() {
+    if (listing_.folder())
+        listingFiller_->fill(listing_.folder(), listing_.entriesWantingFacts());
+}
+
+bool CMainWindow::isFillingListing() const {
+    return listingFiller_->isFilling();
+}
+
+void CMainWindow::listingFactsLanded(const std::vector<ZelboLib::NodeFacts>& facts, bool last) {
+    const std::vector<int> changed = listing_.learnFacts(facts);
+    if (list_)
+        list_->itemsChanged(changed);
+    if (last) {
+        const std::vector<int> moved = listing_.settleOrder();
+        if (list_ && !moved.empty())
+            list_->itemsMoved(moved);
+        // Every type known: a folder of files alone loses its expander.
+        if (DeviceTreeRow* row = tree_ ? tree_->selectedRow() : nullptr;
+            row && row->node == currentNode_)
+            tree_->redrawRow(row);
+    }
+    if (fileList_->hasSelection())
+        fileList_->describeSelection();
 }
 
 void CMainWindow::goBack() {
@@ -487,7 +472,7 @@ void CMainWindow::goForward() {
 CMainWindow::NodePointer CMainWindow::findNode(const CZelboString& displayPath) {
     NodePointer folder;
     const NodePointer from = currentNode_;
-    runStep(this, [&] {
+    stepGate_.runStep(this, [&] {
         NodePointer found = from->nodeForPath(displayPath);
         if (found && found->isDirectory())
             folder = std::move(found);
@@ -532,7 +517,16 @@ void CMainWindow::goUp() {
 void CMainWindow::folderContentsChanged(const NodePointer& folder) {
     if (!folder)
         return;
-    runStep(list_, [&] { folder->loadChildren(); });
+    const bool shown = folder == currentNode_;
+    if (shown)
+        listingFiller_->stop();
+    stepGate_.runStep(list_, [&] { folder->loadChildren(ZelboLib::EntryInfo::WhenAsked); });
+    // The list first: its listing learns the types the tree row's expander is decided from.
+    if (shown) {
+        listing_.reload();
+        if (list_)
+            list_->reload();
+    }
     if (tree_) {
         if (DeviceTreeRow* row = tree_->selectedRow()) {
             const bool expanded = row->expanded;
@@ -544,11 +538,8 @@ void CMainWindow::folderContentsChanged(const NodePointer& folder) {
             tree_->redrawRow(row);
         }
     }
-    if (folder == currentNode_) {
-        listing_.reload();
-        if (list_)
-            list_->reload();
-    }
+    if (shown)
+        fillListing();
 }
 
 bool CMainWindow::openDevicePath(const QString& displayPath) {
@@ -557,7 +548,7 @@ bool CMainWindow::openDevicePath(const QString& displayPath) {
     const NodePointer device = devices_.front();
     const CZelboString path = toZelboString(displayPath);
     NodePointer target;
-    runStep(this, [&] { target = device->nodeForPath(path); });
+    stepGate_.runStep(this, [&] { target = device->nodeForPath(path); });
     if (!target)
         return false;
     std::vector<NodePointer> chain;
@@ -588,63 +579,10 @@ void CMainWindow::updateToolbar() {
     const bool plainFolder = currentNode_ && currentNode_->acceptsNewItems();
     Controls::setEnabled(root, QStringLiteral("btnBackward"), history_.canGoBack());
     Controls::setEnabled(root, QStringLiteral("btnForward"), history_.canGoForward());
-    Controls::setEnabled(root, QStringLiteral("btnDelete"), hasSelection_);
+    Controls::setEnabled(root, QStringLiteral("btnDelete"), fileList_->hasSelection());
     Controls::setEnabled(root, QStringLiteral("btnRefresh"), currentNode_ != nullptr);
-    Controls::setEnabled(root, QStringLiteral("btnDownload"), hasSelection_);
+    Controls::setEnabled(root, QStringLiteral("btnDownload"), fileList_->hasSelection());
     Controls::setEnabled(root, QStringLiteral("btnUpload"), plainFolder);
-}
-
-// --- Menus ---
-
-void CMainWindow::menuItemChosen(const QString& menuFile, const QString& itemName) {
-    // Deferred: a dialog opened while the menu still closes would fight it for the input.
-    QTimer::singleShot(0, this, [this, menuFile, itemName] { runMenuCommand(menuFile, itemName); });
-}
-
-void CMainWindow::runMenuCommand(const QString& menuFile, const QString& itemName) {
-    const bool fileCommand =
-        std::any_of(kFileMenuItems.begin(), kFileMenuItems.end(),
-                    [&](const char* item) { return itemName == QLatin1String(item); });
-    if (fileCommand && (menuFile == kFileMenu || menuFile == kImportMenu)) {
-        runFileCommand(itemName);
-    } else if (menuFile == kViewStyleMenu) {
-        chooseViewStyle(itemName);
-    } else if (menuFile != kMainMenu) {
-        return;
-    } else if (itemName == QStringLiteral("mmPreferences")) {
-        showPreferences();
-    } else if (itemName == QStringLiteral("mmCheckUpdates")) {
-        updateChecker_->check();
-    } else if (itemName == QStringLiteral("mmAbout")) {
-        CAboutDialog(this).exec();
-    } else if (itemName == QStringLiteral("mmWebsite")) {
-        TransferPrompts::openPage(this, QUrl(QString::fromLatin1(kWebsite)));
-    }
-}
-
-void CMainWindow::runFileCommand(const QString& itemName) {
-    FileCommands& commands = *fileCommands_;
-    if (itemName == QStringLiteral("download"))
-        commands.download();
-    else if (itemName == QStringLiteral("rename"))
-        commands.rename();
-    else if (itemName == QStringLiteral("delete"))
-        commands.deleteSelection();
-    else if (itemName == QStringLiteral("uploadFiles"))
-        commands.uploadFiles();
-    else if (itemName == QStringLiteral("uploadDirectory"))
-        commands.uploadDirectory();
-    else if (itemName == QStringLiteral("newfolder"))
-        commands.newFolder();
-}
-
-void CMainWindow::openViewStyleMenu() {
-    const ViewStyle stored =
-        viewStyleFromCode(Preferences::readViewStyle()).value_or(ViewStyle::Details);
-    for (const ViewStyle style : kViewStyles)
-        viewStyleMenu_->setItemChecked(viewStyleMenuItem(style), style == stored);
-    viewStyleMenu_->popup(control(QStringLiteral("btnViewstyle")),
-                          MenuPlacement::BelowRightExtendingLeft);
 }
 
 void CMainWindow::chooseViewStyle(const QString& itemName) {
@@ -687,205 +625,19 @@ void CMainWindow::showDetails() {
     if (!currentNode_)
         return;
     const std::shared_ptr<AMDevice> device = currentNode_->device();
-    runStep(this, [&] { device->information(); });
+    stepGate_.runStep(this, [&] { device->information(); });
     CDetailsDialog(this, device->information()).exec();
 }
 
 void CMainWindow::fillDevicePanel(const std::shared_ptr<AMDevice>& device) {
     DevicePanelFacts facts;
-    runStep(this, [&] { facts = readDevicePanelFacts(*device); });
+    stepGate_.runStep(this, [&] { facts = readDevicePanelFacts(*device); });
     showDevicePanel(control(QStringLiteral("pageDevice")), facts);
 }
 
 void CMainWindow::writeStatus(const QString& markup) {
     if (auto* status = control<QLabel>(QStringLiteral("statusBar")))
         SkinMarkup::show(status, markup);
-}
-
-// --- The file list's data source ---
-
-int CMainWindow::columnCount() {
-    return kListColumnCount;
-}
-
-QString CMainWindow::columnTitle(int column) {
-    return QString::fromUtf16(listColumnHeader(column));
-}
-
-int CMainWindow::columnWidth(int column) {
-    return listColumnWidth(column);
-}
-
-int CMainWindow::itemCount() {
-    if (!listing_.folder())
-        return 0;
-    if (std::exchange(listChildrenAgain_, false))
-        listing_.folder()->loadChildren();
-    return static_cast<int>(listing_.entries().size());
-}
-
-QString CMainWindow::text(int item, int column) {
-    const auto& entries = listing_.entries();
-    if (column == static_cast<int>(ListColumn::ModifiedDate) && item >= 0 &&
-        static_cast<std::size_t>(item) < entries.size())
-        return localDateText(entries[static_cast<std::size_t>(item)]->modificationTime());
-    return toQString(listing_.cellText(item, column));
-}
-
-bool CMainWindow::isFolder(int item) {
-    return listing_.isFolder(item);
-}
-
-QIcon CMainWindow::icon(int item) {
-    const auto& entries = listing_.entries();
-    if (item < 0 || static_cast<std::size_t>(item) >= entries.size())
-        return {};
-    return fileTypes_.icon(toQString(entries[static_cast<std::size_t>(item)]->name()),
-                           listing_.isFolder(item));
-}
-
-int CMainWindow::sortColumn() {
-    return listing_.sortColumn();
-}
-
-bool CMainWindow::sortAscending() {
-    return listing_.sortAscending();
-}
-
-QMimeData* CMainWindow::dragData(const QList<int>& items) {
-    const auto& entries = listing_.entries();
-    std::vector<NodePointer> nodes;
-    for (const int item : items) {
-        if (item >= 0 && static_cast<std::size_t>(item) < entries.size())
-            nodes.push_back(entries[static_cast<std::size_t>(item)]);
-    }
-    if (nodes.empty())
-        return nullptr;
-    // The window outlives every drag it starts: a drag runs inside the press that began it.
-    // A target saving directly takes one name: several items go as a uri-list only.
-    return new DeviceItemsMimeData(
-        [this, nodes](const QString& folder) {
-            return fileCommands_->downloadForDrag(nodes, folder);
-        },
-        nodes.size() == 1 ? FileCommands::downloadedName(nodes.front()) : QString());
-}
-
-// --- The file list's delegate ---
-
-void CMainWindow::rightClick(int item, QPoint globalPosition) {
-    if (!fileMenu_->isValid())
-        return;
-    const auto& entries = listing_.entries();
-    const bool onItem = item >= 0 && static_cast<std::size_t>(item) < entries.size();
-    const bool removable = onItem && entries[static_cast<std::size_t>(item)]->canRemoveOrRename();
-    const bool acceptsNewItems = currentNode_ && currentNode_->acceptsNewItems();
-    const bool oneSelected = list_ && list_->selectedItems().size() == 1;
-    fileMenu_->setItemEnabled(QStringLiteral("download"), onItem);
-    fileMenu_->setItemEnabled(QStringLiteral("delete"), removable);
-    fileMenu_->setItemEnabled(QStringLiteral("newfolder"), acceptsNewItems);
-    fileMenu_->setItemEnabled(QStringLiteral("uploadFiles"), acceptsNewItems);
-    fileMenu_->setItemEnabled(QStringLiteral("uploadDirectory"), acceptsNewItems);
-    fileMenu_->setItemEnabled(QStringLiteral("rename"), removable && oneSelected);
-    fileMenu_->popupAt(globalPosition);
-}
-
-void CMainWindow::itemChanged(int item) {
-    hasSelection_ = item >= 0;
-    const auto& entries = listing_.entries();
-    showInInspector(item);
-    if (item >= 0 && list_ && list_->selectedItems().size() > 1) {
-        writeStatus(selectionSummary());
-        return;
-    }
-    if (item >= 0 && static_cast<std::size_t>(item) < entries.size()) {
-        FileSystemNode& node = *entries[static_cast<std::size_t>(item)];
-        const bool folder = listing_.isFolder(item);
-        const QString type = toQString(PlatformFileTypes::typeName(node.pathComponent(), folder));
-        QString markup = folder ? QStringLiteral("<b>%1</b><x 20><i>Create On:</i><x 4>").arg(type)
-                                : QStringLiteral(
-                                      "<b>%1</b><x 20><i>Size:</i><x 4><b>%2</b><x 20>"
-                                      "<i>Create On:</i><x 4>")
-                                      .arg(type, toQString(formatByteSize(node.fileSize())));
-        const QString created = localDateText(node.creationTime());
-        writeStatus(markup + QStringLiteral("<b>") + created + QStringLiteral("</b>"));
-        return;
-    }
-    if (entries.empty()) {
-        writeStatus({});
-        return;
-    }
-    const std::size_t count = entries.size();
-    writeStatus(
-        QStringLiteral("%1 Item%2").arg(count).arg(count == 1 ? QString() : QStringLiteral("s")));
-}
-
-QString CMainWindow::selectionSummary() {
-    const QList<int> rows = list_->selectedItems();
-    const auto& entries = listing_.entries();
-    int64_t bytes = 0;
-    int folders = 0;
-    for (const int row : rows) {
-        if (row < 0 || static_cast<std::size_t>(row) >= entries.size())
-            continue;
-        if (listing_.isFolder(row))
-            ++folders;
-        else
-            bytes += std::max<int64_t>(entries[static_cast<std::size_t>(row)]->fileSize(), 0);
-    }
-    QString markup = QStringLiteral("%1 Selected").arg(rows.size());
-    // Folders' contents are not counted: their size would take a walk of the device.
-    if (folders < rows.size())
-        markup += QStringLiteral("<x 20><i>Size:</i><x 4><b>%1</b>")
-                      .arg(toQString(formatByteSize(bytes)));
-    return markup;
-}
-
-void CMainWindow::showInInspector(int item) {
-    if (!inspector_)
-        return;
-    const auto& entries = listing_.entries();
-    const bool oneItem = item >= 0 && static_cast<std::size_t>(item) < entries.size() &&
-                         !(list_ && list_->selectedItems().size() > 1);
-    if (oneItem)
-        inspector_->show(entries[static_cast<std::size_t>(item)], listing_.isFolder(item));
-    else
-        inspector_->clear();
-}
-
-void CMainWindow::doubleClick(int item) {
-    const auto& entries = listing_.entries();
-    if (!tree_ || !listing_.isFolder(item))
-        return;
-    DeviceTreeRow* row = tree_->selectedRow();
-    if (!row)
-        return;
-    const NodePointer folder = entries[static_cast<std::size_t>(item)];
-    tree_->setExpanded(row, true);
-    if (DeviceTreeRow* child = tree_->childRow(row, folder.get()))
-        tree_->selectRow(child);
-}
-
-void CMainWindow::filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) {
-    fileCommands_->uploadDropped(paths, row.node);
-}
-
-void CMainWindow::filesDropped(const QStringList& paths, QPoint position) {
-    // Onto a folder item, into that folder; anywhere else, into the folder shown.
-    const int item = list_ ? list_->itemAt(position) : -1;
-    const auto& entries = listing_.entries();
-    const NodePointer target = item >= 0 && listing_.isFolder(item)
-                                   ? entries[static_cast<std::size_t>(item)]
-                                   : currentNode_;
-    fileCommands_->uploadDropped(paths, target);
-}
-
-void CMainWindow::headerClicked(int column) {
-    listing_.headerClicked(column);
-    Preferences::writeSortOrder({listing_.sortColumn(), listing_.sortAscending()});
-    if (!list_)
-        return;
-    list_->redrawHeader();
-    list_->reload();
 }
 
 // --- The device tree's delegate ---
@@ -896,6 +648,9 @@ void CMainWindow::expandingRows(int count) {
 
 void CMainWindow::rowsExpanded() {
     // Back to what the status line said about the list.
-    const QList<int> rows = list_ ? list_->selectedItems() : QList<int>();
-    itemChanged(rows.isEmpty() ? -1 : rows.front());
+    fileList_->describeSelection();
+}
+
+void CMainWindow::filesDroppedOnRow(DeviceTreeRow& row, const QStringList& paths) {
+    fileCommands_->uploadDropped(paths, row.node);
 }

@@ -5,16 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "app/devicestepgate.h"
 #include "app/devicetreesource.h"
-#include "app/listviewdatasource.h"
-#include "app/listviewdelegate.h"
 #include "app/navigationhistory.h"
-#include "app/platformfiletypes.h"
 #include "app/treeviewdatasource.h"
 #include "app/viewstyle.h"
 #include "device/mobiledeviceaccesslistener.h"
 #include "fstree/folderlisting.h"
-#include "ui/menudelegate.h"
 #include "ui/skinnedwindow.h"
 
 class AMDevice;
@@ -22,10 +19,11 @@ class CListviewControl;
 class FileCommands;
 class DeviceTreeControl;
 class FileInspector;
+class FileListSource;
 class LayoutLoader;
+class ListingInfoFiller;
 class ListThumbnails;
-class PopupMenu;
-class UpdateChecker;
+class MainWindowMenus;
 
 namespace ZelboLib {
 class DeviceFileSystemNode;
@@ -34,20 +32,20 @@ class FileSystemNode;
 
 /**
  * The program's one main window ("mainwindow.xml"). It owns the attached devices' node trees and
- * the navigation state (the folder shown, back and forward history), feeds the device tree and
- * the file list, routes every button, menu and device event to its handler (the file commands
- * to FileCommands), keeps the toolbar's enabling and writes the status line.
+ * the navigation state (the folder shown, back and forward history), feeds the device tree (the
+ * file list is fed by its FileListSource), routes every button and device event to its handler
+ * (the menus' items are MainWindowMenus's, the file commands FileCommands's), keeps the toolbar's
+ * enabling and writes the status line.
  *
  * Device events reach it on the user-interface thread, in order. Every step that may talk to a
  * device (listing a folder, counting subfolders, reading disk figures) runs on a worker under the
  * busy indicator while the window keeps painting from cached texts; device events that arrive
- * meanwhile wait until the step has ended.
+ * meanwhile wait until the step has ended. A folder's rows show once its names are listed; the
+ * information of the rest arrives from a ListingInfoFiller, its rows filling in and the order
+ * settling once everything is known.
  */
 class CMainWindow : public SkinnedWindow,
                     public MobileDeviceAccessListener,
-                    public MenuDelegate,
-                    public ListviewDataSource,
-                    public ListviewDelegate,
                     public TreeviewDelegate {
     Q_OBJECT
 public:
@@ -64,9 +62,6 @@ public:
 
     void onDeviceConnected(const std::shared_ptr<AMDevice>& device) override;
     void onDeviceDisconnected(const std::shared_ptr<AMDevice>& device) override;
-
-    /** Runs a menu command once its menu has closed. */
-    void menuItemChosen(const QString& menuFile, const QString& itemName) override;
 
     /** The attached devices' top nodes, in arrival order. */
     const std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>>& devices() const {
@@ -98,6 +93,8 @@ public:
     void folderContentsChanged(const NodePointer& folder);
     /** Recomputes the toolbar's enabling (every 500 ms by itself). */
     void updateToolbar();
+    /** Whether the information of the folder shown is still arriving. */
+    bool isFillingListing() const;
 
     /** The list's selected items, in list order. */
     std::vector<NodePointer> selectedNodes();
@@ -118,25 +115,13 @@ public:
      */
     void showTransferProgress(std::optional<int> percent);
     FileCommands& fileCommands() { return *fileCommands_; }
-
-    // The file list's data source.
-    int columnCount() override;
-    QString columnTitle(int column) override;
-    int columnWidth(int column) override;
-    int itemCount() override;
-    QString text(int item, int column) override;
-    bool isFolder(int item) override;
-    QIcon icon(int item) override;
-    int sortColumn() override;
-    bool sortAscending() override;
-    QMimeData* dragData(const QList<int>& items) override;
-
-    // The file list's delegate.
-    void rightClick(int item, QPoint globalPosition) override;
-    void itemChanged(int item) override;
-    void doubleClick(int item) override;
-    void filesDropped(const QStringList& paths, QPoint position) override;
-    void headerClicked(int column) override;
+    MainWindowMenus& menus() { return *menus_; }
+    /** Opens the preferences dialog and applies what it changed. */
+    void showPreferences();
+    /** The file list's items and what the list reports. */
+    FileListSource& fileList() { return *fileList_; }
+    /** Writes the status line, in the skin's markup. */
+    void writeStatus(const QString& markup);
 
     // The device tree's delegate.
     void rowSelected(DeviceTreeRow* selected, DeviceTreeRow* previous) override;
@@ -148,48 +133,30 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct DeviceEvent {
-        bool connected;
-        std::shared_ptr<AMDevice> device;
-    };
-
     void initialiseControls();
     void routeNotifications();
-    void runStep(QWidget* over, const std::function<void()>& step);
-    bool deferDeviceEvent(bool connected, const std::shared_ptr<AMDevice>& device);
-    void replayDeviceEvents();
     void addDevice(const std::shared_ptr<AMDevice>& device);
     void removeDevice(const std::shared_ptr<AMDevice>& device);
 
     void fillDevicePanel(const std::shared_ptr<AMDevice>& device);
-    void runFileCommand(const QString& itemName);
     void showFolder(const NodePointer& node);
+    /** Fetches the information the listing's rows lack, in the background. */
+    void fillListing();
+    void listingFactsLanded(const std::vector<ZelboLib::NodeFacts>& facts, bool last);
     void selectRowOf(const NodePointer& node);
     NodePointer findNode(const CZelboString& displayPath);
     HistoryEntry historyEntryFor(const NodePointer& node) const;
     CZelboString currentDeviceIdentifier() const;
 
-    void runMenuCommand(const QString& menuFile, const QString& itemName);
-    void openViewStyleMenu();
-    void showPreferences();
     void showDetails();
-    void writeStatus(const QString& markup);
-    /** Shows the list's item in the inspector when it is the only one selected, else empties it. */
-    void showInInspector(int item);
-    /** The status line's text for several selected items: their count and the files' size. */
-    QString selectionSummary();
 
     std::vector<std::shared_ptr<ZelboLib::DeviceFileSystemNode>> devices_;
     NodePointer currentNode_;
     FolderListing listing_;
-    bool listChildrenAgain_ = false;
     NavigationHistory history_;
     bool navigating_ = false;
-    bool hasSelection_ = false;
 
-    int stepsRunning_ = 0;
-    std::vector<DeviceEvent> deferredEvents_;
-    bool replayQueued_ = false;
+    DeviceStepGate stepGate_;
     DeviceTreeSource treeSource_{devices_};
 
     CListviewControl* list_ = nullptr;
@@ -197,13 +164,11 @@ private:
     std::unique_ptr<ListThumbnails> thumbnails_;
     // The panel beside the list; its thumbnail threads are joined when it goes.
     std::unique_ptr<FileInspector> inspector_;
+    std::unique_ptr<FileListSource> fileList_;
     DeviceTreeControl* tree_ = nullptr;
-    PlatformFileTypes fileTypes_;
-    std::unique_ptr<PopupMenu> mainMenu_;
-    std::unique_ptr<PopupMenu> viewStyleMenu_;
-    std::unique_ptr<PopupMenu> importMenu_;
-    std::unique_ptr<PopupMenu> fileMenu_;
+    std::unique_ptr<MainWindowMenus> menus_;
     std::unique_ptr<FileCommands> fileCommands_;
+    // Feeds listing_ from its worker, joined before listing_ goes.
+    std::unique_ptr<ListingInfoFiller> listingFiller_;
     QTimer idleTimer_;
-    UpdateChecker* updateChecker_ = nullptr;
 };

@@ -17,6 +17,7 @@
 #include "afc/afcdirectory.h"
 #include "app/cmainwindow.h"
 #include "app/deleteconfirmation.h"
+#include "app/filelistsource.h"
 #include "app/photoimportcommand.h"
 #include "app/preferences.h"
 #include "app/qtextconversion.h"
@@ -502,8 +503,10 @@ void FileCommands::rename() {
         renamedTo = *name;
         return true;
     };
-    const auto selection = item->isDirectory() ? CConfirmDialog::Selection::All
-                                               : CConfirmDialog::Selection::NameWithoutExtension;
+    // As the list knows it: asking the node could wait for the device here.
+    const auto selection = window_.fileList().isFolder(window_.selectedRows().front())
+                               ? CConfirmDialog::Selection::All
+                               : CConfirmDialog::Selection::NameWithoutExtension;
     CConfirmDialog::askName(&window_, QStringLiteral("Rename"),
                             QStringLiteral("Enter the new filename:"), oldName, tryName, selection);
     if (renamedTo.isEmpty())

@@ -6,7 +6,9 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <set>
 #include <unordered_map>
+#include <vector>
 
 class ListviewDataSource;
 
@@ -26,6 +28,12 @@ public:
         ThumbnailRole,
     };
     static constexpr int kColumnCount = 4;
+    /**
+     * Thumbnails kept at most (100 KB each at the largest), so that scrolling through a large
+     * folder of photos does not keep one for every row; the one farthest from the row that just
+     * got one goes, and is asked for again (from the thumbnail cache) when painted.
+     */
+    static constexpr std::size_t kThumbnailsKept = 400;
 
     explicit FileListModel(QObject* parent = nullptr);
 
@@ -35,10 +43,23 @@ public:
 
     /** Drops every cached row (thumbnails too) and shows rowCount rows. */
     void reset(int rowCount);
+    /**
+     * The data source's texts, icons and folder flags of rows changed: asked again when next
+     * needed. A row's thumbnail stays; one without is asked for again.
+     */
+    void rowsChanged(const std::vector<int>& rows);
+    /**
+     * The data source's rows moved, row r to newRowOf[r]: cached rows, the selection and the
+     * current item move with them. Rows without a thumbnail are asked for one again.
+     */
+    void rowsMoved(const std::vector<int>& newRowOf);
 
     /** True the first time it is asked for a row since the last reset. */
     bool takeThumbnailRequest(int row);
-    /** Keeps row's thumbnail until the next reset and repaints that row only. */
+    /**
+     * Keeps row's thumbnail until the next reset (or until kThumbnailsKept others are newer and
+     * nearer) and repaints that row only.
+     */
     void setThumbnail(int row, const QImage& thumbnail);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -61,8 +82,11 @@ private:
     };
 
     Row& cachedRow(int row) const;
+    /** Drops thumbnails beyond kThumbnailsKept, farthest from row first. */
+    void dropFarThumbnails(int row);
 
     ListviewDataSource* dataSource_ = nullptr;
     int rowCount_ = 0;
     mutable std::unordered_map<int, Row> rows_;
+    std::set<int> thumbnailRows_;  // the rows holding a thumbnail
 };

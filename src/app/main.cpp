@@ -145,6 +145,21 @@ bool prepareScreenshot(CMainWindow& window, const Options& options) {
     return true;
 }
 
+// Shows the page asked for and writes the window's picture; false when either cannot be done.
+bool takeScreenshot(CMainWindow& window, const Options& options) {
+    QCoreApplication::processEvents();
+    if (options.demo)
+        waitForSimulatedArrivals();
+    if (!prepareScreenshot(window, options))
+        return false;
+    QCoreApplication::processEvents();
+    if (!window.grab().save(options.screenshot)) {
+        std::fprintf(stderr, "plovik: cannot write %s\n", qPrintable(options.screenshot));
+        return false;
+    }
+    return true;
+}
+
 // File-type icons also where the desktop names no icon theme of its own (and offscreen): the
 // system's themes are searched, and Adwaita stands in for a theme or behind the one named.
 void useSystemIconThemes() {
@@ -216,23 +231,15 @@ int main(int argc, char* argv[]) {
     }
 
     if (!options.screenshot.isEmpty()) {
-        QTimer::singleShot(0, &window, [&] {
-            if (options.demo)
-                waitForSimulatedArrivals();
-            if (!prepareScreenshot(window, options)) {
-                QCoreApplication::exit(1);
-                return;
-            }
-            QCoreApplication::processEvents();
-            const bool saved = window.grab().save(options.screenshot);
-            if (!saved)
-                std::fprintf(stderr, "plovik: cannot write %s\n", qPrintable(options.screenshot));
-            QCoreApplication::exit(saved ? 0 : 1);
-        });
+        // Run here rather than from the event loop: a timer's callback could fire inside a device
+        // step's nested loop, where the window is half-way through listing the device.
+        const int result = takeScreenshot(window, options) ? 0 : 1;
+        window.shutdownTransfers();
+        Log::instance().close();
+        return result;
     }
     const int result = app.exec();
-    if (options.screenshot.isEmpty())
-        WindowLayoutMemory::save(window);
+    WindowLayoutMemory::save(window);
     window.shutdownTransfers();
     Log::instance().close();
     return result;

@@ -9,6 +9,7 @@
 #include "app/clistviewcontrol.h"
 #include "app/cmainwindow.h"
 #include "app/filecommands.h"
+#include "app/filelistsource.h"
 #include "app/viewstyle.h"
 
 namespace {
@@ -75,5 +76,5 @@ bool MainWindowKeys::eventFilter(QObject* watched, QEvent* event) {
 void MainWindowKeys::openSelectedFolder() {
     const QList<int> rows = list_->selectedItems();
     if (rows.size() == 1)
-        window_.doubleClick(rows.front());
+        window_.fileList().doubleClick(rows.front());
 }

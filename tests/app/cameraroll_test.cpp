@@ -60,7 +60,7 @@ private slots:
         device.plug();
         QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("IMG_0001.JPG"));
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("IMG_0001.JPG"));
         DialogScript script;
 
         shown.list()->selectItem(0);
@@ -71,7 +71,7 @@ private slots:
         QVERIFY(script.alerts[1].contains(QStringLiteral("IMG_0001.MOV")));
         QVERIFY(!fs::exists(roll / "IMG_0001.JPG") && !fs::exists(roll / "IMG_0001.MOV"));
 
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("IMG_0002.JPG"));
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("IMG_0002.JPG"));
         shown.list()->selectItem(0);
         script.alert("btnOK");
         script.alert("btnOther");  // "Photos Only"

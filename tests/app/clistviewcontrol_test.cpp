@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QSet>
 #include <QTest>
 #include <QThread>
@@ -13,6 +14,7 @@
 
 #include "app/clistviewcontrol.h"
 #include "app/filelistitemdelegate.h"
+#include "app/filelistmodel.h"
 #include "app/imagefit.h"
 #include "app/listviewdatasource.h"
 #include "app/listviewdelegate.h"
@@ -28,6 +30,8 @@ private slots:
     void reloadCountsOnTheRunnersWorker();
     void viewStyleSwitching();
     void thumbnailsForPaintedFilesOnce();
+    void itemsFillInAndMoveWithTheirSelectionAndThumbnails();
+    void aLongScrollKeepsTheNearestThumbnails();
     void fittingRule();
     void selectionReports();
     void headerAndContextMenu();
@@ -301,6 +305,73 @@ void CListviewControlTest::thumbnailsForPaintedFilesOnce() {
     harness.requester.requests.clear();
     harness.settle();
     QVERIFY(harness.requester.requests.isEmpty());
+}
+
+namespace {
+
+QImage thumbnailAt(const CListviewControl& list, int row) {
+    const QAbstractItemModel* model = list.currentView()->model();
+    return model->index(row, 0).data(FileListModel::ThumbnailRole).value<QImage>();
+}
+
+QImage redImage() {
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    return red;
+}
+
+}  // namespace
+
+void CListviewControlTest::itemsFillInAndMoveWithTheirSelectionAndThumbnails() {
+    Harness harness(40, static_cast<std::uint32_t>(ViewStyle::ExtraLargeIcons));
+    harness.list.reload();
+    harness.show();
+    const std::uint32_t before = harness.list.generation();
+    harness.list.thumbnailReady(0, before, redImage());
+    harness.list.selectItem(2);
+
+    // A changed item is asked again; the others keep what they had.
+    harness.source.textRows.clear();
+    harness.list.itemsChanged({3, 99});
+    harness.settle();
+    QVERIFY(harness.source.textRows.contains(3));
+    QVERIFY(!harness.source.textRows.contains(2));
+    QVERIFY(!thumbnailAt(harness.list, 0).isNull());
+
+    std::vector<int> reversed(40);
+    for (int row = 0; row < 40; ++row)
+        reversed[static_cast<std::size_t>(row)] = 39 - row;
+    harness.requester.requests.clear();
+    QScrollBar* bar = harness.list.currentView()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int scrolled = bar->value();
+    QVERIFY(scrolled > 0);
+    harness.list.itemsMoved(reversed);
+    harness.settle();
+    QCOMPARE(bar->value(), scrolled);
+    QVERIFY(harness.list.generation() != before);
+    QCOMPARE(harness.list.selectedItems(), QList<int>{37});
+    QVERIFY(!thumbnailAt(harness.list, 39).isNull());
+    QVERIFY(thumbnailAt(harness.list, 0).isNull());
+    // Rows painted without a thumbnail are asked for again, under the new generation.
+    harness.settle();
+    QVERIFY(!harness.requester.requests.isEmpty());
+    for (const auto& [item, generation] : harness.requester.requests)
+        QCOMPARE(generation, harness.list.generation());
+    // A move of another count is not this list's.
+    harness.list.itemsMoved({0, 1});
+    QCOMPARE(harness.list.selectedItems(), QList<int>{37});
+}
+
+void CListviewControlTest::aLongScrollKeepsTheNearestThumbnails() {
+    const int kept = static_cast<int>(FileListModel::kThumbnailsKept);
+    Harness harness(kept + 10, static_cast<std::uint32_t>(ViewStyle::ExtraLargeIcons));
+    harness.list.reload();
+    for (int row = 0; row <= kept; ++row)
+        harness.list.thumbnailReady(row, harness.list.generation(), redImage());
+    QVERIFY(thumbnailAt(harness.list, 0).isNull());
+    QVERIFY(!thumbnailAt(harness.list, 1).isNull());
+    QVERIFY(!thumbnailAt(harness.list, kept).isNull());
 }
 
 void CListviewControlTest::fittingRule() {

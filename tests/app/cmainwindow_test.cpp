@@ -15,6 +15,7 @@
 #include "app/caboutdialog.h"
 #include "app/cpreferencesdialog.h"
 #include "app/devicesoftwarecheck.h"
+#include "app/mainwindowmenus.h"
 #include "app/versiontext.h"
 #include "device/amdevice.h"
 #include "fstree/devicefilesystemnode.h"
@@ -126,7 +127,8 @@ private slots:
                 }
             }
         });
-        window.menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmPreferences"));
+        window.menus().menuItemChosen(QStringLiteral("mainmenu.xml"),
+                                      QStringLiteral("mmPreferences"));
         QTRY_VERIFY(opened);
     }
 
@@ -143,7 +145,7 @@ private slots:
                 }
             }
         });
-        window.menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmAbout"));
+        window.menus().menuItemChosen(QStringLiteral("mainmenu.xml"), QStringLiteral("mmAbout"));
         QTRY_VERIFY(!version.isEmpty());
         QVERIFY(version.contains(QString::fromStdString(programVersionText())));
     }

@@ -115,7 +115,7 @@ private slots:
         // The folder shown was listed again: the new folder is in the list, and the tree row,
         // empty before, can be expanded again.
         QCOMPARE(shown.list()->itemCount(), 1);
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("Pics"));
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("Pics"));
         QVERIFY(!shown.tree()->selectedRow()->knownEmpty);
 
         const std::vector<TransferRecord> records = shown.window.fileCommands().history().records();
@@ -249,14 +249,15 @@ private slots:
 
         // From the menu, once it has closed; spaces around the name go.
         script.name(QStringLiteral("  Made Here  "));
-        shown.window.menuItemChosen(QStringLiteral("filemenu.xml"), QStringLiteral("newfolder"));
+        shown.window.menus().menuItemChosen(QStringLiteral("filemenu.xml"),
+                                            QStringLiteral("newfolder"));
         QVERIFY(!script.finished());
         QTRY_VERIFY(fs::is_directory(media / "Made Here"));
         QTRY_COMPARE(shown.list()->itemCount(), 4);
 
         // A separator would move the item elsewhere: refused, the dialog stays with the name.
         const int note = 3;
-        QCOMPARE(shown.window.text(note, 0), QStringLiteral("note.txt"));
+        QCOMPARE(shown.window.fileList().text(note, 0), QStringLiteral("note.txt"));
         shown.list()->selectItem(note);
         script.name(QStringLiteral("../escaped.txt"));
         script.alert("btnCancel");

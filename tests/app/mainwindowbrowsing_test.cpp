@@ -107,7 +107,7 @@ private slots:
         shown.window.goBack();
         QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM/100APPLE"));
         QCOMPARE(shown.list()->itemCount(), 1);
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("IMG_0002.JPG"));
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("IMG_0002.JPG"));
     }
 
     void theSameFolderTwiceMakesOneEntry() {
@@ -203,7 +203,7 @@ private slots:
 
         // Empty space of a plain folder: only the items that add.
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM")));
-        shown.window.rightClick(-1, QPoint(10, 10));
+        shown.window.fileList().rightClick(-1, QPoint(10, 10));
         QVERIFY(enabled("newfolder") && enabled("uploadFiles") && enabled("uploadDirectory"));
         QVERIFY(!enabled("download") && !enabled("delete") && !enabled("rename"));
         menu->hide();
@@ -211,7 +211,7 @@ private slots:
         // A file with one item selected: everything, new folder too.
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
         shown.list()->selectItem(0);
-        shown.window.rightClick(0, QPoint(10, 10));
+        shown.window.fileList().rightClick(0, QPoint(10, 10));
         QVERIFY(enabled("download") && enabled("delete") && enabled("rename"));
         QVERIFY(enabled("newfolder"));
         menu->hide();
@@ -222,7 +222,7 @@ private slots:
         shown.tree()->selectRow(apps);
         QCOMPARE(shown.list()->itemCount(), 1);
         shown.list()->selectItem(0);
-        shown.window.rightClick(0, QPoint(10, 10));
+        shown.window.fileList().rightClick(0, QPoint(10, 10));
         QVERIFY(enabled("download"));
         QVERIFY(!enabled("delete") && !enabled("rename") && !enabled("newfolder"));
         QVERIFY(!enabled("uploadFiles") && !enabled("uploadDirectory"));
@@ -239,7 +239,8 @@ private slots:
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media/DCIM/100APPLE")));
         const std::uint32_t generation = shown.list()->generation();
 
-        shown.window.menuItemChosen(QStringLiteral("viewstylemenu.xml"), QStringLiteral("tiles"));
+        shown.window.menus().menuItemChosen(QStringLiteral("viewstylemenu.xml"),
+                                            QStringLiteral("tiles"));
         QTRY_COMPARE(shown.list()->viewStyle(), std::uint32_t{5});
         QCOMPARE(Preferences::readViewStyle(), std::uint32_t{5});
         QCOMPARE(shown.list()->generation(), generation);  // no reload
@@ -258,19 +259,19 @@ private slots:
         QTRY_COMPARE(shown.window.devices().size(), std::size_t{1});
         QVERIFY(shown.window.openDevicePath(QStringLiteral("/Media")));
         // Folders first, then files: DCIM and Books in device order, then note.txt.
-        QCOMPARE(shown.window.text(2, 0), QStringLiteral("note.txt"));
-        QCOMPARE(shown.window.text(0, 1), QString());  // a folder has no size
-        shown.window.headerClicked(0);
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("Books"));
-        shown.window.headerClicked(0);
-        QCOMPARE(shown.window.text(0, 0), QStringLiteral("DCIM"));
-        QCOMPARE(shown.window.text(2, 0), QStringLiteral("note.txt"));
+        QCOMPARE(shown.window.fileList().text(2, 0), QStringLiteral("note.txt"));
+        QCOMPARE(shown.window.fileList().text(0, 1), QString());  // a folder has no size
+        shown.window.fileList().headerClicked(0);
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("Books"));
+        shown.window.fileList().headerClicked(0);
+        QCOMPARE(shown.window.fileList().text(0, 0), QStringLiteral("DCIM"));
+        QCOMPARE(shown.window.fileList().text(2, 0), QStringLiteral("note.txt"));
         QCOMPARE(shown.list()->itemCount(), 3);
 
         // A double click on a folder shows it through its tree row; on a file it does nothing.
-        shown.window.doubleClick(2);
+        shown.window.fileList().doubleClick(2);
         QCOMPARE(shown.shownPath(), QStringLiteral("/Media"));
-        shown.window.doubleClick(0);
+        shown.window.fileList().doubleClick(0);
         QCOMPARE(shown.shownPath(), QStringLiteral("/Media/DCIM"));
         QCOMPARE(toQString(shown.window.currentNode()->displayPath()),
                  toQString(shown.tree()->selectedRow()->node->displayPath()));

@@ -140,8 +140,8 @@ private slots:
             splitter->setSizes({200, 700});
             treeSplit = splitter->sizes();
             QCOMPARE(treeSplit.value(0), 200);
-            first.window.headerClicked(1);  // size, ascending
-            first.window.headerClicked(1);  // then descending
+            first.window.fileList().headerClicked(1);  // size, ascending
+            first.window.fileList().headerClicked(1);  // then descending
             WindowLayoutMemory::save(first.window);
         }
         Window second;
@@ -153,8 +153,8 @@ private slots:
         QCOMPARE(second.window.size(), QSize(900, 560));
         QCOMPARE(second.window.findChild<QSplitter*>(QStringLiteral("devicesSplitter"))->sizes(),
                  treeSplit);
-        QCOMPARE(second.window.sortColumn(), 1);
-        QVERIFY(!second.window.sortAscending());
+        QCOMPARE(second.window.fileList().sortColumn(), 1);
+        QVERIFY(!second.window.fileList().sortAscending());
     }
 
     void theTreeAndTheInspectorStartAtTheirWidthsAndKeepThemAsTheWindowGrows() {

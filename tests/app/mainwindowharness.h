@@ -13,6 +13,8 @@
 #include "app/clistviewcontrol.h"
 #include "app/cmainwindow.h"
 #include "app/devicetreecontrol.h"
+#include "app/filelistsource.h"
+#include "app/mainwindowmenus.h"
 #include "app/qtextconversion.h"
 #include "device/mobiledevicelibrary.h"
 #include "fstree/filesystemnode.h"
