@@ -40,7 +40,8 @@ EmulatorProcess::EmulatorProcess(const std::string& program, const fs::path& wor
     options.errorFile = log_;
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{program, "--socket", socket_, "--device", deviceFolder, "--link",
-                                 link, "--stats", statsFile_},
+                                 link, "--stats", statsFile_, "--state",
+                                 workFolder / "emulator-state"},
         options);
     // The socket appears under its name once the emulator accepts connections.
     for (int attempt = 0; attempt < 100 && !fs::exists(socket_); ++attempt) {

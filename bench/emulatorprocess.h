@@ -1,7 +1,8 @@
 #pragma once
 
 // plovik-devemu serving one device folder for one measurement, and what crossed its link: the
-// counts it writes to its --stats file when it stops.
+// counts it writes to its --stats file when it stops. Pairings are kept in the work folder, so
+// the device pairs once, with the first measurement, as a phone pairs once with its computer.
 
 #include <cstdint>
 #include <filesystem>
