@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -120,4 +121,14 @@ inline bool progressWindowShown() {
     return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
         return qobject_cast<CProgressWindow*>(widget) != nullptr && widget->isVisible();
     });
+}
+
+/**
+ * Presses Escape in a window once it has the keyboard, as a user would. Sent before the window
+ * system has made it active, the key would be taken by the window behind it (the file list's
+ * Escape clears its selection).
+ */
+inline void pressEscape(QWidget* window) {
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Escape);
 }

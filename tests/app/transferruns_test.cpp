@@ -95,13 +95,13 @@ private slots:
 
         StalledFileOperations stall(kPlovikSimFileData);
         DialogScript script;
-        script.progress([](CProgressWindow* window) { QTest::keyClick(window, Qt::Key_Escape); });
+        script.progress([](CProgressWindow* window) { pressEscape(window); });
         shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), first.path());
         QVERIFY(shown.window.fileCommands().isTransferring());
         QVERIFY(bar->isVisible());
 
         // A click on the status line brings the window back; Escape hides it again.
-        script.progress([](CProgressWindow* window) { QTest::keyClick(window, Qt::Key_Escape); });
+        script.progress([](CProgressWindow* window) { pressEscape(window); });
         QTest::mouseClick(bar, Qt::LeftButton);
         QVERIFY(script.finished());
         QVERIFY(bar->isVisible());
@@ -140,7 +140,7 @@ private slots:
 
         StalledFileOperations stall(kPlovikSimFileData);
         DialogScript script;
-        script.progress([](CProgressWindow* window) { QTest::keyClick(window, Qt::Key_Escape); });
+        script.progress([](CProgressWindow* window) { pressEscape(window); });
         shown.window.fileCommands().downloadTo(shown.window.selectedNodes(), target.path());
         QVERIFY(script.finished());
         // The worker ends while no event is handled: its end is still queued when the next
@@ -171,7 +171,7 @@ private slots:
         DialogScript script;
         script.alert("btnOK");
         script.progress([&](CProgressWindow* window) {
-            QTest::keyClick(window, Qt::Key_Escape);
+            pressEscape(window);
             QTimer::singleShot(200, &shown.window, [&] {
                 enabledWhileDeleting = shown.window.isEnabled();
                 stall.release();
