@@ -5,6 +5,7 @@
 // With --baseline, the plovik-cli of an earlier build is measured beside this one's, on the same
 // emulator, and the summary puts the two side by side.
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,6 +70,10 @@ std::string baselineCli(const Settings& settings) {
 struct Measurement {
     double seconds = 0;
     EmulatorStats stats;
+    // Processor time, user and system: on a machine of few cores the two processes share them,
+    // and a measurement they fill says more of the machine than of the link.
+    double toolCpuSeconds = 0;
+    double emulatorCpuSeconds = 0;
     std::string skipped;  // why it was not measured
 
     bool measured() const { return skipped.empty(); }
@@ -143,6 +148,16 @@ void settleDisk() {
     ::sync();
 }
 
+/** The processor time, user and system, of the children waited for so far. */
+double childrenCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 /** plovik-cli ARGUMENTS (this build's, or program) against a fresh emulator. */
 Measurement measureCli(const Run& run, const std::vector<std::string>& arguments,
                        const std::string& program = PLOVIK_CLI_PROGRAM) {
@@ -152,8 +167,12 @@ Measurement measureCli(const Run& run, const std::vector<std::string>& arguments
     command.insert(command.end(), arguments.begin(), arguments.end());
     const ChildProcess::Options options = optionsFor(run, emulator);
     Measurement measurement;
+    const double before = childrenCpuSeconds();
     measurement.seconds = benchsupport::secondsOf([&] { runOrFail(command, options); });
+    const double toolEnded = childrenCpuSeconds();
     measurement.stats = emulator.stop();
+    measurement.toolCpuSeconds = toolEnded - before;
+    measurement.emulatorCpuSeconds = childrenCpuSeconds() - toolEnded;
     return measurement;
 }
 
@@ -444,6 +463,27 @@ void printListings(const Run& run, const std::vector<ListingRow>& rows) {
     }
 }
 
+/**
+ * plovik-cli's processor time and the emulator's in each measurement of this build: where their
+ * sum comes near the time taken times the machine's cores, the machine bounds it, not the link.
+ */
+void printProcessorTimes(const std::vector<CopyRow>& copies,
+                         const std::vector<ListingRow>& listings) {
+    std::printf("\nprocessor time, user and system, on %ld cores %13s %11s %14s\n",
+                ::sysconf(_SC_NPROCESSORS_ONLN), "s", "plovik-cli", "plovik-devemu");
+    const auto line = [](const std::string& label, const Measurement& measurement) {
+        if (measurement.measured())
+            std::printf("  %-48s %6.2f %11.2f %14.2f\n", label.c_str(), measurement.seconds,
+                        measurement.toolCpuSeconds, measurement.emulatorCpuSeconds);
+    };
+    for (const CopyRow& row : copies)
+        line(row.label, row.cli);
+    for (const ListingRow& row : listings) {
+        if (row.label.starts_with("plovik-cli"))
+            line(row.label, row.measurement);
+    }
+}
+
 void printGoals(const Run& run, const std::vector<CopyRow>& large,
                 const std::vector<CopyRow>& small, double startup) {
     std::printf("\ngoals\n");
@@ -590,6 +630,7 @@ void runBench(Run& run) {
     printCopies(run, all, startup);
     printRequestsPerFile(run, smallRows);
     printListings(run, listings.rows);
+    printProcessorTimes(all, listings.rows);
     printGoals(run, largeRows, smallRows, startup);
     printSummary(run, all, listings);
 }
