@@ -78,6 +78,14 @@ lockdownd_error_t LockdownSession::exchange(const PlistHandle& request, PlistHan
     return channel_->receive(reply);
 }
 
+lockdownd_error_t LockdownSession::exchangeChecked(const PlistHandle& request, const char* name,
+                                                   PlistHandle* reply) {
+    if (const lockdownd_error_t error = exchange(request, reply); error != LOCKDOWN_E_SUCCESS) {
+        return error;
+    }
+    return checkLockdownReply(reply->get(), name);
+}
+
 lockdownd_error_t LockdownSession::queryType() {
     PlistHandle reply;
     if (const lockdownd_error_t error = exchange(requestNamed("QueryType"), &reply);
@@ -131,10 +139,7 @@ lockdownd_error_t LockdownSession::startSession(const SessionCredentials& creden
     }
     std::free(buid);
     PlistHandle reply;
-    if (const lockdownd_error_t error = exchange(request, &reply); error != LOCKDOWN_E_SUCCESS) {
-        return error;
-    }
-    if (const lockdownd_error_t error = checkLockdownReply(reply.get(), "StartSession");
+    if (const lockdownd_error_t error = exchangeChecked(request, "StartSession", &reply);
         error != LOCKDOWN_E_SUCCESS) {
         return error;
     }
@@ -162,10 +167,7 @@ lockdownd_error_t LockdownSession::getValue(const char* domain, const char* key,
         plist_dict_set_item(request.get(), "Key", plist_new_string(key));
     }
     PlistHandle reply;
-    if (const lockdownd_error_t error = exchange(request, &reply); error != LOCKDOWN_E_SUCCESS) {
-        return error;
-    }
-    if (const lockdownd_error_t error = checkLockdownReply(reply.get(), "GetValue");
+    if (const lockdownd_error_t error = exchangeChecked(request, "GetValue", &reply);
         error != LOCKDOWN_E_SUCCESS) {
         return error;
     }
@@ -180,13 +182,10 @@ lockdownd_error_t LockdownSession::startService(const char* name,
     PlistHandle request = requestNamed("StartService");
     plist_dict_set_item(request.get(), "Service", plist_new_string(name));
     PlistHandle reply;
-    if (const lockdownd_error_t error = exchange(request, &reply); error != LOCKDOWN_E_SUCCESS) {
-        return error;
-    }
-    if (const lockdownd_error_t error = checkLockdownReply(reply.get(), "StartService");
+    if (const lockdownd_error_t error = exchangeChecked(request, "StartService", &reply);
         error != LOCKDOWN_E_SUCCESS) {
         // A refusal may carry Result as well as the Error that says why.
-        const char* named = replyString(reply.get(), "Error");
+        const char* named = reply ? replyString(reply.get(), "Error") : nullptr;
         return named != nullptr ? lockdownErrorNamed(named) : error;
     }
     const plist_t port = plist_dict_get_item(reply.get(), "Port");

@@ -42,6 +42,10 @@ private:
     explicit LockdownSession(std::unique_ptr<LockdownChannel> channel);
     // Sends request and receives the reply.
     lockdownd_error_t exchange(const PlistHandle& request, PlistHandle* reply);
+    // exchange, then the reply checked as the answer to the request named name; reply is kept
+    // either way.
+    lockdownd_error_t exchangeChecked(const PlistHandle& request, const char* name,
+                                      PlistHandle* reply);
     lockdownd_error_t queryType();
     void readIosVersion(uint32_t* iosVersion);
     lockdownd_error_t validatePair(const SessionCredentials& credentials);
