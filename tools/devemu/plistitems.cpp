@@ -22,10 +22,18 @@ Plist fromBytes(const std::string& bytes) {
     return Plist(node);
 }
 
+namespace {
+
+// The item under key, null when dictionary is no dictionary or has none.
+plist_t itemOf(plist_t dictionary, const char* key) {
+    return plist_get_node_type(dictionary) == PLIST_DICT ? plist_dict_get_item(dictionary, key)
+                                                         : nullptr;
+}
+
+}  // namespace
+
 std::string stringItem(plist_t dictionary, const char* key) {
-    const plist_t item = plist_get_node_type(dictionary) == PLIST_DICT
-                             ? plist_dict_get_item(dictionary, key)
-                             : nullptr;
+    const plist_t item = itemOf(dictionary, key);
     uint64_t length = 0;
     const char* text =
         plist_get_node_type(item) == PLIST_STRING ? plist_get_string_ptr(item, &length) : nullptr;
@@ -33,9 +41,7 @@ std::string stringItem(plist_t dictionary, const char* key) {
 }
 
 std::string dataItem(plist_t dictionary, const char* key) {
-    const plist_t item = plist_get_node_type(dictionary) == PLIST_DICT
-                             ? plist_dict_get_item(dictionary, key)
-                             : nullptr;
+    const plist_t item = itemOf(dictionary, key);
     uint64_t length = 0;
     const char* bytes =
         plist_get_node_type(item) == PLIST_DATA ? plist_get_data_ptr(item, &length) : nullptr;
@@ -43,9 +49,7 @@ std::string dataItem(plist_t dictionary, const char* key) {
 }
 
 uint64_t uintItem(plist_t dictionary, const char* key) {
-    const plist_t item = plist_get_node_type(dictionary) == PLIST_DICT
-                             ? plist_dict_get_item(dictionary, key)
-                             : nullptr;
+    const plist_t item = itemOf(dictionary, key);
     uint64_t value = 0;
     if (plist_get_node_type(item) == PLIST_UINT) {
         plist_get_uint_val(item, &value);
