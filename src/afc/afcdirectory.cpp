@@ -1,12 +1,12 @@
 #include "afc/afcdirectory.h"
 
 #include <algorithm>
-#include <charconv>
 #include <memory>
 #include <random>
 #include <string_view>
 
 #include "afc/cloudonlyphoto.h"
+#include "afc/fileinformation.h"
 #include "afc/afcmediadirectory.h"
 #include "afc/localfile.h"
 #include "afc/stageduploads.h"
@@ -182,18 +182,10 @@ Owned<NSArray> AFCDirectory::listEntries(const CZelboString& path) {
 
 namespace {
 
-bool isDecimalNumber(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Digits become a number; a number too large for 64 bits stays text, as everything else does.
 Object* typedValue(std::string_view text) {
-    int64_t number = 0;
-    if (isDecimalNumber(text) &&
-        std::from_chars(text.data(), text.data() + text.size(), number).ec == std::errc()) {
-        return new CInt64(number);
-    }
+    if (const std::optional<int64_t> number = FileInformation::numberIn(text))
+        return new CInt64(*number);
     return new CAutoString(CZelboString::fromUtf8(text));
 }
 
@@ -228,6 +220,17 @@ Owned<NSDictionary> dictionaryOf(AFCDictionaryRef info, const CZelboString& path
     return values;
 }
 
+FileInformation informationOf(AFCDictionaryRef info) {
+    FileInformation read;
+    char* key = nullptr;
+    char* value = nullptr;
+    while (MobileDevice::AFCKeyValueRead(info, &key, &value) == 0 && key != nullptr &&
+           value != nullptr) {
+        read.take(key, value);
+    }
+    return read;
+}
+
 }  // namespace
 
 Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
@@ -244,22 +247,41 @@ Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
     return values;
 }
 
-bool AFCDirectory::fileInfoOfEach(const std::vector<CZelboString>& paths,
-                                  const std::function<void(size_t, Owned<NSDictionary>)>& found) {
+std::optional<FileInformation> AFCDirectory::fileInformation(const CZelboString& path) {
+    if (!validate(path, u"Input file is nil"))
+        return std::nullopt;
+    AFCDictionaryRef info = nullptr;
+    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
+                      "AFCFileInfoOpen")) {
+        return std::nullopt;
+    }
+    FileInformation read = informationOf(info);
+    MobileDevice::AFCKeyValueClose(info);
+    setErrorText({});
+    return read;
+}
+
+bool AFCDirectory::fileInfoOfEach(
+    const std::vector<CZelboString>& paths,
+    const std::function<void(size_t, std::optional<FileInformation>)>& found) {
     if (connection_ == nullptr) {
         setErrorText(u"Connection is not open");
         return false;
     }
     const Utf8Paths asked(paths);
     struct Receiver {
-        const std::vector<CZelboString>& paths;
-        const std::function<void(size_t, Owned<NSDictionary>)>& found;
-    } receiver{paths, found};
+        size_t count;
+        const std::function<void(size_t, std::optional<FileInformation>)>& found;
+    } receiver{paths.size(), found};
     const auto handle = [](void* context, size_t index, int result, AFCDictionaryRef info) {
         const auto& to = *static_cast<Receiver*>(context);
-        if (index < to.paths.size())
-            to.found(index, result == 0 && info != nullptr ? dictionaryOf(info, to.paths[index])
-                                                           : nullptr);
+        if (index >= to.count)
+            return;
+        if (result != 0 || info == nullptr) {
+            to.found(index, std::nullopt);
+            return;
+        }
+        to.found(index, informationOf(info));
     };
     return reportResult(MobileDevice::AFCFileInfoStream(connection_, asked.pointers.data(),
                                                         asked.pointers.size(), handle, &receiver),

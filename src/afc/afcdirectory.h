@@ -11,6 +11,7 @@
 
 #include "afc/afcdirectorydelegate.h"
 #include "afc/afcfilereference.h"
+#include "afc/fileinformation.h"
 #include "device/amservice.h"
 #include "values/nsarray.h"
 #include "values/nsdictionary.h"
@@ -52,15 +53,16 @@ public:
      * plus "path" holding path as given; null on failure.
      */
     ZelboLib::Owned<ZelboLib::NSDictionary> fileInfo(const CZelboString& path);
+    /** The keys of fileInfo that the system reads, as one request; nothing on failure. */
+    std::optional<FileInformation> fileInformation(const CZelboString& path);
     /**
-     * The file information of every path, asked for in one stream of requests in flight:
-     * found(index, information) once for each path the device answered, with null for one it
-     * has nothing at, in any order. False when the stream broke off (or the library has none)
-     * before every path was answered; the rest are then to be asked one by one.
+     * The read keys of the file information of every path, asked for in one stream of requests
+     * in flight: found(index, information) once for each path the device answered, with nothing
+     * for one it has nothing at, in any order. False when the stream broke off (or the library
+     * has none) before every path was answered; the rest are then to be asked one by one.
      */
     bool fileInfoOfEach(const std::vector<CZelboString>& paths,
-                        const std::function<void(size_t, ZelboLib::Owned<ZelboLib::NSDictionary>)>&
-                            found);
+                        const std::function<void(size_t, std::optional<FileInformation>)>& found);
     /**
      * The whole contents of small files, read in one stream of requests in flight, each expected
      * to hold its listed size (expectedSizes, same order as paths): arrived(index, contents) for

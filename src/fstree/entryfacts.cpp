@@ -7,13 +7,15 @@ namespace ZelboLib {
 
 EntryFacts factsOf(FileSystemNode& node) {
     EntryFacts facts;
-    // One request at most: the information once fetched serves the rest.
-    if (!node.ensureFileInfo())
+    const std::optional<FileInformation> info = node.ensureFileInfo();
+    if (!info)
         return facts;
-    facts.isFolder = node.isDirectory();
-    facts.size = node.fileSize();
-    facts.modificationTime = node.modificationTime();
-    facts.creationTime = node.creationTime();
+    // Only a link asks the device again, for its target.
+    facts.isFolder = info->type() == FileInformation::Type::Folder ||
+                     (info->type() == FileInformation::Type::SymbolicLink && node.isDirectory());
+    facts.size = info->size();
+    facts.modificationTime = info->modificationTime();
+    facts.creationTime = info->creationTime();
     return facts;
 }
 

@@ -27,12 +27,11 @@ void prefetchFileInfo(const std::vector<std::shared_ptr<FileSystemNode>>& nodes,
         paths.reserve(end - start);
         for (size_t index = start; index < end; ++index)
             paths.push_back(wanting[index]->fullPath());
-        const bool answered =
-            connection.fileInfoOfEach(paths, [&](size_t index, Owned<NSDictionary> info) {
-                if (info)
-                    wanting[start + index]->adoptFileInfo(std::move(info));
-            });
-        if (!answered)
+        const auto adopt = [&](size_t index, std::optional<FileInformation> info) {
+            if (info)
+                wanting[start + index]->adoptFileInfo(std::move(*info));
+        };
+        if (!connection.fileInfoOfEach(paths, adopt))
             return;
     }
 }

@@ -13,7 +13,6 @@
 #include "fstree/filesystemnodedelegate.h"
 #include "fstree/sharedappconnection.h"
 #include "values/cautostring.h"
-#include "values/cint64.h"
 #include "values/nsarray.h"
 
 namespace ZelboLib {
@@ -21,12 +20,6 @@ namespace ZelboLib {
 namespace {
 
 constexpr uint32_t kReadChunk = 65536;
-
-/** The text under key, or "" when it is missing or not a text. */
-CZelboString textFromInfo(const NSDictionary& info, const char16_t* key) {
-    const auto* text = dynamic_cast<const CAutoString*>(info.objectForKey(key));
-    return text != nullptr ? text->text() : CZelboString();
-}
 
 }  // namespace
 
@@ -194,15 +187,15 @@ std::optional<bool> FileSystemNode::knownToHaveSubfolders() const {
         return std::nullopt;
     bool unknown = false;
     for (const auto& child : children_) {
-        std::shared_ptr<const NSDictionary> info;
+        std::optional<FileInformation::Type> type;
         {
             const std::lock_guard childLock(child->mutex_);
-            info = child->fileInfo_;
+            if (child->fileInfo_)
+                type = child->fileInfo_->type();
         }
-        const CZelboString type = info ? textFromInfo(*info, u"st_ifmt") : CZelboString();
-        if (type == u"S_IFDIR")
+        if (type == FileInformation::Type::Folder)
             return true;
-        if (!info || type == u"S_IFLNK")
+        if (!type || type == FileInformation::Type::SymbolicLink)
             unknown = true;
     }
     if (unknown)
@@ -210,32 +203,32 @@ std::optional<bool> FileSystemNode::knownToHaveSubfolders() const {
     return false;
 }
 
-std::shared_ptr<const NSDictionary> FileSystemNode::ensureFileInfo() {
+std::optional<FileInformation> FileSystemNode::ensureFileInfo() {
     const std::shared_ptr<AFCDirectory> connection = directory();
     return fileInfoUsing(connection.get());
 }
 
 bool FileSystemNode::hasFileInfo() const {
     const std::lock_guard lock(mutex_);
-    return fileInfo_ != nullptr;
+    return fileInfo_.has_value();
 }
 
-void FileSystemNode::adoptFileInfo(std::shared_ptr<const NSDictionary> info) {
+void FileSystemNode::adoptFileInfo(FileInformation info) {
     const std::lock_guard lock(mutex_);
     // Kept first wins, as in fileInfoUsing, so callers agree.
     if (!fileInfo_)
         fileInfo_ = std::move(info);
 }
 
-std::shared_ptr<const NSDictionary> FileSystemNode::fileInfoUsing(AFCDirectory* directory) {
+std::optional<FileInformation> FileSystemNode::fileInfoUsing(AFCDirectory* directory) {
     {
         const std::lock_guard lock(mutex_);
         if (fileInfo_ || directory == nullptr)
             return fileInfo_;
     }
-    std::shared_ptr<const NSDictionary> fetched = directory->fileInfo(fullPath_);
+    std::optional<FileInformation> fetched = directory->fileInformation(fullPath_);
     if (!fetched)
-        return nullptr;
+        return std::nullopt;
     const std::lock_guard lock(mutex_);
     // Another thread may have fetched it meanwhile: keep the first, so callers agree.
     if (!fileInfo_)
@@ -249,21 +242,20 @@ bool FileSystemNode::isDirectory() {
 }
 
 bool FileSystemNode::isDirectoryUsing(AFCDirectory* directory) {
-    const std::shared_ptr<const NSDictionary> info = fileInfoUsing(directory);
+    const std::optional<FileInformation> info = fileInfoUsing(directory);
     if (!info)
         return false;
-    const CZelboString type = textFromInfo(*info, u"st_ifmt");
-    if (type == u"S_IFDIR")
+    if (info->type() == FileInformation::Type::Folder)
         return true;
-    if (type != u"S_IFLNK" || directory == nullptr)
+    if (info->type() != FileInformation::Type::SymbolicLink || directory == nullptr)
         return false;
     const CZelboString target =
-        resolveLinkTarget(parentOfDevicePath(fullPath_), textFromInfo(*info, u"LinkTarget"));
+        resolveLinkTarget(parentOfDevicePath(fullPath_), info->linkTarget());
     if (target.isEmpty())
         return false;
     // Not kept: the link may be pointed elsewhere while the node lives.
-    const Owned<NSDictionary> targetInfo = directory->fileInfo(target);
-    return targetInfo && textFromInfo(*targetInfo, u"st_ifmt") == u"S_IFDIR";
+    const std::optional<FileInformation> targetInfo = directory->fileInformation(target);
+    return targetInfo && targetInfo->type() == FileInformation::Type::Folder;
 }
 
 bool FileSystemNode::isSymbolicLink() {
@@ -272,28 +264,23 @@ bool FileSystemNode::isSymbolicLink() {
 }
 
 bool FileSystemNode::isSymbolicLinkUsing(AFCDirectory* directory) {
-    const std::shared_ptr<const NSDictionary> info = fileInfoUsing(directory);
-    return info && textFromInfo(*info, u"st_ifmt") == u"S_IFLNK";
-}
-
-int64_t FileSystemNode::numberFromInfo(const char16_t* key) {
-    const std::shared_ptr<const NSDictionary> info = ensureFileInfo();
-    if (!info)
-        return 0;
-    const auto* number = dynamic_cast<const CInt64*>(info->objectForKey(key));
-    return number != nullptr ? number->value() : 0;
+    const std::optional<FileInformation> info = fileInfoUsing(directory);
+    return info && info->type() == FileInformation::Type::SymbolicLink;
 }
 
 int64_t FileSystemNode::fileSize() {
-    return numberFromInfo(u"st_size");
+    const std::optional<FileInformation> info = ensureFileInfo();
+    return info ? info->size() : 0;
 }
 
 int64_t FileSystemNode::modificationTime() {
-    return numberFromInfo(u"st_mtime");
+    const std::optional<FileInformation> info = ensureFileInfo();
+    return info ? info->modificationTime() : 0;
 }
 
 int64_t FileSystemNode::creationTime() {
-    return numberFromInfo(u"st_birthtime");
+    const std::optional<FileInformation> info = ensureFileInfo();
+    return info ? info->creationTime() : 0;
 }
 
 bool FileSystemNode::remove(RefreshParent refresh) {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "values/nsdictionary.h"
+#include "afc/fileinformation.h"
 #include "values/zelbostring.h"
 
 class AFCDirectory;
@@ -109,13 +109,13 @@ public:
     virtual std::optional<bool> knownToHaveSubfolders() const;
 
     /**
-     * The file information of fullPath, fetched on first need and kept; null when it cannot be
-     * fetched (asked again next time).
+     * The file information of fullPath, fetched on first need and kept; nothing when it cannot
+     * be fetched (asked again next time).
      */
-    std::shared_ptr<const NSDictionary> ensureFileInfo();
+    std::optional<FileInformation> ensureFileInfo();
     bool hasFileInfo() const;
     /** Keeps info as the file information, unless the node has some already. */
-    void adoptFileInfo(std::shared_ptr<const NSDictionary> info);
+    void adoptFileInfo(FileInformation info);
     /** A folder, or a symbolic link whose target is a folder. */
     virtual bool isDirectory();
     /** A symbolic link, whatever it points to. Walks over folders must not descend into it. */
@@ -186,11 +186,10 @@ protected:
 private:
     std::shared_ptr<FileSystemNode> makeChild(const CZelboString& entryName);
     void loadChildrenUsing(AFCDirectory* directory);
-    std::shared_ptr<const NSDictionary> fileInfoUsing(AFCDirectory* directory);
+    std::optional<FileInformation> fileInfoUsing(AFCDirectory* directory);
     bool isDirectoryUsing(AFCDirectory* directory);
     bool isSymbolicLinkUsing(AFCDirectory* directory);
     bool removeUsing(AFCDirectory& directory);
-    int64_t numberFromInfo(const char16_t* key);
 
     const std::shared_ptr<AMDevice> device_;
     const std::weak_ptr<DeviceFileSystemNode> deviceNode_;
@@ -207,7 +206,7 @@ private:
     NodeList children_;
     bool childrenLoaded_ = false;
     std::chrono::steady_clock::time_point listedAt_;
-    std::shared_ptr<const NSDictionary> fileInfo_;
+    std::optional<FileInformation> fileInfo_;
 };
 
 }  // namespace ZelboLib

@@ -42,6 +42,31 @@ TEST_F(FakeAfcTest, ValuesOfDigitsAloneBecomeNumbers) {
     EXPECT_EQ(type(u"empty"), ZelboLib::kTypeString);
     EXPECT_EQ(type(u"huge"), ZelboLib::kTypeString);
     EXPECT_EQ(info->objectForKey(u"path")->description().view(), u"/DCIM/a.jpg");
+
+    // The keys a listing keeps per entry read the same.
+    const auto kept = media->fileInformation(u"/DCIM/a.jpg");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 755);
+    EXPECT_EQ(kept->modificationTime(), 1700000000123456789);
+    EXPECT_EQ(kept->creationTime(), 0);
+    EXPECT_EQ(kept->type(), FileInformation::Type::File);
+    EXPECT_TRUE(kept->linkTarget().isEmpty());
+}
+
+TEST_F(FakeAfcTest, KeptInformationTakesTheLastOfARepeatedKeyAndLinkTargetsOfDigits) {
+    fake.setFileInfo({{"st_ifmt", "S_IFDIR"},
+                      {"st_ifmt", "S_IFLNK"},
+                      {"st_size", "12"},
+                      {"st_size", "99999999999999999999"},
+                      {"st_birthtime", "x"},
+                      {"LinkTarget", "2023"}});
+    const auto kept = media->fileInformation(u"/year");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->type(), FileInformation::Type::SymbolicLink);
+    EXPECT_EQ(kept->size(), 0);
+    EXPECT_EQ(kept->creationTime(), 0);
+    // A link to a folder named with digits leads there.
+    EXPECT_EQ(kept->linkTarget().view(), u"2023");
 }
 
 TEST_F(FakeAfcTest, SizesPast4GiBReachTheDelegateWhole) {

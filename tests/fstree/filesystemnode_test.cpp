@@ -116,14 +116,17 @@ TEST_F(FileSystemNodeTest, LinksToFoldersCountAsFoldersAndDanglingOnesDoNot) {
     fs::create_directory_symlink("Photos", phone.media() / "photoLink");
     fs::create_symlink("missing", phone.media() / "dangling");
     fs::create_symlink("file.txt", phone.media() / "fileLink");
+    write("2023/p.jpg", "p");
+    fs::create_directory_symlink("2023", phone.media() / "yearLink");
     const auto photoLink = node(u"/Media/photoLink");
     EXPECT_TRUE(photoLink->isDirectory());
+    EXPECT_TRUE(node(u"/Media/yearLink")->isDirectory());
     EXPECT_TRUE(photoLink->isSymbolicLink());
     EXPECT_FALSE(node(u"/Media/dangling")->isDirectory());
     EXPECT_FALSE(node(u"/Media/fileLink")->isDirectory());
     EXPECT_FALSE(node(u"/Media/Photos")->isSymbolicLink());
     EXPECT_EQ(namesOf(node(u"/Media")->subfolders()),
-              (std::vector<std::string>{"Photos", "photoLink"}));
+              (std::vector<std::string>{"2023", "Photos", "photoLink", "yearLink"}));
 }
 
 TEST_F(FileSystemNodeTest, SubfoldersAreKnownOnlyFromWhatWasListed) {

@@ -40,10 +40,8 @@ void printEntry(FileSystemNode& item, bool longFormat) {
     const char type = link ? 'l' : item.isDirectory() ? 'd' : '-';
     std::string target;
     if (link) {
-        if (const auto info = item.ensureFileInfo()) {
-            if (const auto* value = info->objectForKey(u"LinkTarget"))
-                target = " -> " + value->description().toUtf8();
-        }
+        if (const auto info = item.ensureFileInfo(); info && !info->linkTarget().isEmpty())
+            target = " -> " + info->linkTarget().toUtf8();
     }
     std::printf("%c %12lld %s %s%s\n", type, static_cast<long long>(item.fileSize()),
                 timeText(item.modificationTime()).c_str(), name.c_str(), target.c_str());
