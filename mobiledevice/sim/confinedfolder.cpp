@@ -3,7 +3,9 @@
 #include "afcerror.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,6 +77,9 @@ int ConfinedFolder::resolve(const char* path, FinalLink finalLink, ResolvedEntry
         return kAfcNoMemory;
     }
     std::deque<std::string> components = splitPath(path);
+    if (resolvedAtOnce(components, finalLink, entry)) {
+        return kAfcSuccess;
+    }
     int linksFollowed = 0;
     while (!components.empty()) {
         std::string name = std::move(components.front());
@@ -149,6 +154,47 @@ int ConfinedFolder::resolve(const char* path, FinalLink finalLink, ResolvedEntry
         entry.atTop = chain.size() == 2;
     }
     return kAfcSuccess;
+}
+
+bool ConfinedFolder::resolvedAtOnce(const std::deque<std::string>& components, FinalLink finalLink,
+                                    ResolvedEntry& entry) const {
+    if (components.size() < 2 || !onlyEntry_.empty()) {
+        return false;
+    }
+    std::string folders;
+    for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+        if (components[i] == "..") {
+            return false;
+        }
+        folders += (i == 0 ? "" : "/") + components[i];
+    }
+    const std::string& name = components.back();
+    if (name == "..") {
+        return false;
+    }
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    UniqueFd parent(
+        static_cast<int>(::syscall(SYS_openat2, root_.get(), folders.c_str(), &how, sizeof how)));
+    if (!parent.valid()) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstatat(parent.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) {
+            return false;
+        }
+        status.st_mode = 0;
+    } else if (S_ISLNK(status.st_mode) && finalLink == FinalLink::Follow) {
+        return false;
+    }
+    entry.devicePath = joinPath(std::vector<std::string>(components.begin(), components.end()));
+    entry.exists = status.st_mode != 0;
+    entry.atTop = false;
+    entry.name = name;
+    entry.parent = std::move(parent);
+    return true;
 }
 
 int ConfinedFolder::makeDirectories(const char* path) const {

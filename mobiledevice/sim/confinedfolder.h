@@ -3,6 +3,7 @@
 
 #include "uniquefd.h"
 
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,11 @@ public:
     static std::string linkTargetDevicePath(const std::string& linkPath, const std::string& target);
 
 private:
+    // The folders of a plain path opened in one call, beneath the root and through no link;
+    // false leaves a link, "..", a restricted view or a kernel without openat2 to the walk.
+    bool resolvedAtOnce(const std::deque<std::string>& components, FinalLink finalLink,
+                        ResolvedEntry& entry) const;
+
     UniqueFd root_;
     std::string onlyEntry_;
 };
