@@ -3,6 +3,7 @@
 #include "afcpacket.h"
 #include "daemonfixture.h"
 #include "faultplan.h"
+#include "hostboundbuffer.h"
 #include "muxconnection.h"
 #include "muxframing.h"
 #include "serviceports.h"
@@ -10,6 +11,7 @@
 #include "usblink.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <valgrind/valgrind.h>
@@ -250,7 +252,8 @@ TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     const auto start = std::chrono::steady_clock::now();
     std::thread sender([&] {
         const std::string bytes(3'500'000, 'x');
-        EXPECT_TRUE(link.transmit(sockets[0], bytes.data(), bytes.size(), start));
+        HostBoundBuffer out(sockets[0], usb2->packetBytes);
+        EXPECT_TRUE(link.transmit(out, bytes.data(), bytes.size(), start) && out.flush());
     });
     std::string received(3'500'000, '\0');
     ASSERT_TRUE(readExactly(sockets[1], received.data(), 1, 5000));
@@ -282,6 +285,40 @@ TEST(UsbLink, RepliesArriveAsTheyCrossAndRequestsCrossMeanwhile) {
     ASSERT_TRUE(packets);
     EXPECT_EQ(packets->packetBytes, 512u);
     EXPECT_EQ(usb2->packetBytes, LinkProfile::kDefaultPacketBytes);
+}
+
+TEST(HostBoundBuffer, GathersRepliesThatAreDueUntilTheDeviceWaits) {
+    int sockets[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    const auto readable = [&] {
+        pollfd waiting{sockets[1], POLLIN, 0};
+        return poll(&waiting, 1, 0) == 1;
+    };
+    HostBoundBuffer out(sockets[0], 1000);
+    const auto before = HostBoundBuffer::Clock::now();
+    ASSERT_TRUE(out.add("first ", 6) && out.add("second", 6));
+    EXPECT_FALSE(readable());
+    // A host cannot have seen a reply that is still gathered.
+    EXPECT_FALSE(out.allWrittenBefore(HostBoundBuffer::Clock::now()));
+    // The device's next wait sends them first, in one write.
+    ASSERT_TRUE(out.waitUntil(HostBoundBuffer::Clock::now() + std::chrono::milliseconds(2)));
+    char received[2000];
+    EXPECT_EQ(recv(sockets[1], received, sizeof received, MSG_DONTWAIT), 12);
+    EXPECT_FALSE(out.allWrittenBefore(before));
+    EXPECT_TRUE(out.allWrittenBefore(HostBoundBuffer::Clock::now()));
+    // A packet's worth goes at once, after what was gathered before it.
+    ASSERT_TRUE(out.add("x", 1));
+    const std::string packet(1000, 'p');
+    ASSERT_TRUE(out.add(packet.data(), packet.size()));
+    ASSERT_TRUE(readExactly(sockets[1], received, 1001, 1000));
+    EXPECT_EQ(std::string(received, 2), "xp");
+    // Bytes that have waited long enough go at the next look, wait or not.
+    ASSERT_TRUE(out.add("late", 4));
+    std::this_thread::sleep_for(HostBoundBuffer::kHoldLimit * 2);
+    ASSERT_TRUE(out.waitUntil(HostBoundBuffer::Clock::now()));
+    EXPECT_EQ(recv(sockets[1], received, sizeof received, MSG_DONTWAIT), 4);
+    close(sockets[0]);
+    close(sockets[1]);
 }
 
 TEST(FaultPlan, RejectsUnknownFaultsAndUnusableCounts) {

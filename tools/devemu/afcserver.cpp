@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace plovik::devemu {
 
@@ -42,7 +41,12 @@ AfcReply status(int result) {
 void AfcServer::serve(int socket) {
     device_.tally().afcConnectionOpened();
     AfcRequestQueue queue(socket);
+    HostBoundBuffer out = device_.hostBound(socket);
     for (;;) {
+        // Before waiting for the host, the host has every reply.
+        if (!queue.hasWaiting() && !out.flush()) {
+            return;
+        }
         const auto arrival = queue.next(kIdleTimeout);
         if (!arrival) {
             return;
@@ -50,26 +54,30 @@ void AfcServer::serve(int socket) {
         // The drill answers a request that waited behind this one first.
         if (device_.faults().unorderedAfcReplies() && queue.hasWaiting()) {
             const auto overtaking = queue.next(std::chrono::milliseconds(0));
-            if (overtaking && !respond(socket, queue, *overtaking)) {
+            if (overtaking && !respond(out, queue, *overtaking)) {
                 return;
             }
         }
-        if (!respond(socket, queue, *arrival)) {
+        if (!respond(out, queue, *arrival)) {
             return;
         }
     }
 }
 
-bool AfcServer::respond(int socket, AfcRequestQueue& queue,
+bool AfcServer::respond(HostBoundBuffer& out, AfcRequestQueue& queue,
                         const AfcRequestQueue::Arrival& arrival) {
     const AfcRequest& request = arrival.request;
     const auto crossed = device_.received(
         kAfcHeaderSize + request.arguments.size() + request.payload.size(), arrival.at);
     // Sent before the reply to the one before had reached the host: it cost no round trip.
-    const bool sentAhead = arrival.at < lastReplySent_;
+    const bool sentAhead = !out.allWrittenBefore(arrival.at);
     device_.tally().afcRequest(request.operation, sentAhead);
     const RequestFault fault = device_.nextAfcRequest(
         request.operation, kAfcHeaderSize + request.arguments.size() + request.payload.size());
+    // The replies before a fault reach the host, whatever the fault does to this one.
+    if (fault != RequestFault::None && !out.flush()) {
+        return false;
+    }
     if (fault == RequestFault::Detach) {
         device_.detach();
         return false;
@@ -85,7 +93,9 @@ bool AfcServer::respond(int socket, AfcRequestQueue& queue,
         return false;
     }
     // The device acts on a request only once all of it is there.
-    std::this_thread::sleep_until(crossed);
+    if (!out.waitUntil(crossed)) {
+        return false;
+    }
     const auto working = EmulatedDevice::Clock::now();
     const AfcReply reply = sentAhead && device_.faults().refusesAfcSentAhead()
                                ? AfcReply::status(kAfcNoResources)
@@ -103,11 +113,13 @@ bool AfcServer::respond(int socket, AfcRequestQueue& queue,
     if (fault == RequestFault::Reset) {
         // The connection breaks with half of the reply sent; the device stays.
         packet.resize(packet.size() / 2);
-        device_.send(socket, packet, crossed, work, lastReplySent_);
-        shutdown(socket, SHUT_RDWR);
+        if (device_.send(out, packet, crossed, work)) {
+            out.flush();
+        }
+        shutdown(out.socket(), SHUT_RDWR);
         return false;
     }
-    return device_.send(socket, packet, crossed, work, lastReplySent_);
+    return device_.send(out, packet, crossed, work);
 }
 
 AfcReply AfcServer::answer(const AfcRequest& request) {

@@ -1,6 +1,7 @@
 // AFC on one connection: requests in device packets, answered strictly one after another in the
 // order they came, each no sooner than the link's latency after it crossed, from a confined
 // device folder by the simulator's AFC model, with the faults of the run applied per request.
+// Replies that come due while further requests wait share writes to the host.
 #ifndef PLOVIK_DEVEMU_AFCSERVER_H
 #define PLOVIK_DEVEMU_AFCSERVER_H
 
@@ -28,7 +29,8 @@ public:
 
 private:
     // Answers one request at its time on the link; false when the connection ends.
-    bool respond(int socket, AfcRequestQueue& queue, const AfcRequestQueue::Arrival& arrival);
+    bool respond(HostBoundBuffer& out, AfcRequestQueue& queue,
+                 const AfcRequestQueue::Arrival& arrival);
     AfcReply answer(const AfcRequest& request);
     AfcReply listing(const std::string& path) const;
     AfcReply fileInfo(const std::string& path) const;
@@ -42,9 +44,6 @@ private:
     sim::AfcConnection connection_;
     // Files opened under /DCIM while cloud-only photos are drilled.
     std::set<uint64_t> cloudOnlyFiles_;
-    // When the last slice of the last reply began to be written; a request that came before it
-    // was sent ahead.
-    EmulatedDevice::Clock::time_point lastReplySent_{};
 };
 
 }  // namespace plovik::devemu

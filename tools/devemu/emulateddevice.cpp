@@ -42,16 +42,17 @@ const char* EmulatedDevice::pairingRefusal() const {
 }
 
 bool EmulatedDevice::send(int socket, const std::string& bytes) {
-    return transmit(socket, bytes, Clock::now() + link_.latency());
+    HostBoundBuffer out = hostBound(socket);
+    return transmit(out, bytes, Clock::now() + link_.latency()) && out.flush();
 }
 
-bool EmulatedDevice::send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-                          Clock::duration work, Clock::time_point& lastSlice) {
-    return transmit(socket, bytes, requestCrossed + std::max(link_.latency(), work), &lastSlice);
+bool EmulatedDevice::send(HostBoundBuffer& out, const std::string& bytes,
+                          Clock::time_point requestCrossed, Clock::duration work) {
+    return transmit(out, bytes, requestCrossed + std::max(link_.latency(), work));
 }
 
-bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
-                              Clock::time_point* lastSlice) {
+bool EmulatedDevice::transmit(HostBoundBuffer& out, const std::string& bytes,
+                              Clock::time_point notBefore) {
     std::size_t allowed = bytes.size();
     {
         const std::lock_guard lock(mutex_);
@@ -65,8 +66,10 @@ bool EmulatedDevice::transmit(int socket, const std::string& bytes, Clock::time_
         bytesSent_ += allowed;
     }
     tally_->fromDevice(allowed);
-    const bool sent = link_.transmit(socket, bytes.data(), allowed, notBefore, lastSlice);
+    const bool sent = link_.transmit(out, bytes.data(), allowed, notBefore);
     if (allowed < bytes.size()) {
+        // What the budget let through reaches the host before the device goes.
+        out.flush();
         detach();
         return false;
     }

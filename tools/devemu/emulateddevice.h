@@ -58,11 +58,12 @@ public:
     // when the peer is gone.
     bool send(int socket, const std::string& bytes);
     // The same for the reply to a request that crossed at requestCrossed and took work to
-    // answer. The turnaround covers the work, as on a device that works on a request while the
-    // reply before still crosses; only longer work delays the reply. lastSlice receives when its
-    // last slice began to be written: no host can have seen the reply before.
-    bool send(int socket, const std::string& bytes, Clock::time_point requestCrossed,
-              Clock::duration work, Clock::time_point& lastSlice);
+    // answer, handed to out. The turnaround covers the work, as on a device that works on a
+    // request while the reply before still crosses; only longer work delays the reply.
+    bool send(HostBoundBuffer& out, const std::string& bytes, Clock::time_point requestCrossed,
+              Clock::duration work);
+    // A buffer for a connection's replies on socket, gathering as much as one packet of the link.
+    HostBoundBuffer hostBound(int socket) const { return {socket, link_.packetBytes()}; }
     // Books a request of bytes from the host that began to arrive at arrived; the time it has
     // crossed the link.
     Clock::time_point received(std::size_t bytes, Clock::time_point arrived);
@@ -84,8 +85,7 @@ public:
     }
 
 private:
-    bool transmit(int socket, const std::string& bytes, Clock::time_point notBefore,
-                  Clock::time_point* lastSlice = nullptr);
+    bool transmit(HostBoundBuffer& out, const std::string& bytes, Clock::time_point notBefore);
 
     const uint32_t id_;
     const std::shared_ptr<sim::SimDevice> model_;

@@ -1,11 +1,8 @@
 #include "usblink.h"
 
-#include "socketio.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <thread>
 
 namespace plovik::devemu {
 
@@ -76,24 +73,23 @@ UsbLink::Clock::time_point UsbLink::receive(std::size_t bytes, Clock::time_point
     return book(toDeviceUntil_, toHostUntil_, bytes, arrived).end;
 }
 
-bool UsbLink::transmit(int socket, const char* bytes, std::size_t length,
-                       Clock::time_point notBefore, Clock::time_point* lastSlice) {
+bool UsbLink::transmit(HostBoundBuffer& out, const char* bytes, std::size_t length,
+                       Clock::time_point notBefore) {
     // Slices whose time came while the emulator prepared the reply go out at once: the caller's
     // notBefore already counts the device's work, which the emulator's own speed must not add to.
     const Booking booking = book(toHostUntil_, toDeviceUntil_, length, notBefore);
-    std::this_thread::sleep_until(booking.start);
+    if (!out.waitUntil(booking.start)) {
+        return false;
+    }
     const auto span = booking.end - booking.start;
     const std::size_t sliceSize = span > Clock::duration::zero() ? profile_.packetBytes : length;
     for (std::size_t done = 0; done < length;) {
         const std::size_t slice = std::min(sliceSize, length - done);
-        // Each slice is written once it has crossed, so the last byte lands at the booked end.
+        // Each slice is handed over once it has crossed, so the last byte lands at the booked end.
         const double crossed = static_cast<double>(done + slice) / static_cast<double>(length);
-        std::this_thread::sleep_until(booking.start +
-                                      std::chrono::duration_cast<Clock::duration>(span * crossed));
-        if (lastSlice != nullptr) {
-            *lastSlice = Clock::now();
-        }
-        if (!writeAll(socket, bytes + done, slice)) {
+        if (!out.waitUntil(booking.start +
+                           std::chrono::duration_cast<Clock::duration>(span * crossed)) ||
+            !out.add(bytes + done, slice)) {
             return false;
         }
         done += slice;

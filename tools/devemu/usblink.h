@@ -9,6 +9,8 @@
 #ifndef PLOVIK_DEVEMU_USBLINK_H
 #define PLOVIK_DEVEMU_USBLINK_H
 
+#include "hostboundbuffer.h"
+
 #include <chrono>
 #include <cstddef>
 #include <mutex>
@@ -43,11 +45,11 @@ public:
     // Books a request of bytes from the host that began to arrive at arrived; the time it has
     // crossed completely, before which the device must not act on it.
     Clock::time_point receive(std::size_t bytes, Clock::time_point arrived);
-    // Writes bytes to the socket as they cross the link, slice by slice, starting at notBefore
-    // (even when that has passed) or after every transfer booked before; lastSlice, when given,
-    // receives when the last slice began to be written. false when the peer is gone.
-    bool transmit(int socket, const char* bytes, std::size_t length, Clock::time_point notBefore,
-                  Clock::time_point* lastSlice = nullptr);
+    // Hands bytes to out as they cross the link, slice by slice, starting at notBefore (even
+    // when that has passed) or after every transfer booked before. false when the peer is gone.
+    bool transmit(HostBoundBuffer& out, const char* bytes, std::size_t length,
+                  Clock::time_point notBefore);
+    std::size_t packetBytes() const { return profile_.packetBytes; }
 
 private:
     struct Booking {
