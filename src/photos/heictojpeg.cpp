@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include <jpeglib.h>
-#include <libheif/heif.h>
 
 #include <array>
 #include <cstring>
@@ -14,44 +13,33 @@
 #include <optional>
 
 #include "photos/heifexif.h"
+#include "photos/heiflibrary.h"
 #include "photos/uprightexif.h"
 
 namespace {
 
-struct ContextFree {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-};
-struct HandleRelease {
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-struct ImageRelease {
-    void operator()(heif_image* image) const { heif_image_release(image); }
-};
-struct OptionsFree {
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
 
 constexpr std::array<uint8_t, 6> kExifHeader = {'E', 'x', 'i', 'f', 0, 0};
 // A JPEG segment's length field counts itself: 65,535 less 2.
 constexpr size_t kMaxSegmentData = 65533;
 
 /** The TIFF data of the image's Exif block. */
-std::vector<uint8_t> exifTiffOf(heif_image_handle* handle) {
+std::vector<uint8_t> exifTiffOf(const HeifLibrary& heif, heif_image_handle* handle) {
     heif_item_id id = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
+    if (heif.imageHandleGetListOfMetadataBlockIds(handle, "Exif", &id, 1) < 1)
         return {};
-    std::vector<uint8_t> block(heif_image_handle_get_metadata_size(handle, id));
+    std::vector<uint8_t> block(heif.imageHandleGetMetadataSize(handle, id));
     if (block.empty() ||
-        heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+        heif.imageHandleGetMetadata(handle, id, block.data()).code != heif_error_Ok)
         return {};
     return tiffOfHeifExif(block);
 }
 
 // An ICC profile beside an nclx one counts: a JPEG can carry only the ICC one.
-std::vector<uint8_t> colourProfileOf(heif_image_handle* handle) {
-    std::vector<uint8_t> profile(heif_image_handle_get_raw_color_profile_size(handle));
+std::vector<uint8_t> colourProfileOf(const HeifLibrary& heif, heif_image_handle* handle) {
+    std::vector<uint8_t> profile(heif.imageHandleGetRawColorProfileSize(handle));
     if (profile.empty() ||
-        heif_image_handle_get_raw_color_profile(handle, profile.data()).code != heif_error_Ok)
+        heif.imageHandleGetRawColorProfile(handle, profile.data()).code != heif_error_Ok)
         return {};
     return profile;
 }
@@ -114,52 +102,56 @@ HeicToJpegResult failed(const char16_t* reason) {
 }  // namespace
 
 HeicToJpegResult convertHeicToJpeg(std::span<const uint8_t> heic) {
-    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    const HeifLibrary* loaded = HeifLibrary::loaded();
+    if (loaded == nullptr)
+        return failed(u"libheif is not installed");
+    const HeifLibrary& heif = *loaded;
+    const std::unique_ptr<heif_context, HeifContextFree> context(heif.contextAlloc());
     if (!context)
         return failed(u"Out of memory");
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeicSide);
+    heif.contextSetMaximumImageSizeLimit(context.get(), kMaxHeicSide);
     // Photos are converted side by side, one a thread; the tiles of one need no threads of their
     // own.
-    heif_context_set_max_decoding_threads(context.get(), 0);
-    if (heif_context_read_from_memory_without_copy(context.get(), heic.data(), heic.size(), nullptr)
+    heif.contextSetMaxDecodingThreads(context.get(), 0);
+    if (heif.contextReadFromMemoryWithoutCopy(context.get(), heic.data(), heic.size(), nullptr)
             .code != heif_error_Ok)
         return failed(u"Not a HEIF file libheif can read");
     heif_image_handle* rawHandle = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+    if (heif.contextGetPrimaryImageHandle(context.get(), &rawHandle).code != heif_error_Ok)
         return failed(u"The file has no primary image");
-    const std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
-    const int statedWidth = heif_image_handle_get_width(handle.get());
-    const int statedHeight = heif_image_handle_get_height(handle.get());
+    const std::unique_ptr<heif_image_handle, HeifHandleRelease> handle(rawHandle);
+    const int statedWidth = heif.imageHandleGetWidth(handle.get());
+    const int statedHeight = heif.imageHandleGetHeight(handle.get());
     if (statedWidth < 1 || statedHeight < 1 || statedWidth > kMaxHeicSide ||
         statedHeight > kMaxHeicSide || int64_t{statedWidth} * statedHeight > kMaxHeicPixels)
         return failed(u"The image is too large to convert");
 
     std::vector<uint8_t> exifSegment;
-    if (const std::vector<uint8_t> tiff = exifTiffOf(handle.get()); !tiff.empty()) {
+    if (const std::vector<uint8_t> tiff = exifTiffOf(heif, handle.get()); !tiff.empty()) {
         const std::optional<std::vector<uint8_t>> upright = uprightExif(tiff);
         if (!upright || kExifHeader.size() + upright->size() > kMaxSegmentData)
             return failed(u"Its Exif data does not fit a JPEG file");
         exifSegment.assign(kExifHeader.begin(), kExifHeader.end());
         exifSegment.insert(exifSegment.end(), upright->begin(), upright->end());
     }
-    const std::vector<uint8_t> profile = colourProfileOf(handle.get());
+    const std::vector<uint8_t> profile = colourProfileOf(heif, handle.get());
 
-    const std::unique_ptr<heif_decoding_options, OptionsFree> options(
-        heif_decoding_options_alloc());
+    const std::unique_ptr<heif_decoding_options, HeifOptionsFree> options(
+        heif.decodingOptionsAlloc());
     if (!options)
         return failed(u"Out of memory");
     options->convert_hdr_to_8bit = 1;
     heif_image* rawImage = nullptr;
-    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+    if (heif.decodeImage(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
                           options.get())
             .code != heif_error_Ok)
         return failed(u"The image does not decode");
-    const std::unique_ptr<heif_image, ImageRelease> image(rawImage);
-    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    const std::unique_ptr<heif_image, HeifImageRelease> image(rawImage);
+    const int width = heif.imageGetWidth(image.get(), heif_channel_interleaved);
+    const int height = heif.imageGetHeight(image.get(), heif_channel_interleaved);
     int stride = 0;
     const uint8_t* plane =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+        heif.imageGetPlaneReadonly(image.get(), heif_channel_interleaved, &stride);
     if (plane == nullptr || width < 1 || height < 1 ||
         static_cast<int64_t>(stride) < int64_t{width} * 3)
         return failed(u"The image does not decode");

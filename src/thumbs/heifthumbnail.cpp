@@ -1,30 +1,17 @@
 #include "thumbs/heifthumbnail.h"
 
-#include <libheif/heif.h>
-
 #include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "photos/heiflibrary.h"
 #include "thumbs/heifthumbnailitem.h"
 #include "thumbs/memoryimagefile.h"
 
 namespace {
 
-struct ContextFree {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-};
-struct HandleRelease {
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-struct ImageRelease {
-    void operator()(heif_image* image) const { heif_image_release(image); }
-};
-struct OptionsFree {
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
-using Handle = std::unique_ptr<heif_image_handle, HandleRelease>;
+using Handle = std::unique_ptr<heif_image_handle, HeifHandleRelease>;
 
 /** libheif's view of an ImageFile: a position and reads from it. */
 class HeifReader {
@@ -66,28 +53,28 @@ private:
     uint64_t position_ = 0;
 };
 
-ImageSize sizeOf(const heif_image_handle* handle) {
-    return {heif_image_handle_get_width(handle), heif_image_handle_get_height(handle)};
+ImageSize sizeOf(const HeifLibrary& heif, const heif_image_handle* handle) {
+    return {heif.imageHandleGetWidth(handle), heif.imageHandleGetHeight(handle)};
 }
 
 /** The handle's image decoded upright into RGBA; nothing when it does not decode. */
-std::optional<RgbaImage> decodeUpright(const heif_image_handle* handle) {
-    const std::unique_ptr<heif_decoding_options, OptionsFree> options(
-        heif_decoding_options_alloc());
+std::optional<RgbaImage> decodeUpright(const HeifLibrary& heif, const heif_image_handle* handle) {
+    const std::unique_ptr<heif_decoding_options, HeifOptionsFree> options(
+        heif.decodingOptionsAlloc());
     if (!options)
         return std::nullopt;
     options->convert_hdr_to_8bit = 1;
     heif_image* raw = nullptr;
-    if (heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+    if (heif.decodeImage(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
                           options.get())
             .code != heif_error_Ok)
         return std::nullopt;
-    const std::unique_ptr<heif_image, ImageRelease> image(raw);
-    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    const std::unique_ptr<heif_image, HeifImageRelease> image(raw);
+    const int width = heif.imageGetWidth(image.get(), heif_channel_interleaved);
+    const int height = heif.imageGetHeight(image.get(), heif_channel_interleaved);
     int stride = 0;
     const uint8_t* plane =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+        heif.imageGetPlaneReadonly(image.get(), heif_channel_interleaved, &stride);
     const auto rowBytes = static_cast<size_t>(width) * 4;
     if (plane == nullptr || width < 1 || height < 1 || static_cast<size_t>(stride) < rowBytes)
         return std::nullopt;
@@ -104,24 +91,28 @@ std::optional<RgbaImage> decodeUpright(const heif_image_handle* handle) {
  * kMaxThumbnailSourceSide and its pixels within kMaxThumbnailSourcePixels.
  */
 std::optional<RgbaImage> decodePrimaryUpright(ImageFile& file) {
-    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    const HeifLibrary* loaded = HeifLibrary::loaded();
+    if (loaded == nullptr)
+        return std::nullopt;
+    const HeifLibrary& heif = *loaded;
+    const std::unique_ptr<heif_context, HeifContextFree> context(heif.contextAlloc());
     if (!context)
         return std::nullopt;
     HeifReader reader(file);
-    if (heif_context_read_from_reader(context.get(), HeifReader::callbacks(), &reader, nullptr)
+    if (heif.contextReadFromReader(context.get(), HeifReader::callbacks(), &reader, nullptr)
             .code != heif_error_Ok)
         return std::nullopt;
     heif_image_handle* raw = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
+    if (heif.contextGetPrimaryImageHandle(context.get(), &raw).code != heif_error_Ok)
         return std::nullopt;
     const Handle primary(raw);
     // Writers disagree on whether the stated size is the turned one; the caps hold either way.
-    const ImageSize source = sizeOf(primary.get());
+    const ImageSize source = sizeOf(heif, primary.get());
     if (source.width < 1 || source.height < 1 || source.width > kMaxThumbnailSourceSide ||
         source.height > kMaxThumbnailSourceSide ||
         int64_t{source.width} * source.height > kMaxThumbnailSourcePixels)
         return std::nullopt;
-    return decodeUpright(primary.get());
+    return decodeUpright(heif, primary.get());
 }
 
 std::optional<Thumbnail> thumbnailOf(RgbaImage decoded, ImageSize source) {
@@ -136,7 +127,8 @@ std::optional<Thumbnail> thumbnailOf(RgbaImage decoded, ImageSize source) {
 }  // namespace
 
 bool looksLikeHeif(std::span<const uint8_t> start) {
-    return heif_check_filetype(start.data(), static_cast<int>(start.size())) ==
+    const HeifLibrary* heif = HeifLibrary::loaded();
+    return heif != nullptr && heif->checkFiletype(start.data(), static_cast<int>(start.size())) ==
            heif_filetype_yes_supported;
 }
 
