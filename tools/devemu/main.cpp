@@ -9,6 +9,7 @@
 #include "emulateddevice.h"
 #include "faultplan.h"
 #include "muxdaemon.h"
+#include "tlssession.h"
 #include "traffictally.h"
 #include "trustedhosts.h"
 #include "usblink.h"
@@ -173,6 +174,7 @@ int main(int argc, char** argv) {
         if (!plugIn(daemon, options, nextId, trustedHosts, tally, hand)) {
             return 1;
         }
+        TlsSession::prepare();
         if (!daemon.start()) {
             std::fprintf(stderr, "plovik-devemu: %s: %s\n", options.socketPath.c_str(),
                          std::strerror(errno));

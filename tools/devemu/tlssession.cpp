@@ -33,6 +33,11 @@ X509Pointer certificateFromDer(const std::string& der) {
 
 }  // namespace
 
+void TlsSession::prepare() {
+    DeviceKey::shared();
+    SslContextPointer(SSL_CTX_new(TLS_server_method()));
+}
+
 std::unique_ptr<TlsSession> TlsSession::accept(int socket, EmulatedDevice& device,
                                                const Pairing& pairing) {
     std::unique_ptr<TlsSession> session(new TlsSession(socket, device, pairing));

@@ -21,6 +21,9 @@ class TlsSession {
 public:
     enum class Received { Data, HostClosed, Failed };
 
+    // Loads the device's key and readies the TLS engine (OpenSSL fetches its algorithms with
+    // the first context), as a device's lockdownd is ready before a host comes.
+    static void prepare();
     // Handshakes on the socket; null when the handshake fails, after the alert went out.
     static std::unique_ptr<TlsSession> accept(int socket, EmulatedDevice& device,
                                               const Pairing& pairing);
