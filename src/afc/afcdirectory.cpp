@@ -164,6 +164,16 @@ Owned<NSArray> AFCDirectory::listEntries(const CZelboString& path) {
     Owned<NSArray> names = listDirectory(path);
     if (!names)
         return nullptr;
+    const auto isLeftOut = [&](int index) {
+        const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
+        return name == nullptr || isStagedUploadName(name->text().view());
+    };
+    // Most folders hold no staged file: their listing is kept as it came.
+    int kept = 0;
+    while (kept < names->count() && !isLeftOut(kept))
+        ++kept;
+    if (kept == names->count())
+        return names;
     Owned<NSArray> entries(new NSArray(true));
     for (int index = 0; index < names->count(); ++index) {
         const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
