@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <climits>
 
@@ -118,7 +119,8 @@ int AfcConnection::listDirectory(const char* path, std::vector<std::string>& nam
     }
     std::sort(found.begin(), found.end());
     names = {".", ".."};
-    names.insert(names.end(), found.begin(), found.end());
+    names.insert(names.end(), std::make_move_iterator(found.begin()),
+                 std::make_move_iterator(found.end()));
     return kAfcSuccess;
 }
 

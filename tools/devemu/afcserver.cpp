@@ -19,7 +19,12 @@ constexpr uint64_t kAfcNoResources = 3;
 constexpr std::size_t kAfcHeaderSize = 40;
 
 std::string joined(const std::vector<std::string>& texts) {
+    std::size_t length = 0;
+    for (const std::string& text : texts) {
+        length += text.size() + 1;
+    }
     std::string body;
+    body.reserve(length);
     for (const std::string& text : texts) {
         body += text;
         body += '\0';
