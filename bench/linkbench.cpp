@@ -277,6 +277,39 @@ void warmUpMemory(const Run& run) {
     clearCopies(run);
 }
 
+/**
+ * The run of median time of three that measure makes. The noise of a machine (a virtual
+ * machine's memory faulted in on its host, another process) moves one run; the median keeps it out
+ * of the figure, and out of the comparison with an earlier build.
+ */
+template <typename Measure>
+Measurement medianOfThree(Measure measure) {
+    std::vector<Measurement> runs;
+    for (int attempt = 0; attempt < 3; ++attempt)
+        runs.push_back(measure());
+    std::sort(runs.begin(), runs.end(),
+              [](const Measurement& a, const Measurement& b) { return a.seconds < b.seconds; });
+    return runs[1];
+}
+
+enum class Build { This, Baseline };
+
+/** The median of three copies by a build's plovik-cli, each checked and then moved away. */
+Measurement copyByCli(const Run& run, const std::vector<std::string>& arguments,
+                      const fs::path& copied, const TreeSize& size, Build build) {
+    return medianOfThree([&] {
+        const Measurement measurement = build == Build::This ? measureCli(run, arguments)
+                                                             : measureBaseline(run, arguments);
+        if (measurement.measured()) {
+            expectCopy(copied, size,
+                       (build == Build::This ? "plovik-cli " : "the baseline's plovik-cli ") +
+                           arguments.front());
+        }
+        clearCopies(run);
+        return measurement;
+    });
+}
+
 /** Pull and push of one item (the large file or the folder of small files), both ways. */
 std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std::string& what) {
     const TreeSize size = sizeOf(run.bench() / item);
@@ -286,13 +319,8 @@ std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std:
     progress(("pull " + what).c_str());
     CopyRow pull{"pull " + what, size, {}, {}, {}};
     const std::vector<std::string> pullArguments{"pull", "/Media/Bench/" + item, run.download};
-    pull.cli = measureCli(run, pullArguments);
-    expectCopy(run.download / item, size, "plovik-cli pull");
-    clearCopies(run);
-    pull.baseline = measureBaseline(run, pullArguments);
-    if (pull.baseline.measured())
-        expectCopy(run.download / item, size, "the baseline's plovik-cli pull");
-    clearCopies(run);
+    pull.cli = copyByCli(run, pullArguments, run.download / item, size, Build::This);
+    pull.baseline = copyByCli(run, pullArguments, run.download / item, size, Build::Baseline);
     pull.ifuse = measureIfuse(run, {"cp", "-r", mounted / item, run.download});
     if (pull.ifuse.measured())
         expectCopy(run.download / item, size, "cp from ifuse");
@@ -302,13 +330,9 @@ std::vector<CopyRow> measureCopies(Run& run, const std::string& item, const std:
     progress(("push " + what).c_str());
     CopyRow push{"push " + what, size, {}, {}, {}};
     const std::vector<std::string> pushArguments{"push", run.upload / item, "/Media/Bench/Pushed"};
-    push.cli = measureCli(run, pushArguments);
-    expectCopy(run.bench() / "Pushed" / item, size, "plovik-cli push");
-    clearCopies(run);
-    push.baseline = measureBaseline(run, pushArguments);
-    if (push.baseline.measured())
-        expectCopy(run.bench() / "Pushed" / item, size, "the baseline's plovik-cli push");
-    clearCopies(run);
+    const fs::path pushed = run.bench() / "Pushed" / item;
+    push.cli = copyByCli(run, pushArguments, pushed, size, Build::This);
+    push.baseline = copyByCli(run, pushArguments, pushed, size, Build::Baseline);
     push.ifuse = measureIfuse(run, {"cp", "-r", run.upload / item, mounted / "Pushed"});
     if (push.ifuse.measured())
         expectCopy(run.bench() / "Pushed" / item, size, "cp to ifuse");
@@ -336,13 +360,14 @@ Listings measureListings(Run& run) {
     const std::vector<std::string> full{"ls", "-l", "/Media/Bench/Many"};
     Listings listings;
     listings.rows = {
-        {"plovik-cli ls (names)", measureCli(run, names)},
-        {"plovik-cli ls -l (full information)", measureCli(run, full)},
+        {"plovik-cli ls (names)", medianOfThree([&] { return measureCli(run, names); })},
+        {"plovik-cli ls -l (full information)",
+         medianOfThree([&] { return measureCli(run, full); })},
         {"ifuse ls -f (names)", measureIfuse(run, {"ls", "-f", mounted})},
         {"ifuse ls -l (full information)", measureIfuse(run, {"ls", "-l", mounted})},
     };
-    listings.baselineNames = measureBaseline(run, names);
-    listings.baselineFull = measureBaseline(run, full);
+    listings.baselineNames = medianOfThree([&] { return measureBaseline(run, names); });
+    listings.baselineFull = medianOfThree([&] { return measureBaseline(run, full); });
     return listings;
 }
 
@@ -413,6 +438,8 @@ void printCopies(const Run& run, const std::vector<CopyRow>& rows, double startu
     std::printf(
         "ratio: the ceiling (bytes / link bandwidth) over the time taken, 1 when the link is full;"
         " net: less plovik-cli's start-up as `devices` takes it (roughly)\n"
+        "plovik-cli's figures, here and below, are the median of three runs, each on a fresh "
+        "emulator; ifuse's are of one run\n"
         "rnd trips: requests sent only once the reply before had come, each costing the link's "
         "latency\n");
 }
