@@ -298,8 +298,8 @@ enum class Build { This, Baseline };
 Measurement copyByCli(const Run& run, const std::vector<std::string>& arguments,
                       const fs::path& copied, const TreeSize& size, Build build) {
     return medianOfThree([&] {
-        const Measurement measurement = build == Build::This ? measureCli(run, arguments)
-                                                             : measureBaseline(run, arguments);
+        const Measurement measurement =
+            build == Build::This ? measureCli(run, arguments) : measureBaseline(run, arguments);
         if (measurement.measured()) {
             expectCopy(copied, size,
                        (build == Build::This ? "plovik-cli " : "the baseline's plovik-cli ") +

@@ -5,9 +5,9 @@
 #include <random>
 #include <string_view>
 
+#include "afc/afcmediadirectory.h"
 #include "afc/cloudonlyphoto.h"
 #include "afc/fileinformation.h"
-#include "afc/afcmediadirectory.h"
 #include "afc/localfile.h"
 #include "afc/stageduploads.h"
 #include "device/amdevice.h"

@@ -18,7 +18,6 @@
 
 namespace {
 
-
 constexpr std::array<uint8_t, 6> kExifHeader = {'E', 'x', 'i', 'f', 0, 0};
 // A JPEG segment's length field counts itself: 65,535 less 2.
 constexpr size_t kMaxSegmentData = 65533;
@@ -143,7 +142,7 @@ HeicToJpegResult convertHeicToJpeg(std::span<const uint8_t> heic) {
     options->convert_hdr_to_8bit = 1;
     heif_image* rawImage = nullptr;
     if (heif.decodeImage(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
-                          options.get())
+                         options.get())
             .code != heif_error_Ok)
         return failed(u"The image does not decode");
     const std::unique_ptr<heif_image, HeifImageRelease> image(rawImage);

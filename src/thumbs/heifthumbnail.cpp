@@ -66,7 +66,7 @@ std::optional<RgbaImage> decodeUpright(const HeifLibrary& heif, const heif_image
     options->convert_hdr_to_8bit = 1;
     heif_image* raw = nullptr;
     if (heif.decodeImage(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
-                          options.get())
+                         options.get())
             .code != heif_error_Ok)
         return std::nullopt;
     const std::unique_ptr<heif_image, HeifImageRelease> image(raw);
@@ -99,8 +99,8 @@ std::optional<RgbaImage> decodePrimaryUpright(ImageFile& file) {
     if (!context)
         return std::nullopt;
     HeifReader reader(file);
-    if (heif.contextReadFromReader(context.get(), HeifReader::callbacks(), &reader, nullptr)
-            .code != heif_error_Ok)
+    if (heif.contextReadFromReader(context.get(), HeifReader::callbacks(), &reader, nullptr).code !=
+        heif_error_Ok)
         return std::nullopt;
     heif_image_handle* raw = nullptr;
     if (heif.contextGetPrimaryImageHandle(context.get(), &raw).code != heif_error_Ok)
@@ -129,7 +129,7 @@ std::optional<Thumbnail> thumbnailOf(RgbaImage decoded, ImageSize source) {
 bool looksLikeHeif(std::span<const uint8_t> start) {
     const HeifLibrary* heif = HeifLibrary::loaded();
     return heif != nullptr && heif->checkFiletype(start.data(), static_cast<int>(start.size())) ==
-           heif_filetype_yes_supported;
+                                  heif_filetype_yes_supported;
 }
 
 std::optional<Thumbnail> heifThumbnail(ImageFile& file) {
