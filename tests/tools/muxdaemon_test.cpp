@@ -192,8 +192,9 @@ TEST_F(MuxDaemonTest, ARequestSentAheadOfTheReplyBeforeCostsNoSecondRoundTrip) {
     EXPECT_NE(report.find("afc FileRead 2\n"), std::string::npos) << report;
 }
 
-// The replies to info requests sent in one piece: their packet numbers, in the order they came.
-std::vector<uint64_t> answeredPackets(MuxConnection& afc, int count) {
+// The replies to info requests sent in one piece (the first expected of them): their packet
+// numbers, in the order they came.
+std::vector<uint64_t> answeredPackets(MuxConnection& afc, int count, int expected = -1) {
     std::string requests;
     for (int index = 0; index < count; ++index) {
         requests += afcRequest(kAfcGetFileInfo, std::string("/DCIM\0", 6),
@@ -201,7 +202,7 @@ std::vector<uint64_t> answeredPackets(MuxConnection& afc, int count) {
     }
     EXPECT_TRUE(writeAll(afc.socket(), requests.data(), requests.size()));
     std::vector<uint64_t> numbers;
-    for (int index = 0; index < count; ++index) {
+    for (int index = 0; index < (expected < 0 ? count : expected); ++index) {
         char header[40];
         uint64_t lengths[3] = {};
         if (!readExactly(afc.socket(), header, sizeof header, 5000))
@@ -229,6 +230,18 @@ TEST_F(MuxDaemonTest, RequestsSentAtOnceAreAnsweredInOrderAndCostOneRoundTrip) {
     const std::string report = tally_->report();
     EXPECT_NE(report.find("afc-requests 30\n"), std::string::npos) << report;
     EXPECT_NE(report.find("afc-round-trips 1\n"), std::string::npos) << report;
+}
+
+TEST_F(MuxDaemonTest, RepliesDueBeforeAStalledRequestReachTheHost) {
+    // Sent at once and answered at once, the first four are gathered for one write when the
+    // fifth stalls.
+    faults_.add("stall-at-request=5");
+    startDaemon();
+    MuxConnection afc(socketPath());
+    ASSERT_EQ(afc.connectTo(1, portOfService("com.apple.afc")), kMuxOk);
+    EXPECT_EQ(answeredPackets(afc, 5, 4), (std::vector<uint64_t>{1, 2, 3, 4}));
+    pollfd waiting{afc.socket(), POLLIN, 0};
+    EXPECT_EQ(poll(&waiting, 1, 100), 0);
 }
 
 TEST_F(MuxDaemonTest, TheUnorderedDrillAnswersARequestWaitingBehindAnotherFirst) {
