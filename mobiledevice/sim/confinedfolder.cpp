@@ -67,6 +67,10 @@ int ConfinedFolder::resolve(const char* path, FinalLink finalLink, ResolvedEntry
     if (!validPath(path)) {
         return kAfcInvalidArgument;
     }
+    std::deque<std::string> components = splitPath(path);
+    if (resolvedAtOnce(components, finalLink, entry)) {
+        return kAfcSuccess;
+    }
     struct Level {
         UniqueFd folder;
         std::string name;
@@ -75,10 +79,6 @@ int ConfinedFolder::resolve(const char* path, FinalLink finalLink, ResolvedEntry
     chain.push_back({root_.duplicate(), {}});
     if (!chain.back().folder.valid()) {
         return kAfcNoMemory;
-    }
-    std::deque<std::string> components = splitPath(path);
-    if (resolvedAtOnce(components, finalLink, entry)) {
-        return kAfcSuccess;
     }
     int linksFollowed = 0;
     while (!components.empty()) {
@@ -189,7 +189,7 @@ bool ConfinedFolder::resolvedAtOnce(const std::deque<std::string>& components, F
     } else if (S_ISLNK(status.st_mode) && finalLink == FinalLink::Follow) {
         return false;
     }
-    entry.devicePath = joinPath(std::vector<std::string>(components.begin(), components.end()));
+    entry.devicePath = "/" + folders + "/" + name;
     entry.exists = status.st_mode != 0;
     entry.atTop = false;
     entry.name = name;
