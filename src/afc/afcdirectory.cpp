@@ -164,28 +164,28 @@ Owned<NSArray> AFCDirectory::listEntries(const CZelboString& path) {
     Owned<NSArray> names = listDirectory(path);
     if (!names)
         return nullptr;
-    const auto isLeftOut = [&](int index) {
-        const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
-        return name == nullptr || isStagedUploadName(name->text().view());
+    const auto nameAt = [&](int index) {
+        return dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
+    };
+    const auto isKept = [](const CAutoString* name) {
+        return name != nullptr && !isStagedUploadName(name->text().view());
     };
     // Most folders hold no staged file: their listing is kept as it came.
     int kept = 0;
-    while (kept < names->count() && !isLeftOut(kept))
+    while (kept < names->count() && isKept(nameAt(kept)))
         ++kept;
     if (kept == names->count())
         return names;
     Owned<NSArray> entries(new NSArray(true));
     for (int index = 0; index < names->count(); ++index) {
-        const auto* name = dynamic_cast<const CAutoString*>(names->objectAtIndex(index));
-        if (name == nullptr)
-            continue;
-        if (isStagedUploadName(name->text().view())) {
+        const CAutoString* name = nameAt(index);
+        if (isKept(name)) {
+            entries->addObject(new CAutoString(name->text()));
+        } else if (name != nullptr) {
             const CZelboString stagedPath = joinDevicePath(path, name->text());
             if (!StagedUploads::instance().isBeingWritten(stagedPath))
                 removeItem(stagedPath);
-            continue;
         }
-        entries->addObject(new CAutoString(name->text()));
     }
     return entries;
 }
@@ -243,31 +243,32 @@ FileInformation informationOf(AFCDictionaryRef info) {
 
 }  // namespace
 
-Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
-    if (!validate(path, u"Input file is nil"))
-        return nullptr;
-    AFCDictionaryRef info = nullptr;
-    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
-                      "AFCFileInfoOpen")) {
-        return nullptr;
-    }
-    Owned<NSDictionary> values = dictionaryOf(info, path);
+bool AFCDirectory::openFileInfo(const CZelboString& path, AFCDictionaryRef* info) {
+    return validate(path, u"Input file is nil") &&
+           reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), info),
+                        "AFCFileInfoOpen");
+}
+
+void AFCDirectory::closeFileInfo(AFCDictionaryRef info) {
     MobileDevice::AFCKeyValueClose(info);
     setErrorText({});
+}
+
+Owned<NSDictionary> AFCDirectory::fileInfo(const CZelboString& path) {
+    AFCDictionaryRef info = nullptr;
+    if (!openFileInfo(path, &info))
+        return nullptr;
+    Owned<NSDictionary> values = dictionaryOf(info, path);
+    closeFileInfo(info);
     return values;
 }
 
 std::optional<FileInformation> AFCDirectory::fileInformation(const CZelboString& path) {
-    if (!validate(path, u"Input file is nil"))
-        return std::nullopt;
     AFCDictionaryRef info = nullptr;
-    if (!reportResult(MobileDevice::AFCFileInfoOpen(connection_, path.toUtf8().c_str(), &info),
-                      "AFCFileInfoOpen")) {
+    if (!openFileInfo(path, &info))
         return std::nullopt;
-    }
     FileInformation read = informationOf(info);
-    MobileDevice::AFCKeyValueClose(info);
-    setErrorText({});
+    closeFileInfo(info);
     return read;
 }
 

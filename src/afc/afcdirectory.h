@@ -158,6 +158,10 @@ protected:
 private:
     /** The shared checks: a path (unless empty paths are allowed) and an open connection. */
     bool validate(const CZelboString& path, const char16_t* missingText, bool allowEmpty = false);
+    /** Opens path's information as fileInfo reports it; false with errorText set on failure. */
+    bool openFileInfo(const CZelboString& path, AFCDictionaryRef* info);
+    /** Closes what openFileInfo opened; the call succeeded. */
+    void closeFileInfo(AFCDictionaryRef info);
     /** result, when given, receives the device's answer (0 on success). */
     ZelboLib::Owned<AFCFileReference> openFile(const CZelboString& path, AFCFileMode mode,
                                                int* result = nullptr);
