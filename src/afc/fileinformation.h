@@ -18,8 +18,10 @@ class FileInformation {
 public:
     enum class Type : uint8_t { File, Folder, SymbolicLink };
 
-    /** The decimal number that text spells with digits alone; nothing for other text or one too
-     * large for 64 bits. */
+    /**
+     * The decimal number that text spells with digits alone; nothing for other text or one too
+     * large for 64 bits.
+     */
     static std::optional<int64_t> numberIn(std::string_view text);
 
     /** Takes one pair as the device sent it (UTF-8); a later pair of a key replaces an earlier. */

@@ -268,19 +268,21 @@ bool FileSystemNode::isSymbolicLinkUsing(AFCDirectory* directory) {
     return info && info->type() == FileInformation::Type::SymbolicLink;
 }
 
-int64_t FileSystemNode::fileSize() {
+int64_t FileSystemNode::numberFromInfo(int64_t (FileInformation::*read)() const) {
     const std::optional<FileInformation> info = ensureFileInfo();
-    return info ? info->size() : 0;
+    return info ? ((*info).*read)() : 0;
+}
+
+int64_t FileSystemNode::fileSize() {
+    return numberFromInfo(&FileInformation::size);
 }
 
 int64_t FileSystemNode::modificationTime() {
-    const std::optional<FileInformation> info = ensureFileInfo();
-    return info ? info->modificationTime() : 0;
+    return numberFromInfo(&FileInformation::modificationTime);
 }
 
 int64_t FileSystemNode::creationTime() {
-    const std::optional<FileInformation> info = ensureFileInfo();
-    return info ? info->creationTime() : 0;
+    return numberFromInfo(&FileInformation::creationTime);
 }
 
 bool FileSystemNode::remove(RefreshParent refresh) {

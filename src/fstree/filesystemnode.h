@@ -190,6 +190,8 @@ private:
     bool isDirectoryUsing(AFCDirectory* directory);
     bool isSymbolicLinkUsing(AFCDirectory* directory);
     bool removeUsing(AFCDirectory& directory);
+    /** One number of the file information; 0 without information. */
+    int64_t numberFromInfo(int64_t (FileInformation::*read)() const);
 
     const std::shared_ptr<AMDevice> device_;
     const std::weak_ptr<DeviceFileSystemNode> deviceNode_;
