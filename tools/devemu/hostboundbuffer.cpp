@@ -20,8 +20,7 @@ bool HostBoundBuffer::add(const char* bytes, std::size_t length) {
         return false;
     }
     if (length >= packetBytes_) {
-        lastWritten_ = Clock::now();
-        return writeAll(socket_, bytes, length);
+        return write(bytes, length);
     }
     if (gathered_.empty()) {
         firstGatheredAt_ = Clock::now();
@@ -34,10 +33,14 @@ bool HostBoundBuffer::flush() {
     if (gathered_.empty()) {
         return true;
     }
-    lastWritten_ = Clock::now();
-    const bool written = writeAll(socket_, gathered_.data(), gathered_.size());
+    const bool written = write(gathered_.data(), gathered_.size());
     gathered_.clear();
     return written;
+}
+
+bool HostBoundBuffer::write(const char* bytes, std::size_t length) {
+    lastWritten_ = Clock::now();
+    return writeAll(socket_, bytes, length);
 }
 
 bool HostBoundBuffer::allWrittenBefore(Clock::time_point time) const {

@@ -35,6 +35,9 @@ public:
     bool allWrittenBefore(Clock::time_point time) const;
 
 private:
+    // Writes bytes to the socket now, noting when.
+    bool write(const char* bytes, std::size_t length);
+
     const int socket_;
     const std::size_t packetBytes_;
     std::string gathered_;
