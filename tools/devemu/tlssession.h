@@ -21,8 +21,8 @@ class TlsSession {
 public:
     enum class Received { Data, HostClosed, Failed };
 
-    // Loads the device's key and readies the TLS engine (OpenSSL fetches its algorithms with
-    // the first context), as a device's lockdownd is ready before a host comes.
+    // Loads the device's key and runs the TLS engine once, as a device's lockdownd is ready
+    // before a host comes.
     static void prepare();
     // Handshakes on the socket; null when the handshake fails, after the alert went out.
     static std::unique_ptr<TlsSession> accept(int socket, EmulatedDevice& device,
