@@ -40,6 +40,10 @@ check 'grep -q "^SUCCESS: Validated pairing" "$work/out"'
 # The whole domain, session-only values included.
 runTool 0 ideviceinfo
 check 'grep -qx "DeviceName: Demo iPhone" "$work/out" && grep -qx "SerialNumber: F2LDEMO0Q6L9" "$work/out"'
+# The device's clock, in the whole domain and asked alone, tells the time now.
+check 'grep -q "^TimeIntervalSince1970: [0-9]" "$work/out"'
+runTool 0 ideviceinfo -k TimeIntervalSince1970
+check 'clock=$(<"$work/out"); (( ${clock%.*} > $(date +%s) - 60 && ${clock%.*} < $(date +%s) + 60 ))'
 runTool 0 ideviceinstaller -l
 check 'grep -qx "com.example.notes, \"412\", \"Notes Demo\"" "$work/out"'
 mkdir "$work/mnt"

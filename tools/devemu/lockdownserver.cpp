@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 
 namespace plovik::devemu {
@@ -34,6 +35,14 @@ std::string newSessionId() {
         }
     }
     return id;
+}
+
+// The device's clock, as every device reports it inside a session: seconds since 1970, a real.
+constexpr char kClockKey[] = "TimeIntervalSince1970";
+
+plist_t deviceClock() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return plist_new_real(std::chrono::duration<double>(sinceEpoch).count());
 }
 
 std::string hostIdOfPairRecord(plist_t request) {
@@ -162,11 +171,21 @@ void LockdownServer::getValue(plist_t request, plist_t reply) const {
     const plist_t value = key.empty() || plist_get_node_type(source) != PLIST_DICT
                               ? source
                               : plist_dict_get_item(source, key.c_str());
+    // A device folder says nothing of the clock: the emulator's own is read when asked.
+    if (value == nullptr && domain.empty() && key == kClockKey) {
+        plist_dict_set_item(reply, "Value", deviceClock());
+        return;
+    }
     if (value == nullptr || (key.empty() && plist_get_node_type(value) != PLIST_DICT)) {
         setError(reply, "MissingValue");
         return;
     }
-    plist_dict_set_item(reply, "Value", plist_copy(value));
+    const plist_t copied = plist_copy(value);
+    // The whole dictionary tells the clock too, as a device's does.
+    if (domain.empty() && key.empty() && plist_dict_get_item(copied, kClockKey) == nullptr) {
+        plist_dict_set_item(copied, kClockKey, deviceClock());
+    }
+    plist_dict_set_item(reply, "Value", copied);
 }
 
 void LockdownServer::pair(plist_t request, plist_t reply) {
