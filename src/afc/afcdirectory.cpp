@@ -7,6 +7,7 @@
 
 #include "afc/afcmediadirectory.h"
 #include "afc/cloudonlyphoto.h"
+#include "afc/copybuffer.h"
 #include "afc/fileinformation.h"
 #include "afc/localfile.h"
 #include "afc/stageduploads.h"
@@ -394,9 +395,6 @@ bool AFCDirectory::renameItem(const CZelboString& fromPath, const CZelboString& 
 
 namespace {
 
-// Large chunks: every chunk is one round trip to the device.
-constexpr uint32_t kCopyChunk = 1u << 20;
-
 CZelboString temporaryNameBeside(const CZelboString& deviceItem) {
     const size_t slash = deviceItem.view().find_last_of(u'/');
     const CZelboString folder =
@@ -478,7 +476,7 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
     if (!target)
         return false;
 
-    std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
+    const CopyBuffer buffer(size);
     int64_t sent = 0;
     CZelboString failure;
     for (;;) {
@@ -489,14 +487,14 @@ bool AFCDirectory::copyFileToDevice(const CZelboString& localPath, const CZelboS
             }
             delegate->copyProgress(sent, size);
         }
-        const int64_t count = source.read(buffer.get(), kCopyChunk);
+        const int64_t count = source.read(buffer.data(), buffer.size());
         if (count < 0) {
             failure = u"Can't read input file";
             break;
         }
         if (count == 0)
             break;
-        if (!target->write(buffer.get(), static_cast<uint32_t>(count))) {
+        if (!target->write(buffer.data(), static_cast<uint32_t>(count))) {
             failure = copyFailureOf(*target);
             break;
         }
@@ -655,7 +653,7 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
     if (delegate && sizeKnown)
         delegate->willCopyFile(deviceItem, localPath, size);
 
-    std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
+    const CopyBuffer buffer(size);
     int64_t received = 0;
     CZelboString failure;
     bool readEnded = false;
@@ -669,14 +667,14 @@ bool AFCDirectory::copyFileFromDevice(const CZelboString& deviceItem, const CZel
                 delegate->copyProgress(received, size);
         }
         // Reads may come back short; only 0 is the end, and a failed read is no end at all.
-        const uint32_t count = source->read(buffer.get(), kCopyChunk);
+        const uint32_t count = source->read(buffer.data(), buffer.size());
         if (count == 0) {
             if (!source->errorText().isEmpty())
                 failure = copyFailureOf(*source);
             readEnded = true;
             break;
         }
-        if (!target.writeAll(buffer.get(), count)) {
+        if (!target.writeAll(buffer.data(), count)) {
             failure = target.failureText(u"Can't write output file");
             break;
         }

@@ -297,16 +297,38 @@ TEST_F(AfcDirectoryTest, ALocalFileThatCannotBeMadeFailsWithTheSystemsReason) {
     EXPECT_EQ(media->errorText().toUtf8(), "Can't create output file: No such file or directory");
 }
 
-TEST_F(AfcDirectoryTest, AFileThatGrowsDuringADownloadIsReportedAsChanged) {
-    write(simulated.media() / "live.log", std::string(3 << 20, 'a'));
-    RecordingDelegate delegate;
-    delegate.onProgress = [&](int64_t done) {
-        if (done > 0 && done < (2 << 20))
-            std::ofstream(simulated.media() / "live.log", std::ios::app) << "more";
-    };
-    EXPECT_FALSE(media->copyFileFromDevice(u"/live.log", text(local / "live.log"), &delegate));
-    EXPECT_EQ(media->errorText().view(), u"The file changed on the device during the copy");
-    EXPECT_EQ(entryCount(local.path()), 0u);
+// Files of several chunks, and one whose copy buffer is only as large as the file was.
+TEST_F(AfcDirectoryTest, AFileThatGrowsDuringACopyIsReportedAsChangedEitherWay) {
+    for (const size_t size : {size_t{3} << 20, size_t{100} << 10}) {
+        const std::string name = "live" + std::to_string(size) + ".log";
+        write(simulated.media() / name, std::string(size, 'a'));
+        RecordingDelegate download;
+        bool grown = false;
+        download.onProgress = [&](int64_t done) {
+            if (done > 0 && !grown)
+                std::ofstream(simulated.media() / name, std::ios::app) << "more";
+            grown = grown || done > 0;
+        };
+        EXPECT_FALSE(media->copyFileFromDevice(CZelboString::fromUtf8("/" + name),
+                                               text(local / name), &download));
+        EXPECT_EQ(media->errorText().view(), u"The file changed on the device during the copy");
+        EXPECT_EQ(entryCount(local.path()), 0u) << size;
+
+        const auto source = local.write("up.log", std::string(size, 'b'));
+        RecordingDelegate upload;
+        grown = false;
+        upload.onProgress = [&](int64_t done) {
+            if (done > 0 && !grown)
+                std::ofstream(source, std::ios::app) << std::string(70 << 10, 'c');
+            grown = grown || done > 0;
+        };
+        EXPECT_FALSE(media->copyFileToDevice(text(source), u"/up.log", &upload));
+        EXPECT_EQ(media->errorText().view(), u"Input file changed while it was copied");
+        EXPECT_FALSE(std::filesystem::exists(simulated.media() / "up.log")) << size;
+        EXPECT_EQ(entryCount(simulated.media()), 1u) << size;
+        std::filesystem::remove(source);
+        std::filesystem::remove(simulated.media() / name);
+    }
 }
 
 // A camera roll copied either way keeps its photos' dates.
