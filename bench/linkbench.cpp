@@ -31,13 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kDevicePlist =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-    "<key>DeviceName</key><string>Link Bench</string>"
-    "<key>UniqueDeviceID</key><string>00008101b3e7c0de11e4b3e7c0de11e4b3e7c0de</string>"
-    "<key>ProductType</key><string>iPhone14,2</string>"
-    "<key>ProductVersion</key><string>17.1</string></dict></plist>\n";
-
 struct Settings {
     int64_t largeBytes = int64_t{1} << 30;
     int smallFiles = 5000;
@@ -206,7 +199,8 @@ void progress(const char* text) {
 void layOutData(const Run& run) {
     const Settings& settings = run.settings;
     fs::create_directories(run.bench() / "Pushed");
-    std::ofstream(run.device / "device.plist") << kDevicePlist;
+    // A phone's values, which its lockdownd gives in one whole-domain answer as a device does.
+    fs::copy_file(fs::path(PLOVIK_DEMO_DEVICE_DIR) / "device.plist", run.device / "device.plist");
     progress("writing the large file, twice");
     benchsupport::writeRandomFile(run.bench() / "large.bin", settings.largeBytes);
     Interruption::check();
