@@ -165,8 +165,8 @@ lockdownd_error_t LockdownChannel::startTls(const std::string& certificatePem,
         return LOCKDOWN_E_SSL_ERROR;
     }
     ERR_clear_error();
-    // Nothing here shows an error's text, so OpenSSL's tables of them, a millisecond and a half
-    // of the first session's start, are never loaded.
+    // Nothing here shows an error's text, so OpenSSL's tables of them, up to a millisecond and a
+    // half of the first session's start, are never loaded.
     OPENSSL_init_ssl(OPENSSL_INIT_NO_LOAD_SSL_STRINGS | OPENSSL_INIT_NO_LOAD_CRYPTO_STRINGS,
                      nullptr);
     const SslContext context(SSL_CTX_new(TLS_client_method()));
