@@ -24,6 +24,7 @@
 #include "support/temporaryfolder.h"
 #include "transfer/devicefolderdownload.h"
 #include "transfer/localfolderupload.h"
+#include "transfer/parallelcopies.h"
 #include "transfer/transferjob.h"
 #include "transfer/transfersize.h"
 #include "transfer/transferobserver.h"
@@ -233,9 +234,11 @@ TEST_F(FolderWalkTest, OverwritingIsTheObserversChoice) {
 }
 
 TEST_F(FolderWalkTest, CancelStartsNoFurtherFileAndLeavesOnlyWholeFiles) {
+    // Files of a megabyte: a connection's batch takes four, so that not all of them can be on
+    // their way when the cancel comes, however the walk's and the connections' threads run.
+    const std::string data(ParallelCopies::kLargestFile, 'x');
     for (int i = 0; i < 30; ++i)
-        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"),
-                      std::string(5000, 'x'));
+        writeOnDevice(phone.media() / "Many" / (std::to_string(i) + ".txt"), data);
     observer.cancelAfterFiles = 3;
     EXPECT_FALSE(pull(u"/Media/Many", local.path()));
     // Files already on their way when the cancel came may still arrive, whole; no other starts.
@@ -244,7 +247,7 @@ TEST_F(FolderWalkTest, CancelStartsNoFurtherFileAndLeavesOnlyWholeFiles) {
     EXPECT_LT(arrived.size(), 30u);
     EXPECT_EQ(static_cast<size_t>(observer.finished), arrived.size());
     for (const std::string& name : arrived)
-        EXPECT_EQ(contents(local / "Many" / name), std::string(5000, 'x')) << name;
+        EXPECT_EQ(contents(local / "Many" / name), data) << name;
 }
 
 TEST_F(FolderWalkTest, UploadMirrorsTheTreeAndLeavesOutLinksToFoldersAndSpecialFiles) {
