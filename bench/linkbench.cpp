@@ -521,14 +521,21 @@ void printGoals(const Run& run, const std::vector<CopyRow>& large,
             std::printf(" (ifuse %.3f)", ceiling / row.ifuse.seconds);
         std::printf("\n");
     }
+    // Many small files are bound by round trips, whose latency the goal is set for: USB 2's.
+    const bool smallFilesJudged = run.settings.link == "usb2";
     for (const CopyRow& row : small) {
-        if (!row.ifuse.measured()) {
-            std::printf("  %s at >= 2x ifuse: not compared, ifuse skipped\n", row.label.c_str());
-            continue;
-        }
-        const double speedup = row.ifuse.seconds / row.cli.seconds;
-        std::printf("  %s at >= 2x ifuse: %.2fx, %s\n", row.label.c_str(), speedup,
-                    speedup >= 2 ? "met" : "missed");
+        const double ceiling = ceilingSeconds(run, row.size.bytes);
+        const double ratio = ceiling / row.cli.seconds;
+        std::printf("  %s at >= 0.6 of the ceiling over usb2: %.3f, %s (net of start-up %.3f)",
+                    row.label.c_str(), ratio,
+                    !smallFilesJudged ? "not judged on this link"
+                    : ratio >= 0.6    ? "met"
+                                      : "missed",
+                    ceiling / (row.cli.seconds - startup));
+        if (row.ifuse.measured())
+            std::printf(" (ifuse %.3f, plovik-cli %.2fx as fast)", ceiling / row.ifuse.seconds,
+                        row.ifuse.seconds / row.cli.seconds);
+        std::printf("\n");
     }
     // This build's listings come first: the names, then the full information.
     const double limits[] = {0.1, 0.5};
@@ -577,7 +584,8 @@ void printSummary(const Run& run, const std::vector<CopyRow>& copies, const List
         run.settings.link.c_str());
     std::printf("%-34s | %-30s | %-30s | %-30s | %s\n", "work", "before (--baseline)",
                 "after (this build)", "ifuse + cp / ls", "goal");
-    const char* goals[] = {">= 0.95", ">= 0.95", ">= 0.6", ">= 0.6"};
+    const char* smallGoal = run.settings.link == "usb2" ? ">= 0.6" : "(>= 0.6 over usb2)";
+    const char* goals[] = {">= 0.95", ">= 0.95", smallGoal, smallGoal};
     for (size_t index = 0; index < copies.size(); ++index) {
         const CopyRow& row = copies[index];
         std::printf("%-34s | %-30s | %-30s | %-30s | %s\n", row.label.c_str(),
