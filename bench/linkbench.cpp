@@ -505,6 +505,14 @@ void printProcessorTimes(const std::vector<CopyRow>& copies,
     }
 }
 
+/**
+ * Whether this run's link is the one the small-file goal is set for: many small files are bound
+ * by round trips, and the goal by USB 2's latency.
+ */
+bool judgesSmallFiles(const Run& run) {
+    return run.settings.link == "usb2";
+}
+
 void printGoals(const Run& run, const std::vector<CopyRow>& large,
                 const std::vector<CopyRow>& small, const std::vector<ListingRow>& listings,
                 double startup) {
@@ -521,16 +529,14 @@ void printGoals(const Run& run, const std::vector<CopyRow>& large,
             std::printf(" (ifuse %.3f)", ceiling / row.ifuse.seconds);
         std::printf("\n");
     }
-    // Many small files are bound by round trips, whose latency the goal is set for: USB 2's.
-    const bool smallFilesJudged = run.settings.link == "usb2";
     for (const CopyRow& row : small) {
         const double ceiling = ceilingSeconds(run, row.size.bytes);
         const double ratio = ceiling / row.cli.seconds;
         std::printf("  %s at >= 0.6 of the ceiling over usb2: %.3f, %s (net of start-up %.3f)",
                     row.label.c_str(), ratio,
-                    !smallFilesJudged ? "not judged on this link"
-                    : ratio >= 0.6    ? "met"
-                                      : "missed",
+                    !judgesSmallFiles(run) ? "not judged on this link"
+                    : ratio >= 0.6         ? "met"
+                                           : "missed",
                     ceiling / (row.cli.seconds - startup));
         if (row.ifuse.measured())
             std::printf(" (ifuse %.3f, plovik-cli %.2fx as fast)", ceiling / row.ifuse.seconds,
@@ -584,7 +590,7 @@ void printSummary(const Run& run, const std::vector<CopyRow>& copies, const List
         run.settings.link.c_str());
     std::printf("%-34s | %-30s | %-30s | %-30s | %s\n", "work", "before (--baseline)",
                 "after (this build)", "ifuse + cp / ls", "goal");
-    const char* smallGoal = run.settings.link == "usb2" ? ">= 0.6" : "(>= 0.6 over usb2)";
+    const char* smallGoal = judgesSmallFiles(run) ? ">= 0.6" : "(>= 0.6 over usb2)";
     const char* goals[] = {">= 0.95", ">= 0.95", smallGoal, smallGoal};
     for (size_t index = 0; index < copies.size(); ++index) {
         const CopyRow& row = copies[index];
